@@ -42,10 +42,14 @@ void TlxPropList::SetPropText(const QString &name, const QString &text) {
     if (!prop.isWritable())
         return;
     if (prop.metaType().id() == QMetaType::Bool) {
+        // Numbers count as Booleans too, as everywhere in the options: a project holding Subdir=1 must show a
+        // checked box, or the next save would silently turn the option off.
         const QString t = text.isEmpty() ? QStringLiteral("False") : text;
-        if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+        bool isNumber = false;
+        const double number = t.toDouble(&isNumber);
+        if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0 || (isNumber && number != 0))
             prop.write(m_instance, true);
-        else if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
+        else if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0 || isNumber)
             prop.write(m_instance, false);
         return; // any other text does not name a value: ignored
     }
