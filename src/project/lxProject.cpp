@@ -1,5 +1,6 @@
 #include "project/lxProject.h"
 
+#include "info/lxInfo.h"
 #include "project/lxPropList.h"
 #include "ui/lxApp.h"
 #include "ui/lxShellDialogs.h"
@@ -359,9 +360,28 @@ void TlxProject::ControlsToOptions() {
 }
 
 bool TlxProject::ReadCommandLine() {
-    // Completed with start-up; until then the parameter is taken as a file name.
-    if (lxApp && lxApp->FirstParam.size() >= 2)
-        FileName = lxApp->FirstParam;
+    const QString param = lxApp ? lxApp->FirstParam : QString();
+    // On this platform only '-' starts a switch: '/' starts an absolute path.
+    if (param.size() >= 2 && param.at(0) == u'-') {
+        const QChar letter = param.at(1).toUpper();
+        const QString rest = param.mid(2);
+        if (letter == u'I' || letter == u'U') {
+            if (lxInfo)
+                lxInfo->OpenLink(QString(), letter == u'I' ? QStringLiteral("ins") : QStringLiteral("uni"),
+                                 letter == u'I' ? rest : QString());
+            return false;
+        }
+        if (letter == u'P') {
+            QString options = rest;
+            if (options.startsWith(u':'))
+                options.remove(0, 1);
+            options.replace(u',', u';');
+            options.replace(u';', QStringLiteral("\r\n"));
+            CommandLineOptions = options;
+        }
+    } else if (param.size() >= 2) {
+        FileName = param;
+    }
     OpenStartupProject();
     return true;
 }

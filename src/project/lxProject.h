@@ -99,8 +99,9 @@ public:
     void StoreOptions(bool write);
     void AddRecent();
 
-    // Reads the first command-line parameter (switches -I, -U, -P or a file name), then opens the start-up project.
-    // Returns false when the program is to end at once (-I, -U).
+    // Reads the first command-line parameter, then opens the start-up project. "-I" and "-U" only open their web
+    // page: the result is then false and the program ends at once. "-P" gives option lines ("," and ";" separate
+    // them). Any other parameter of two or more characters is a file name; a shorter one is ignored.
     bool ReadCommandLine();
 
     // --- bound controls ---
