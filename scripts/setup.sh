@@ -10,8 +10,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev
-    # the office application and its SDK
-    libreoffice-impress-nogui libreoffice-dev
+    # the office application and its SDK (Writer turns the manual into PDF)
+    libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
     # fonts, so slides keep their metrics and CJK text is drawn
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core fonts-noto-core fonts-noto-cjk
     # running the windows without a display, looking at them
