@@ -1,57 +1,9 @@
-#include "project/lxProject.h"
-#include "project/lxStartup.h"
-
 #include <QApplication>
-#include <QCoreApplication>
 #include <QLabel>
 
-#include <cstdio>
-#include <cstring>
-
-#ifdef VORLANE_HAVE_OFFICE
-#include "platform/office/OfficeServer.h"
-#endif
-
-namespace {
-void print(FILE *stream, const QString &text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-}
-
-// Until the main window exists: a placeholder that shows the program is there.
-int runWindowed(int argc, char **argv) {
+int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QLabel label(lxProject->Title);
+    QLabel label(QStringLiteral("Quillon Converter"));
     label.show();
     return app.exec();
-}
-} // namespace
-
-int main(int argc, char **argv) {
-    // Answered before start-up: asking for help or the version neither counts as a start nor opens a project.
-    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
-        print(stdout, UsageText());
-        return 0;
-    }
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        TlxProject profile;
-        InitConverterProfile(profile);
-        print(stdout, QStringLiteral("%1 %2\n").arg(profile.Title, profile.Version));
-        return 0;
-    }
-#ifdef VORLANE_HAVE_OFFICE
-    RegisterOfficeServer();
-#endif
-    int code = 0;
-    if (StartUp(argc, argv)) {
-        if (WantsConsoleRun()) {
-            // A console run never needs a display: no GUI application object is created.
-            QCoreApplication app(argc, argv);
-            code = RunConsoleProgram(true);
-        } else {
-            code = runWindowed(argc, argv);
-        }
-    }
-    ShutDown();
-    return code;
 }
