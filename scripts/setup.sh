@@ -10,6 +10,8 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev
+    # the SVG image and icon plugins that draw the windows' pictures
+    libqt6svg6
     # the office application and its SDK (Writer turns the manual into PDF)
     libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
     # fonts, so slides keep their metrics and CJK text is drawn

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "ui/lxFormBase.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+class QtShellDialogs;
+class TlxFrmCfg;
+namespace Ui {
+class TlxFrmMain;
+}
+
+// The main window: tool bar, the source and target rows bound to the project's "Source", "Subdir" and "Target",
+// and the result list. This file holds the window itself, its project and link actions; the run half (search,
+// convert, pause, stop, filling the result list, unattended runs) and the other ways of filling the list (chosen
+// files, drag and drop, the list menu and its export) are added to the same class in the sections marked below.
+class TlxFrmMain : public TlxFrmBase<QMainWindow> {
+    Q_OBJECT
+
+public:
+    explicit TlxFrmMain(QWidget *parent = nullptr);
+    ~TlxFrmMain() override;
+
+    // --- components (names as in the form) ---
+    QToolBar *ToolBar = nullptr;
+    QToolButton *tbOpen = nullptr, *tbNew = nullptr, *tbConfig = nullptr, *tbSave = nullptr, *tbSaveAs = nullptr,
+                *tbUpdate = nullptr, *tbHelp = nullptr, *tbHomePage = nullptr, *tbSupports = nullptr,
+                *tbAbout = nullptr;
+    QAction *tb1 = nullptr, *tb2 = nullptr; // separators
+    QFrame *pAction = nullptr, *pViewer = nullptr;
+    QWidget *pSource = nullptr, *pTarget = nullptr, *pOthers = nullptr, *pSpacer = nullptr;
+    QLineEdit *eSource = nullptr, *eTarget = nullptr;
+    QPushButton *bSource = nullptr, *bSourceFile = nullptr, *bTarget = nullptr;
+    QCheckBox *cSubdir = nullptr;
+    QToolButton *bSearch = nullptr, *bView = nullptr, *bSearchConvert = nullptr, *bCreate = nullptr;
+    QTreeWidget *lViewer = nullptr;
+    QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
+            *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
+            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr,
+            *aSearchConvert = nullptr, *aPause = nullptr;
+    QMenu *pm1 = nullptr; // the result list's context menu
+    QMenu *pm2 = nullptr; // the recent projects under tbOpen
+    QAction *BrowseFiles1 = nullptr, *N1 = nullptr, *ViewSource1 = nullptr, *OpenSource1 = nullptr, *N2 = nullptr,
+            *ViewOutput1 = nullptr, *N3 = nullptr, *ExportList1 = nullptr;
+
+    // The window has been shown once; only the first show starts an unattended run.
+    bool FShownOnce = false;
+
+    // Hands eSource, cSubdir and eTarget, in this order, to the project's binding.
+    virtual void RegisterBoundControls();
+    // "Quillon Converter - " and the project file name, or "None".
+    void UpdateTitle();
+    // With the project's AutoTarget and an empty target, the target becomes the folder.
+    void TargetFollowsSource(const QString &folder);
+    // Gives a button an action (the run swaps Convert/Pause and Start/Stop); the button shows while its action is
+    // visible and keeps its place in the row while hidden.
+    void SetButtonAction(QToolButton *button, QAction *action);
+    // The Config dialog, made at its first use and kept.
+    TlxFrmCfg *FrmCfg() const { return m_frmCfg; }
+
+public slots:
+    void bSourceClick();
+    void bTargetClick();
+    void aViewExecute();
+    void aNewExecute();
+    void aOpenExecute();
+    void aSaveExecute();
+    void aSaveAsExecute();
+    void aConfigExecute();
+    void pm2Popup();
+    void RecentProjectClick(QAction *item);
+    void aHelpExecute();
+    void aHomePageExecute();
+    void aSupportsExecute();
+    void aUpdateExecute();
+    void aAboutExecute();
+
+    // ---------------------------------------------------------------- run half (search, convert, pause, stop)
+    // Starts Convert when the project is unattended; called at the first show.
+    void AutoRun();
+    void aSearchExecute();
+    void aConvertExecute();
+    void aSearchConvertExecute();
+    void aPauseExecute();
+    void aStopExecute();
+
+    // ---------------------------------------------------------------- file list input and export
+    void bSourceFileClick();
+    void pm1Popup();
+    void ViewSource1Click();
+    void OpenSource1Click();
+    void ExportList1Click();
+
+protected:
+    void FormCreate();
+    void FormDestroy();
+    void FormShow();
+
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Dropped files (file list input): the control under the drop point decides.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void buildToolBar();
+    void buildMenus();
+    void alignRows();
+    // Runs a handler; an error reaching the window goes to the product information's error report.
+    template <class F>
+    void guarded(F &&handler);
+
+    std::unique_ptr<Ui::TlxFrmMain> ui;
+    std::unique_ptr<QtShellDialogs> m_dialogs;
+    TlxFrmCfg *m_frmCfg = nullptr;
+};
+
+// The program's main window while the windowed program runs.
+extern TlxFrmMain *lxFrmMain;
