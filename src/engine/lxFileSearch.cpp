@@ -1,0 +1,155 @@
+#include "engine/lxFileSearch.h"
+
+#include "engine/lxMatch.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR *dir) const { closedir(dir); }
+};
+
+enum class EntryKind { Other, File, Folder };
+
+// What an entry is, without following links to folders.
+EntryKind entryKind(int dirFd, const dirent *entry) {
+    unsigned char type = entry->d_type;
+    struct stat st {};
+    if (type == DT_UNKNOWN) {
+        if (fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return EntryKind::Other;
+        type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_UNKNOWN;
+    }
+    switch (type) {
+    case DT_REG:
+        return EntryKind::File;
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_LNK:
+        // A link to a file is a file; a link to a folder is not followed; a dangling link has vanished.
+        return fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode) ? EntryKind::File
+                                                                                  : EntryKind::Other;
+    default:
+        return EntryKind::Other;
+    }
+}
+
+// The mask turned into a regular expression, remembered per thread: every file of a scan asks for the same one.
+QString patternFor(const QString &mask) {
+    thread_local QString lastMask;
+    thread_local QString lastPattern;
+    if (lastPattern.isEmpty() || mask != lastMask) {
+        lastPattern = WildcardToRegex(mask);
+        lastMask = mask;
+    }
+    return lastPattern;
+}
+
+} // namespace
+
+bool TlxFileSearch::WildcardMatch(QStringView name, QStringView mask) {
+    const qsizetype m = mask.size();
+    if (m == 0)
+        return false;
+    // A '?' may stand for nothing when only further '?' lie between it and a '.' or the end of the mask.
+    std::vector<char> qmarkMayBeEmpty(size_t(m), 0);
+    for (qsizetype j = m - 1, run = 1; j >= 0; --j) {
+        if (mask[j] == u'?')
+            qmarkMayBeEmpty[size_t(j)] = char(run);
+        else
+            run = mask[j] == u'.';
+    }
+    // Simulates the mask as an automaton: state j means "mask[0..j) has been matched".
+    std::vector<char> cur(size_t(m) + 1, 0), next(size_t(m) + 1, 0);
+    const auto close = [&](std::vector<char> &states) {
+        for (qsizetype j = 0; j < m; ++j) {
+            if (states[size_t(j)] && (mask[j] == u'*' || (mask[j] == u'?' && qmarkMayBeEmpty[size_t(j)])))
+                states[size_t(j) + 1] = 1;
+        }
+    };
+    cur[0] = 1;
+    close(cur);
+    for (const QChar c : name) {
+        std::fill(next.begin(), next.end(), 0);
+        bool any = false;
+        const QChar folded = c.toCaseFolded();
+        for (qsizetype j = 0; j < m; ++j) {
+            if (!cur[size_t(j)])
+                continue;
+            const QChar p = mask[j];
+            if (p == u'*') {
+                next[size_t(j)] = 1;
+                any = true;
+            } else if (p == u'?' || p.toCaseFolded() == folded) {
+                next[size_t(j) + 1] = 1;
+                any = true;
+            }
+        }
+        if (!any)
+            return false;
+        close(next);
+        cur.swap(next);
+    }
+    return cur[size_t(m)];
+}
+
+bool TlxFileSearch::Accepts(const QString &path) const {
+    const TlxMatchBase *matcher = Matcher;
+    if (!matcher)
+        return true;
+    bool result = matcher->TestPath(path, patternFor(Mask()));
+    if (result) {
+        const QString extra = RegExt();
+        if (!extra.isEmpty())
+            result = matcher->TestPath(path, extra);
+    }
+    return result;
+}
+
+void TlxFileSearch::ScanFolder(const QString &folder, const QString &mask, bool recurse, quint32 allowed) {
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.isEmpty() ? "." : QFile::encodeName(folder).constData()));
+    if (!dir)
+        return;
+    const int fd = dirfd(dir.get());
+    const bool skipOwners = TlxMatchBase::SkipOwnerFiles.load(std::memory_order_relaxed);
+    QStringList subfolders;
+    while (const dirent *entry = readdir(dir.get())) {
+        const char *raw = entry->d_name;
+        if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
+            continue;
+        const EntryKind kind = entryKind(fd, entry);
+        const bool hidden = raw[0] == '.';
+        if (kind == EntryKind::Folder) {
+            if (recurse && !hidden)
+                subfolders << QFile::decodeName(raw);
+        } else if (kind == EntryKind::File) {
+            const quint32 attributes = hidden ? quint32(faHidden) : 0u;
+            const bool allowedEntry = (attributes & allowed) == (attributes & faAnyFile);
+            const bool ownerFile = skipOwners && raw[0] == '~' && raw[1] == '$';
+            if (allowedEntry && !ownerFile) {
+                const QString name = QFile::decodeName(raw);
+                if (WildcardMatch(name, mask))
+                    AddFile(folder + name);
+            }
+        }
+        if (TerminateRequested())
+            return;
+    }
+    dir.reset();
+    if (!recurse)
+        return;
+    for (const QString &name : std::as_const(subfolders)) {
+        ScanFolder(folder + name + u'/', mask, recurse, allowed);
+        if (TerminateRequested())
+            return;
+    }
+}
