@@ -1,0 +1,36 @@
+#include "platform/office/OfficePresentation.h"
+
+#include "platform/office/OfficeErrors.h"
+#include "platform/office/OfficeSession.h"
+
+using namespace automation;
+
+namespace office {
+
+Variant OfficePresentation::GetProperty(const QString &name, const VariantList &args) {
+    CheckArgs(args, 0, 0);
+    if (IsMember(name, QLatin1String("FullName")))
+        return m_session->SourceOf(m_doc);
+    UnknownMember(name);
+}
+
+void OfficePresentation::PutProperty(const QString &name, const Variant &) { UnknownMember(name); }
+
+Variant OfficePresentation::CallMethod(const QString &name, const VariantList &args) {
+    if (IsMember(name, QLatin1String("SaveAs"))) {
+        // SaveAs(FileName, FileFormat[, EmbedTrueTypeFonts]); without a format there is nothing we can write.
+        CheckArgs(args, 1, 3);
+        if (args.size() < 2)
+            throw Error(Failure::BadFormat, QStringLiteral("(none)"));
+        m_session->SaveAs(m_doc, args.at(0).toString(), args.at(1).toInt());
+        return Variant();
+    }
+    if (IsMember(name, QLatin1String("Close"))) {
+        CheckArgs(args, 0, 0);
+        m_session->Close(m_doc);
+        return Variant();
+    }
+    UnknownMember(name);
+}
+
+} // namespace office

@@ -1,0 +1,360 @@
+#include "platform/office/OfficeSession.h"
+
+#include "platform/office/OfficeErrors.h"
+#include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficeStrings.h"
+#include "project/lxProject.h"
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/document/XExporter.hpp>
+#include <com/sun/star/document/XFilter.hpp>
+#include <com/sun/star/drawing/GraphicExportFilter.hpp>
+#include <com/sun/star/drawing/XDrawPages.hpp>
+#include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <osl/file.hxx>
+#include <rtl/ref.hxx>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+using namespace css;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace office {
+
+namespace {
+constexpr int kEmfFormat = 23;
+// Encrypted binary presentations are reported with this office error code (a wrong-password/encrypted-file code)
+constexpr quint32 kErrEncryptedPpt = 0x10b11;
+
+beans::PropertyValue prop(const char *name, const uno::Any &value) {
+    beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+Sequence<beans::PropertyValue> props(std::initializer_list<beans::PropertyValue> list) {
+    return Sequence<beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
+}
+
+QString fileUrl(const QString &path) {
+    OUString url;
+    if (osl::FileBase::getFileURLFromSystemPath(toOU(path), url) != osl::FileBase::E_None)
+        return QString();
+    return fromOU(url);
+}
+
+bool isUrl(const QString &path) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
+    return scheme.match(path).hasMatch();
+}
+
+// slide 1 keeps the path; slide k gets "-k" before the extension of the file-name part.
+QString slidePath(const QString &path, int k) {
+    if (k == 1)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot > slash + 1)
+        return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
+    return path + QStringLiteral("-%1").arg(k);
+}
+} // namespace
+
+OfficeSession::OfficeSession()
+    : m_watchdog([this] {
+          std::lock_guard<std::mutex> g(m_processLock);
+          if (m_process)
+              m_process->Kill();
+      }) {
+    startOffice();
+}
+
+OfficeSession::~OfficeSession() { Quit(); }
+
+void OfficeSession::startOffice() {
+    auto process = std::make_unique<OfficeProcess>();
+    std::lock_guard<std::mutex> g(m_processLock);
+    m_process = std::move(process);
+    m_filesOnOffice = 0;
+    ++m_generation;
+    ++m_starts;
+}
+
+void OfficeSession::stopOffice() {
+    if (m_process) {
+        // Ending politely can hang in a sick office: the watchdog bounds it.
+        m_watchdog.Arm(std::chrono::seconds(15));
+        m_process->Shutdown();
+        m_watchdog.Disarm();
+        std::lock_guard<std::mutex> g(m_processLock);
+        m_process.reset();
+    }
+    m_docs.clear();
+}
+
+void OfficeSession::ensureOffice() {
+    if (m_quit)
+        throw Error(Failure::Other, QStringLiteral("the office application has quit"));
+    if (m_process && m_docs.empty()) {
+        const bool recycle = m_process->IsDead() || (m_recycleAfter > 0 && m_filesOnOffice >= m_recycleAfter) ||
+                             (m_recycleBytes > 0 && m_process->ResidentBytes() > m_recycleBytes);
+        if (recycle)
+            stopOffice();
+    } else if (m_process && m_process->IsDead()) {
+        stopOffice();
+    }
+    if (!m_process)
+        startOffice();
+}
+
+int OfficeSession::timeoutSeconds() const {
+    if (m_timeoutOverride >= 0)
+        return m_timeoutOverride;
+    return lxProject ? lxProject->Timeout() : 120;
+}
+
+qint64 OfficeSession::ProcessId() const {
+    std::lock_guard<std::mutex> g(m_processLock);
+    return m_process ? m_process->Pid() : 0;
+}
+
+QString OfficeSession::Version() {
+    if (!m_version.isEmpty())
+        return m_version;
+    ensureOffice();
+    try {
+        Reference<lang::XMultiServiceFactory> provider = configuration::theDefaultProvider::get(m_process->Context());
+        Sequence<uno::Any> args(1);
+        args.getArray()[0] <<= prop("nodepath", uno::Any(OUString("/org.openoffice.Setup/Product")));
+        Reference<container::XNameAccess> node(
+            provider->createInstanceWithArguments("com.sun.star.configuration.ConfigurationAccess", args),
+            UNO_QUERY_THROW);
+        OUString version;
+        node->getByName("ooSetupVersion") >>= version;
+        m_version = fromOU(version);
+    } catch (const uno::Exception &e) {
+        throw Error(Failure::Other, fromOU(e.Message), QStringLiteral("Cannot read the office version"));
+    }
+    return m_version;
+}
+
+void OfficeSession::failCall(const QString &what, const QString &file) {
+    if (m_watchdog.Fired())
+        throw Error(Failure::Timeout, file, QString::number(m_armedSeconds));
+    if (m_process && (m_process->IsDead() || m_process->WaitDead(300)))
+        throw Error(Failure::Crashed, file);
+    throw Error(Failure::Other, what, QStringLiteral("The office could not convert %1").arg(file));
+}
+
+int OfficeSession::Open(const QString &path) {
+    QString url;
+    if (isUrl(path)) {
+        url = path;
+    } else {
+        const QFileInfo fi(path);
+        if (!fi.exists())
+            throw Error(Failure::Missing, path);
+        if (!fi.isFile())
+            throw Error(Failure::NotAFile, path);
+        if (!fi.isReadable())
+            throw Error(Failure::Unreadable, path);
+        // An empty file would load as a new blank deck.
+        if (fi.size() == 0)
+            throw Error(Failure::Empty, path);
+        url = fileUrl(fi.absoluteFilePath());
+    }
+    ensureOffice();
+    m_armedSeconds = timeoutSeconds();
+    if (m_armedSeconds > 0)
+        m_watchdog.Arm(std::chrono::seconds(m_armedSeconds));
+    else
+        m_watchdog.Disarm();
+    ++m_filesOnOffice;
+
+    rtl::Reference<OfficeInteraction> interaction = new OfficeInteraction;
+    Sequence<beans::PropertyValue> loadProps = props({
+        prop("Hidden", uno::Any(true)),
+        // Never written back: no lock files beside the user's files, whatever the caller asked for.
+        prop("ReadOnly", uno::Any(true)),
+        prop("MacroExecutionMode", uno::Any(document::MacroExecMode::NEVER_EXECUTE)),
+        prop("UpdateDocMode", uno::Any(document::UpdateDocMode::NO_UPDATE)),
+        prop("InteractionHandler", uno::Any(Reference<task::XInteractionHandler>(interaction.get()))),
+    });
+    Reference<lang::XComponent> component;
+    QString loadError;
+    try {
+        component = m_process->Desktop()->loadComponentFromURL(toOU(url), "_blank", 0, loadProps);
+    } catch (const uno::RuntimeException &e) {
+        failCall(fromOU(e.Message), path);
+    } catch (const uno::Exception &e) {
+        loadError = fromOU(e.Message);
+    }
+    try {
+        if (!component.is()) {
+            if (m_watchdog.Fired() || m_process->IsDead())
+                failCall(loadError, path);
+            switch (interaction->reason()) {
+            case OfficeInteraction::Reason::Password:
+                throw Error(Failure::Encrypted, path);
+            case OfficeInteraction::Reason::Broken:
+                throw Error(Failure::Damaged, path);
+            case OfficeInteraction::Reason::NoFilter:
+                throw Error(Failure::NotPresentation, path);
+            case OfficeInteraction::Reason::ErrorCode:
+                if (interaction->errorCode() == kErrEncryptedPpt)
+                    throw Error(Failure::Encrypted, path);
+                throw Error(Failure::Damaged, path);
+            case OfficeInteraction::Reason::Other:
+            case OfficeInteraction::Reason::None:
+                break;
+            }
+            // Nothing asked and nothing loaded: the office found no way to read the bytes as a document.
+            throw Error(Failure::NotPresentation, path);
+        }
+        Reference<lang::XServiceInfo> info(component, UNO_QUERY);
+        if (!info.is() || !info->supportsService("com.sun.star.presentation.PresentationDocument")) {
+            closeComponent(component);
+            throw Error(Failure::NotPresentation, path);
+        }
+        Reference<drawing::XDrawPagesSupplier> pages(component, UNO_QUERY_THROW);
+        if (pages->getDrawPages()->getCount() == 0) {
+            closeComponent(component);
+            throw Error(Failure::NoSlides, path);
+        }
+    } catch (const automation::EOleError &) {
+        m_watchdog.Disarm();
+        throw;
+    } catch (const uno::Exception &e) {
+        closeComponent(component);
+        m_watchdog.Disarm();
+        failCall(fromOU(e.Message), path);
+    }
+    const int id = m_nextDoc++;
+    m_docs[id] = Doc{component, path, m_generation};
+    return id;
+}
+
+QString OfficeSession::SourceOf(int doc) const {
+    auto it = m_docs.find(doc);
+    return it == m_docs.end() ? QString() : it->second.source;
+}
+
+void OfficeSession::SaveAs(int doc, const QString &path, int format) {
+    if (format != kEmfFormat)
+        throw Error(Failure::BadFormat, QString::number(format));
+    auto it = m_docs.find(doc);
+    if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
+        throw Error(Failure::NotOpen, path);
+    const QString source = it->second.source;
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const QString dir = QFileInfo(target).absolutePath();
+    const QString ext = QFileInfo(target).fileName().contains(u'.')
+                            ? QStringLiteral(".") + QFileInfo(target).suffix()
+                            : QString();
+    QStringList temps;
+    auto removeTemps = [&temps] {
+        for (const QString &t : temps)
+            QFile::remove(t);
+    };
+    int count = 0;
+    try {
+        Reference<drawing::XDrawPagesSupplier> supplier(it->second.component, UNO_QUERY_THROW);
+        Reference<drawing::XDrawPages> pages = supplier->getDrawPages();
+        count = pages->getCount();
+        if (count == 0)
+            throw Error(Failure::NoSlides, source);
+        Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
+        for (int k = 1; k <= count; ++k) {
+            // Every slide goes to a hidden temporary name beside its output first: a half-written slide never
+            // takes the place of an output, and a folder that refuses files is told here, clearly.
+            QTemporaryFile tmp(dir + QStringLiteral("/.vorlane-XXXXXX") + ext);
+            tmp.setAutoRemove(false);
+            if (!tmp.open())
+                throw Error(Failure::OutputNotWritable, slidePath(target, k), tmp.errorString());
+            temps << tmp.fileName();
+            tmp.close();
+            Reference<lang::XComponent> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
+            exporter->setSourceDocument(page);
+            const Sequence<beans::PropertyValue> args = props({prop("URL", uno::Any(toOU(fileUrl(temps.last())))),
+                                                               prop("MediaType", uno::Any(OUString("image/x-emf")))});
+            const bool written = Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args);
+            if (!written || QFileInfo(temps.last()).size() <= 0)
+                throw Error(Failure::ExportFailed, slidePath(target, k),
+                            QStringLiteral("slide %1 of %2 was not written").arg(k).arg(count));
+        }
+        for (int k = 1; k <= count; ++k) {
+            const QString final = slidePath(target, k);
+            if (::rename(QFile::encodeName(temps.at(k - 1)).constData(), QFile::encodeName(final).constData()) != 0)
+                throw Error(Failure::OutputNotWritable, final, QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        temps.clear();
+    } catch (const automation::EOleError &) {
+        removeTemps();
+        throw;
+    } catch (const uno::Exception &e) {
+        removeTemps();
+        failCall(fromOU(e.Message), source);
+    }
+    for (int k = 1; k <= count; ++k) {
+        const QFileInfo out(slidePath(target, k));
+        if (!out.exists() || out.size() <= 0)
+            throw Error(Failure::ExportFailed, out.filePath(), QStringLiteral("the file is missing or empty"));
+    }
+}
+
+void OfficeSession::closeComponent(const Reference<lang::XComponent> &component) {
+    if (!component.is())
+        return;
+    try {
+        Reference<util::XCloseable> closeable(component, UNO_QUERY);
+        if (closeable.is())
+            closeable->close(true);
+        else
+            component->dispose();
+    } catch (const uno::Exception &) {
+        // A document that refuses or an office that is gone: nothing more to do for it.
+    }
+}
+
+void OfficeSession::Close(int doc) {
+    auto it = m_docs.find(doc);
+    if (it != m_docs.end()) {
+        if (it->second.generation == m_generation && m_process && !m_process->IsDead())
+            closeComponent(it->second.component);
+        m_docs.erase(it);
+    }
+    if (m_docs.empty())
+        m_watchdog.Disarm();
+}
+
+void OfficeSession::Quit() {
+    if (m_quit)
+        return;
+    m_quit = true;
+    for (auto &d : m_docs)
+        if (d.second.generation == m_generation && m_process && !m_process->IsDead())
+            closeComponent(d.second.component);
+    m_docs.clear();
+    m_watchdog.Disarm();
+    stopOffice();
+}
+
+} // namespace office

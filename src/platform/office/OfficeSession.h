@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/office/OfficeProcess.h"
+#include "platform/office/OfficeWatchdog.h"
+
+#include <com/sun/star/lang/XComponent.hpp>
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace office {
+
+// The work behind one application object: its office process, the presentations open in it, the per-file time
+// limit and the replacement of an office that died, hung or grew too large.
+//
+// Used from the thread that created it (an office is started from the thread that owns it); only the watchdog
+// runs elsewhere, and it only kills the process.
+class OfficeSession {
+public:
+    OfficeSession(); // starts the office; raises EOleError when it cannot
+    ~OfficeSession();
+    OfficeSession(const OfficeSession &) = delete;
+    OfficeSession &operator=(const OfficeSession &) = delete;
+
+    QString Version();
+    // Opens a presentation and returns its handle. The office always loads it read-only and hidden.
+    int Open(const QString &path);
+    // Writes every slide as EMF: slide 1 at path, slide k as path with "-k" before the extension.
+    void SaveAs(int doc, const QString &path, int format);
+    void Close(int doc);
+    QString SourceOf(int doc) const;
+    int OpenCount() const { return static_cast<int>(m_docs.size()); }
+    void Quit();
+
+    qint64 ProcessId() const;
+    // Overrides for tests and tuning: the per-file limit in seconds (negative: the project's "Timeout"), and the
+    // number of files after which the office is replaced.
+    void SetTimeoutSeconds(int seconds) { m_timeoutOverride = seconds; }
+    void SetRecycleAfter(int files) { m_recycleAfter = files; }
+    void SetRecycleBytes(qint64 bytes) { m_recycleBytes = bytes; }
+    int Restarts() const { return m_starts - 1; }
+
+private:
+    struct Doc {
+        css::uno::Reference<css::lang::XComponent> component;
+        QString source;
+        int generation = 0;
+    };
+
+    void ensureOffice();
+    void startOffice();
+    void stopOffice();
+    int timeoutSeconds() const;
+    // Turns a failed call into the right error: timeout, crashed office, or the office's own message.
+    [[noreturn]] void failCall(const QString &what, const QString &file);
+    static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
+
+    std::unique_ptr<OfficeProcess> m_process;
+    mutable std::mutex m_processLock; // the watchdog reads m_process while the owner may replace it
+    OfficeWatchdog m_watchdog;
+    std::map<int, Doc> m_docs;
+    int m_nextDoc = 1;
+    int m_generation = 0;
+    int m_starts = 0;
+    int m_filesOnOffice = 0;
+    int m_armedSeconds = 0;
+    int m_timeoutOverride = -1;
+    int m_recycleAfter = 200;
+    qint64 m_recycleBytes = qint64(1) << 30;
+    bool m_quit = false;
+    QString m_version;
+};
+
+} // namespace office
