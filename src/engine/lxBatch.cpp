@@ -1,0 +1,208 @@
+#include "engine/lxBatch.h"
+
+#include "engine/lxError.h"
+#include "project/lxProject.h"
+#include "regex/VBScriptRegex.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <exception>
+
+TlxBatch::TlxBatch() = default;
+
+TlxBatch::~TlxBatch() {
+    Terminate();
+    wait();
+    // A worker that has just given up the lock may still be inside the unlock; taking it once more makes sure
+    // nobody is in there before the list goes.
+    { QMutexLocker lock(&m_lock); }
+    qDeleteAll(m_nodes);
+}
+
+QString TlxBatch::NormalizePath(const QString &text) {
+    static const QString prefix = QStringLiteral("file:");
+    if (!text.startsWith(prefix, Qt::CaseSensitive))
+        return text;
+    const QString path = Regex::Replace(QStringLiteral("^file:/*"), text, QString());
+    const qsizetype slashes = text.size() - prefix.size() - path.size();
+    return (slashes == 2 ? QStringLiteral("//") : QStringLiteral("/")) + path;
+}
+
+void TlxBatch::Search(const QString &source, const QString &target, bool recurse) {
+    QString sourceDir = NormalizePath(source);
+    const QString targetDir = NormalizePath(target);
+    if (targetDir.isEmpty())
+        throw ElxError(QStringLiteral("Unable to create directory"));
+    if (!QFileInfo(targetDir).isDir())
+        QDir().mkpath(targetDir); // a folder that cannot be made is reported by every file written there
+    const qsizetype slash = sourceDir.lastIndexOf(u'/');
+    const QString mask = sourceDir.mid(slash + 1);
+    sourceDir.truncate(slash + 1);
+
+    bool start = false;
+    {
+        QMutexLocker lock(&m_lock);
+        m_sourceDir = sourceDir;
+        m_targetDir = targetDir;
+        m_mask = mask;
+        m_recurse = recurse;
+        start = !m_started && !Complete();
+        m_started = m_started || start;
+    }
+    if (start)
+        this->start();
+}
+
+void TlxBatch::run() {
+    // Whatever happens in here, the list ends complete, so that no worker waits for nodes that never come.
+    struct CompleteOnExit {
+        std::atomic<bool> &complete;
+        ~CompleteOnExit() { complete.store(true, std::memory_order_release); }
+    } completeOnExit{m_complete};
+
+    try {
+        const QString regExt = lxProject ? lxProject->GetOption(QStringLiteral("RegExt")) : QString();
+        const bool skipHidden = lxProject && lxProject->BoolOption(QStringLiteral("SkipHidden"), false);
+        QString folder;
+        QString mask;
+        bool recurse = false;
+        {
+            QMutexLocker lock(&m_lock);
+            m_regExt = regExt;
+            m_skipHidden = skipHidden;
+            folder = m_sourceDir;
+            mask = m_mask;
+            recurse = m_recurse;
+        }
+        ScanFolder(folder, mask, recurse, skipHidden ? faFilesNotHidden : faFilesAll);
+    } catch (const std::exception &e) {
+        qWarning("The file search ended early: %s", e.what());
+    } catch (...) {
+        qWarning("The file search ended early.");
+    }
+}
+
+void TlxBatch::AddFile(const QString &path) {
+    if (!Accepts(path))
+        return;
+    auto *node = new TlxNode;
+    node->SourceFile = path;
+    {
+        QMutexLocker lock(&m_lock);
+        node->ListIndex = int(m_nodes.size());
+        m_nodes.append(node);
+    }
+    QThread::yieldCurrentThread(); // let waiting workers and the window run
+    if (OnNode)
+        OnNode(this, node);
+}
+
+void TlxBatch::AddFileAndComplete(const QString &path) {
+    struct CompleteOnExit {
+        std::atomic<bool> &complete;
+        ~CompleteOnExit() { complete.store(true, std::memory_order_release); }
+    } completeOnExit{m_complete};
+    AddFile(path);
+}
+
+int TlxBatch::NodeCount() const {
+    QMutexLocker lock(&m_lock);
+    return int(m_nodes.size());
+}
+
+int TlxBatch::NextIndex() const {
+    QMutexLocker lock(&m_lock);
+    return m_nextIndex;
+}
+
+TlxNode *TlxBatch::NextNode() {
+    for (;;) {
+        // Complete is read before the list: a node added just before the list became complete is then
+        // certainly seen below, and never lost between the two looks.
+        const bool complete = Complete();
+        {
+            QMutexLocker lock(&m_lock);
+            if (m_nextIndex < m_nodes.size())
+                return m_nodes.at(m_nextIndex++);
+        }
+        if (complete) {
+            m_exhausted.store(true, std::memory_order_release);
+            return nullptr;
+        }
+        QThread::msleep(1);
+    }
+}
+
+void TlxBatch::AddSuccess() {
+    QMutexLocker lock(&m_lock);
+    ++m_successes;
+}
+
+void TlxBatch::AddFailure(const QString &text) {
+    QMutexLocker lock(&m_lock);
+    ++m_failures;
+    for (const QString &known : std::as_const(m_failedTexts)) {
+        if (known.compare(text, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    m_failedTexts << text;
+}
+
+int TlxBatch::Successes() const {
+    QMutexLocker lock(&m_lock);
+    return m_successes;
+}
+
+int TlxBatch::Failures() const {
+    QMutexLocker lock(&m_lock);
+    return m_failures;
+}
+
+QStringList TlxBatch::FailedTexts() const {
+    QMutexLocker lock(&m_lock);
+    return m_failedTexts;
+}
+
+const QList<TlxNode *> &TlxBatch::LockNodes() {
+    m_lock.lock();
+    return m_nodes;
+}
+
+void TlxBatch::UnlockNodes() { m_lock.unlock(); }
+
+QString TlxBatch::SourceDir() const {
+    QMutexLocker lock(&m_lock);
+    return m_sourceDir;
+}
+
+QString TlxBatch::TargetDir() const {
+    QMutexLocker lock(&m_lock);
+    return m_targetDir;
+}
+
+void TlxBatch::SetTargetDir(const QString &targetDir) {
+    QMutexLocker lock(&m_lock);
+    m_targetDir = targetDir;
+}
+
+bool TlxBatch::Recurse() const {
+    QMutexLocker lock(&m_lock);
+    return m_recurse;
+}
+
+QString TlxBatch::Mask() const {
+    QMutexLocker lock(&m_lock);
+    return m_mask;
+}
+
+QString TlxBatch::RegExt() const {
+    QMutexLocker lock(&m_lock);
+    return m_regExt;
+}
+
+bool TlxBatch::SkipHidden() const {
+    QMutexLocker lock(&m_lock);
+    return m_skipHidden;
+}

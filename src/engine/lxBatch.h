@@ -1,0 +1,117 @@
+#pragma once
+
+#include "engine/lxFileSearch.h"
+#include "engine/lxNode.h"
+
+#include <QList>
+#include <QMutex>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+
+// Called for a node of a batch: after a node is added (OnNode, on the adding thread) and after a worker has
+// processed it (OnNodeDone, on the worker's thread). Bind an owner with a lambda.
+using TlxNodeEvent = std::function<void(TlxBatch *, TlxNode *)>;
+
+// One run's list of input files. The batch is itself the search thread: Search starts it, the thread walks the
+// source folder and appends a node for every accepted file, while converter workers take nodes with NextNode,
+// strictly in list order, each node exactly once.
+//
+// Ownership: the owner creates and destroys the batch (it never frees itself) and must destroy it only when no
+// worker uses it any more. The batch owns its nodes; they are freed with it.
+//
+// Locking: one lock guards the nodes, the hand-out index, the counters and the failure texts. It is held only
+// for list and counter updates; nothing is called out (no handler, no file access) while it is held.
+// LockNodes/UnlockNodes let an owner hold the list steady while it reads it; it must not wait for another thread
+// meanwhile.
+class TlxBatch : public QThread, public TlxFileSearch {
+public:
+    TlxBatch();
+    // Asks the search to stop, waits for the search thread to end, then frees the nodes.
+    ~TlxBatch() override;
+
+    // Sets the search parameters and starts the search thread. source is the folder with a file mask
+    // ("/in/*.ppt?"), target the output folder; both may be file URLs (see NormalizePath). The target folder is
+    // created when missing (a failure shows up per file later). An empty target throws ElxError
+    // "Unable to create directory" and starts nothing. A second Search, or a Search after AddFileAndComplete,
+    // changes the parameters but starts nothing.
+    void Search(const QString &source, const QString &target, bool recurse);
+
+    // Appends a node for path when it passes the file-name filter, then calls OnNode without the lock held.
+    void AddFile(const QString &path) override;
+    // AddFile, then marks the list complete (also when AddFile or the OnNode handler throws). For runs over
+    // files chosen one by one: no search runs then, and every path passes the filter.
+    void AddFileAndComplete(const QString &path);
+
+    int NodeCount() const;
+    // The next node not yet handed out, in list order. While the list is not complete and every node is taken,
+    // waits in 1 ms steps; returns null once the list is complete and every node is taken (and sets Exhausted).
+    TlxNode *NextNode();
+    // No more nodes will be added: the search has ended, or AddFileAndComplete was called.
+    bool Complete() const { return m_complete.load(std::memory_order_acquire); }
+    // A hand-out found every node taken after the list was complete. A batch stopped before that (a pause)
+    // keeps its place: workers created later carry on with the first node not handed out.
+    bool Exhausted() const { return m_exhausted.load(std::memory_order_acquire); }
+    // The index of the next node to hand out.
+    int NextIndex() const;
+
+    void AddSuccess();
+    // Counts a failure and keeps its text once (texts that differ only in letter case are the same).
+    void AddFailure(const QString &text);
+    int Successes() const;
+    int Failures() const;
+    QStringList FailedTexts() const;
+
+    // Takes the lock and returns the node list; UnlockNodes releases it.
+    const QList<TlxNode *> &LockNodes();
+    void UnlockNodes();
+
+    // Turns a file URL into a path: a text beginning with "file:" (lower case) loses that prefix and the slashes
+    // after it and gets one '/' in front ("file:///home/a.ppt" gives "/home/a.ppt", "file:///" gives "/"); with
+    // exactly two slashes the host is kept in network form ("file://server/share/a.ppt" gives
+    // "//server/share/a.ppt"). Any other text comes back unchanged. Regular-expression failures propagate.
+    static QString NormalizePath(const QString &text);
+
+    // The terminate request: the search stops after its current directory entry and the list becomes complete.
+    void Terminate() { m_terminate.store(true, std::memory_order_release); }
+    bool Terminated() const { return m_terminate.load(std::memory_order_acquire); }
+
+    // Search parameters. SourceDir ends with '/' (or is empty); TargetDir is the output folder given to Search,
+    // replaced by CreateWorkers.
+    QString SourceDir() const;
+    QString TargetDir() const;
+    void SetTargetDir(const QString &targetDir);
+    bool Recurse() const;
+    QString Mask() const override;
+    // The project's "RegExt" and "SkipHidden", read when the search thread starts.
+    QString RegExt() const override;
+    bool SkipHidden() const;
+
+    // Called after each node is added, on the adding thread. Assign before Search or AddFile.
+    TlxNodeEvent OnNode;
+
+protected:
+    void run() override;
+    bool TerminateRequested() const override { return Terminated(); }
+
+private:
+    mutable QMutex m_lock;
+    QList<TlxNode *> m_nodes;
+    int m_nextIndex = 0;
+    int m_successes = 0;
+    int m_failures = 0;
+    QStringList m_failedTexts;
+    QString m_sourceDir;
+    QString m_targetDir;
+    QString m_mask;
+    QString m_regExt;
+    bool m_recurse = false;
+    bool m_skipHidden = false;
+    bool m_started = false;
+    std::atomic<bool> m_complete{false};
+    std::atomic<bool> m_exhausted{false};
+    std::atomic<bool> m_terminate{false};
+};

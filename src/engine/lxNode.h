@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+class TlxBatch;
+
+// The states of a node; Status holds one of these values (any other value shows as "Running").
+enum TlxNodeStatus : qint32 {
+    nsRunning = 0,
+    nsSuccess = 1, // converted, or skipped because the output exists
+    nsFailure = 2,
+};
+
+// One input file of a batch. The batch owns its nodes; a node is never removed or moved while the batch lives,
+// so pointers handed to workers and event handlers stay valid for the batch's life.
+//
+// Status and ResultText are written only by the worker that received the node from NextNode, before it reports
+// the node through its OnNodeDone handler; readers on other threads read them after that report.
+class TlxNode {
+public:
+    qint32 Status = nsRunning;
+    qint32 ListIndex = 0;  // position in the batch's list, 0-based, never changed
+    QString SourceFile;    // the path exactly as it was added
+    QString ResultText;    // output path on success, the message on failure, empty when skipped or running
+
+    // "Running", "Success" or "Failure"; any other value gives "Running".
+    static QString StatusText(qint32 status) {
+        switch (status) {
+        case nsSuccess:
+            return QStringLiteral("Success");
+        case nsFailure:
+            return QStringLiteral("Failure");
+        default:
+            return QStringLiteral("Running");
+        }
+    }
+};

@@ -1,0 +1,321 @@
+#include "engine/lxBatch.h"
+#include "engine/lxError.h"
+#include "engine/lxMatch.h"
+#include "project/lxProject.h"
+
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+void touch(const QString &path) { QVERIFY(TestSupport::writeAll(path, "x")); }
+
+// Runs n threads that take nodes until the batch has none left; returns what each thread received, in order.
+QList<QList<TlxNode *>> drain(TlxBatch &batch, int n) {
+    QList<QList<TlxNode *>> taken(n);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i) {
+        threads.emplace_back([&batch, &taken, i] {
+            while (TlxNode *node = batch.NextNode())
+                taken[i] << node;
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    return taken;
+}
+
+// Every node of the batch handed out exactly once, and each thread got its nodes in list order.
+void verifyEachOnce(TlxBatch &batch, const QList<QList<TlxNode *>> &taken) {
+    QSet<TlxNode *> seen;
+    for (const auto &nodes : taken) {
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            QVERIFY2(!seen.contains(nodes[i]), "a node was handed out twice");
+            seen << nodes[i];
+            if (i > 0)
+                QVERIFY(nodes[i - 1]->ListIndex < nodes[i]->ListIndex);
+        }
+    }
+    const QList<TlxNode *> &all = batch.LockNodes();
+    const qsizetype count = all.size();
+    bool indexesRight = true;
+    for (qsizetype i = 0; i < all.size(); ++i)
+        indexesRight = indexesRight && all[i]->ListIndex == i && seen.contains(all[i]);
+    batch.UnlockNodes();
+    QVERIFY(indexesRight);
+    QCOMPARE(seen.size(), count);
+    QCOMPARE(batch.NextIndex(), int(count));
+    QVERIFY(batch.Exhausted());
+}
+
+} // namespace
+
+class TestBatch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void normalizePath_data();
+    void normalizePath();
+    void searchSplitsSourceAndMakesTarget();
+    void emptyTargetStartsNothing();
+    void failuresAndSuccesses();
+    void handOutThreeWorkersTenNodes();
+    void handOutWhileSearching();
+    void searchFindsNothing();
+    void workerWaitsForSlowSearch();
+    void addFileAndCompleteWithoutSearch();
+    void throwingOnNodeStillCompletes();
+    void projectOptionsReadAtSearch();
+    void terminateEndsSearch();
+    void destroyDuringDeepSearch();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString m_root;
+};
+
+void TestBatch::initTestCase() {
+    lxProject = new TlxProject;
+    Matcher = new TlxMatch;
+}
+
+void TestBatch::cleanupTestCase() {
+    delete Matcher;
+    Matcher = nullptr;
+    delete lxProject;
+    lxProject = nullptr;
+}
+
+void TestBatch::init() {
+    m_dir = new QTemporaryDir;
+    m_root = m_dir->path() + u'/';
+    lxProject->SetOptions({});
+}
+
+void TestBatch::cleanup() { delete m_dir; }
+
+void TestBatch::normalizePath_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("local url") << "file:///home/a.ppt" << "/home/a.ppt";
+    QTest::newRow("host url") << "file://server/share/a.ppt" << "//server/share/a.ppt";
+    QTest::newRow("numeric host") << "file://192.168.1.5/share/a.ppt" << "//192.168.1.5/share/a.ppt";
+    QTest::newRow("nothing after slashes") << "file:///" << "/";
+    QTest::newRow("one slash") << "file:/x/a.ppt" << "/x/a.ppt";
+    QTest::newRow("four slashes") << "file:////x" << "/x";
+    QTest::newRow("prefix is case-sensitive") << "FILE:///a.ppt" << "FILE:///a.ppt";
+    QTest::newRow("plain path") << "/in/*.ppt?" << "/in/*.ppt?";
+    QTest::newRow("web address") << "http://x/a.ppt" << "http://x/a.ppt";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestBatch::normalizePath() {
+    QFETCH(QString, text);
+    QFETCH(QString, path);
+    QCOMPARE(TlxBatch::NormalizePath(text), path);
+}
+
+void TestBatch::searchSplitsSourceAndMakesTarget() {
+    touch(m_root + "in/a.ppt");
+    TlxBatch batch;
+    batch.Search(QStringLiteral("file://") + m_root + "in/*.ppt?", m_root + "out/new", false);
+    batch.wait();
+    QCOMPARE(batch.SourceDir(), m_root + "in/");
+    QCOMPARE(batch.Mask(), QStringLiteral("*.ppt?"));
+    QCOMPARE(batch.TargetDir(), m_root + "out/new");
+    QVERIFY(QFileInfo(m_root + "out/new").isDir());
+    QVERIFY(batch.Complete());
+    QCOMPARE(batch.NodeCount(), 1);
+}
+
+void TestBatch::emptyTargetStartsNothing() {
+    TlxBatch batch;
+    try {
+        batch.Search(m_root + "*.ppt", QString(), true);
+        QFAIL("no exception");
+    } catch (const ElxError &e) {
+        QCOMPARE(e.Message(), QStringLiteral("Unable to create directory"));
+    }
+    QVERIFY(!batch.isRunning());
+    QVERIFY(!batch.Complete());
+    QCOMPARE(batch.NodeCount(), 0);
+}
+
+void TestBatch::failuresAndSuccesses() {
+    TlxBatch batch;
+    batch.AddFailure(QStringLiteral("Cannot open"));
+    batch.AddFailure(QStringLiteral("CANNOT OPEN"));
+    batch.AddFailure(QStringLiteral("Disk full"));
+    batch.AddSuccess();
+    batch.AddSuccess();
+    QCOMPARE(batch.Failures(), 3);
+    QCOMPARE(batch.FailedTexts(), (QStringList{"Cannot open", "Disk full"}));
+    QCOMPARE(batch.Successes(), 2);
+}
+
+void TestBatch::handOutThreeWorkersTenNodes() {
+    TlxBatch batch;
+    for (int i = 0; i < 9; ++i)
+        batch.AddFile(QStringLiteral("/in/%1.ppt").arg(i));
+    batch.AddFileAndComplete(QStringLiteral("/in/9.ppt"));
+    const auto taken = drain(batch, 3);
+    verifyEachOnce(batch, taken);
+    QCOMPARE(batch.NextIndex(), 10);
+}
+
+void TestBatch::handOutWhileSearching() {
+    for (int i = 0; i < 5000; ++i)
+        touch(m_root + QStringLiteral("in/d%1/f%2.pptx").arg(i % 50).arg(i));
+    TlxBatch batch;
+    batch.Search(m_root + "in/*.ppt?", m_root + "out", true);
+    const auto taken = drain(batch, 8);
+    QCOMPARE(batch.NodeCount(), 5000);
+    verifyEachOnce(batch, taken);
+}
+
+void TestBatch::searchFindsNothing() {
+    QDir().mkpath(m_root + "empty");
+    TlxBatch batch;
+    batch.Search(m_root + "empty/*.ppt?", m_root + "out", true);
+    const auto taken = drain(batch, 3);
+    for (const auto &nodes : taken)
+        QVERIFY(nodes.isEmpty());
+    QVERIFY(batch.Exhausted());
+    QCOMPARE(batch.NodeCount(), 0);
+    QCOMPARE(batch.Successes(), 0);
+    QCOMPARE(batch.Failures(), 0);
+}
+
+void TestBatch::workerWaitsForSlowSearch() {
+    for (int i = 0; i < 3; ++i)
+        touch(m_root + QStringLiteral("in/%1.ppt").arg(i));
+    TlxBatch batch;
+    std::atomic<int> added{0};
+    batch.OnNode = [&added](TlxBatch *, TlxNode *) {
+        QThread::msleep(40); // a slow search: the worker catches up and has to wait
+        ++added;
+    };
+    batch.Search(m_root + "in/*.ppt", m_root + "out", false);
+    QList<int> addedWhenTaken;
+    while (batch.NextNode())
+        addedWhenTaken << added.load();
+    QCOMPARE(addedWhenTaken.size(), 3);
+    QVERIFY(addedWhenTaken.first() < 3); // received before the search had finished
+    QVERIFY(batch.Complete());
+    QCOMPARE(added.load(), 3);
+}
+
+void TestBatch::addFileAndCompleteWithoutSearch() {
+    TlxBatch batch;
+    QList<int> events;
+    batch.OnNode = [&events](TlxBatch *, TlxNode *node) { events << node->ListIndex; };
+    batch.AddFile(QStringLiteral("/any/where/notes.txt")); // no mask: every path passes
+    QVERIFY(!batch.Complete());
+    batch.AddFileAndComplete(QStringLiteral("https://example.com/a.pptx"));
+    QVERIFY(batch.Complete());
+    QCOMPARE(events, (QList<int>{0, 1}));
+    QCOMPARE(batch.NextNode()->SourceFile, QStringLiteral("/any/where/notes.txt"));
+    QCOMPARE(batch.NextNode()->SourceFile, QStringLiteral("https://example.com/a.pptx"));
+    QCOMPARE(batch.NextNode(), nullptr);
+    QVERIFY(batch.Exhausted());
+    // A later Search on a completed batch changes its parameters but starts no thread.
+    batch.Search(m_root + "*.ppt", m_root + "out", false);
+    QVERIFY(!batch.isRunning() && !batch.isFinished());
+}
+
+void TestBatch::throwingOnNodeStillCompletes() {
+    for (int i = 0; i < 4; ++i)
+        touch(m_root + QStringLiteral("in/%1.ppt").arg(i));
+    TlxBatch batch;
+    batch.OnNode = [](TlxBatch *, TlxNode *) { throw std::runtime_error("handler failed"); };
+    QTest::ignoreMessage(QtWarningMsg, "The file search ended early: handler failed");
+    batch.Search(m_root + "in/*.ppt", m_root + "out", false);
+    QVERIFY(batch.NextNode() != nullptr); // the node was added before the handler failed
+    QCOMPARE(batch.NextNode(), nullptr);  // and nobody waits for the rest
+    QVERIFY(batch.Complete());
+
+    TlxBatch chosen;
+    chosen.OnNode = batch.OnNode;
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, chosen.AddFileAndComplete(QStringLiteral("/x/a.ppt")));
+    QVERIFY(chosen.Complete());
+}
+
+void TestBatch::projectOptionsReadAtSearch() {
+    touch(m_root + "in/final/a.ppt");
+    touch(m_root + "in/draft/b.ppt");
+    touch(m_root + "in/final/.c.ppt");
+    lxProject->SetOption(QStringLiteral("RegExt"), QStringLiteral("/final/"));
+    lxProject->SetOption(QStringLiteral("SkipHidden"), QStringLiteral("true"));
+    TlxBatch batch;
+    batch.Search(m_root + "in/*.ppt", m_root + "out", true);
+    batch.wait();
+    QCOMPARE(batch.RegExt(), QStringLiteral("/final/"));
+    QVERIFY(batch.SkipHidden());
+    QCOMPARE(batch.NodeCount(), 1);
+    QCOMPARE(batch.NextNode()->SourceFile, m_root + "in/final/a.ppt");
+}
+
+void TestBatch::terminateEndsSearch() {
+    for (int i = 0; i < 200; ++i)
+        touch(m_root + QStringLiteral("in/d%1/%2.ppt").arg(i % 20).arg(i));
+    TlxBatch batch;
+    std::atomic<int> added{0};
+    batch.OnNode = [&added](TlxBatch *b, TlxNode *) {
+        if (++added == 10)
+            b->Terminate();
+    };
+    batch.Search(m_root + "in/*.ppt", m_root + "out", true);
+    batch.wait();
+    QVERIFY(batch.Complete());
+    QCOMPARE(batch.NodeCount(), 10);
+}
+
+void TestBatch::destroyDuringDeepSearch() {
+    // A deep tree searched slowly; the batch is destroyed while its thread is in the middle of it. The destructor
+    // must stop and join the search before the nodes go (AddressSanitizer checks the rest).
+    QString folder = m_root + "in/";
+    for (int depth = 0; depth < 40; ++depth) {
+        for (int i = 0; i < 5; ++i)
+            touch(folder + QStringLiteral("f%1.ppt").arg(i));
+        folder += QStringLiteral("level%1/").arg(depth);
+    }
+    for (int round = 0; round < 5; ++round) {
+        std::atomic<int> calls{0};
+        auto *batch = new TlxBatch;
+        batch->OnNode = [&calls](TlxBatch *b, TlxNode *node) {
+            ++calls;
+            QVERIFY(node->ListIndex < b->NodeCount());
+            QThread::usleep(200);
+        };
+        batch->Search(m_root + "in/*.ppt", m_root + "out", true);
+        QTRY_VERIFY(calls.load() > 5 + round * 10);
+        std::thread worker([batch] {
+            for (int i = 0; i < 3; ++i)
+                batch->NextNode();
+        });
+        worker.join();
+        delete batch;
+        const int after = calls.load();
+        QVERIFY(after < 200);
+        QThread::msleep(5);
+        QCOMPARE(calls.load(), after); // nothing runs on after the destructor returned
+    }
+}
+
+QTEST_GUILESS_MAIN(TestBatch)
+#include "tst_batch.moc"
