@@ -1,0 +1,197 @@
+#include "engine/lxConvertor.h"
+
+#include "engine/lxError.h"
+#include "project/lxProject.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <fcntl.h>
+
+#include <exception>
+#include <vector>
+
+std::atomic<int> RunningWorkers{0};
+
+namespace {
+
+const TlxConvertorClassOf<TlxConvertor> plainConvertorClass;
+
+// Runs a handler on the main thread and waits for it; directly when already there or when there is no
+// application object to deliver it.
+void runOnMainThread(const TlxEvent &handler) {
+    const auto call = [&handler] {
+        try {
+            handler();
+        } catch (const std::exception &e) {
+            qWarning("A worker's end handler failed: %s", e.what());
+        } catch (...) {
+            qWarning("A worker's end handler failed.");
+        }
+    };
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() == app->thread())
+        call();
+    else
+        QMetaObject::invokeMethod(app, call, Qt::BlockingQueuedConnection);
+}
+
+// Copies the source's access and modification times to the output (the creation time cannot be set here).
+void copyFileTimes(const QString &source, const QString &output) {
+    struct stat st {};
+    if (stat(QFile::encodeName(source).constData(), &st) != 0)
+        return;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    utimensat(AT_FDCWD, QFile::encodeName(output).constData(), times, 0);
+}
+
+} // namespace
+
+TlxConvertor::TlxConvertor(TlxBatch *batch, int chainCount, TlxNodeEvent onNodeDone)
+    : TlxWorkBase(batch), m_chainCount(chainCount), m_onNodeDone(std::move(onNodeDone)) {}
+
+TlxConvertor::~TlxConvertor() {
+    // Let go of the rest of the chain one link at a time: a long chain must not unwind recursively.
+    std::shared_ptr<TlxConvertor> next = std::move(m_next);
+    while (next && next.use_count() == 1) {
+        std::shared_ptr<TlxConvertor> after = std::move(next->m_next);
+        next = std::move(after);
+    }
+}
+
+std::shared_ptr<TlxConvertor> TlxConvertor::CreateWorkers(TlxBatch *batch, const QString &target,
+                                                          const TlxNodeEvent &onNodeDone) {
+    const QString targetDir = TlxBatch::NormalizePath(target);
+    if (targetDir.isEmpty())
+        throw ElxError(QStringLiteral("Unable to create directory"));
+    batch->SetTargetDir(targetDir);
+    const int count = lxProject ? lxProject->ThreadsCount() : 1;
+    const TlxConvertorClass *cls =
+        lxProject && lxProject->ConverterClass ? lxProject->ConverterClass : &plainConvertorClass;
+    const auto make = [&](int chainCount) {
+        return std::shared_ptr<TlxConvertor>(cls->Create(batch, chainCount, onNodeDone));
+    };
+    if (count <= 1)
+        return make(count);
+    // Built from the tail: the worker made with count n is followed by the one made with n - 1.
+    std::shared_ptr<TlxConvertor> head;
+    for (int chainCount = 1; chainCount <= count; ++chainCount) {
+        std::shared_ptr<TlxConvertor> worker = make(chainCount);
+        worker->m_next = std::move(head);
+        head = std::move(worker);
+    }
+    return head;
+}
+
+void TlxConvertor::StartAll() {
+    for (TlxConvertor *worker = this; worker; worker = worker->m_next.get())
+        worker->Start();
+}
+
+void TlxConvertor::StopAll() {
+    std::vector<TlxConvertor *> chain;
+    for (TlxConvertor *worker = this; worker; worker = worker->m_next.get())
+        chain.push_back(worker);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        (*it)->Terminate();
+}
+
+void TlxConvertor::SetOnFinish(const TlxEvent &handler) {
+    for (TlxConvertor *worker = this; worker; worker = worker->m_next.get()) {
+        QMutexLocker lock(&worker->m_finishLock);
+        worker->m_onFinish = handler;
+    }
+}
+
+TlxEvent TlxConvertor::OnFinish() const {
+    QMutexLocker lock(&m_finishLock);
+    return m_onFinish;
+}
+
+void TlxConvertor::ConvertNode(TlxBatch *, TlxNode *) {}
+
+void TlxConvertor::ProcessNode() {
+    ConvertNode(Batch(), CurrentNode());
+    if (m_onNodeDone)
+        m_onNodeDone(Batch(), CurrentNode());
+}
+
+void TlxConvertor::WorkerEnded() {
+    if (TlxBatch *batch = Batch()) {
+        batch->LockNodes();
+        RunningWorkers.fetch_sub(1);
+        batch->UnlockNodes();
+    } else {
+        RunningWorkers.fetch_sub(1);
+    }
+    // From here on the batch is not touched again: the owner may free it once every worker has reported.
+    if (const TlxEvent finish = OnFinish())
+        runOnMainThread(finish);
+}
+
+QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
+    const QString &source = node->SourceFile;
+    const QString sourceDir = batch->SourceDir();
+    const bool keepSubdirs = lxProject ? lxProject->KeepTargetSubdirs() : true;
+    QString name;
+    // Only a file below the source folder has sub-folders to keep; any other file keeps just its name.
+    if (keepSubdirs && !sourceDir.isEmpty() && source.startsWith(sourceDir))
+        name = source.mid(sourceDir.size());
+    else
+        name = source.mid(source.lastIndexOf(u'/') + 1);
+    name.replace(u':', u'_');
+
+    QString targetDir = batch->TargetDir();
+    if (!targetDir.isEmpty() && !targetDir.endsWith(u'/'))
+        targetDir += u'/';
+    QString path = targetDir + name;
+    const QString targetExt = lxProject ? lxProject->TargetExt : QString();
+    if (!targetExt.isEmpty()) {
+        const qsizetype dot = path.lastIndexOf(u'.');
+        if (dot > path.lastIndexOf(u'/'))
+            path.truncate(dot);
+        path += targetExt;
+    }
+
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString dir = path.left(slash + 1);
+    if (!dir.isEmpty() && !QFileInfo(dir).isDir()) {
+        QDir().mkpath(dir);
+        if (!QFileInfo(dir).isDir())
+            batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
+    }
+    if (!QFileInfo::exists(path))
+        return path;
+    switch (lxProject ? lxProject->OverwriteMode() : TlxOverwriteMode::Overwrite) {
+    case TlxOverwriteMode::Overwrite:
+        return path; // the converter deletes the old file just before it saves
+    case TlxOverwriteMode::Skip:
+        node->Status = nsSuccess;
+        return QString();
+    case TlxOverwriteMode::KeepExisting:
+        break;
+    }
+    const QString shortName = lxProject ? lxProject->ShortName : QString();
+    return dir + u'-' + shortName + u'-' + path.mid(slash + 1);
+}
+
+void TlxConvertor::DeleteTarget(const QString &path) { QFile::remove(path); }
+
+void TlxConvertor::FinishSource(TlxBatch *, TlxNode *node, const QString &outputPath) {
+    if (!lxProject)
+        return;
+    const QString &source = node->SourceFile;
+    if (lxProject->KeepFileTime())
+        copyFileTimes(source, outputPath);
+    if (lxProject->DeleteSource())
+        QFile::remove(source);
+    const QString suffix = lxProject->RenameSource();
+    if (!suffix.isEmpty())
+        QFile::rename(source, source + suffix); // fails quietly when the source was deleted above
+}
