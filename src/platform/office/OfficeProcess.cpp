@@ -14,6 +14,7 @@
 #include <rtl/ustring.hxx>
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -27,6 +28,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
@@ -193,8 +195,8 @@ OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>
 OfficeProcess::~OfficeProcess() { Shutdown(); }
 
 void OfficeProcess::spawn() {
-    const std::string profileUrl =
-        QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded).toStdString();
+    m_profileUrl = QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded);
+    const std::string profileUrl = m_profileUrl.toStdString();
     std::vector<std::string> args = {
         kOfficeBinary,
         "-env:UserInstallation=" + profileUrl,
@@ -317,7 +319,16 @@ bool OfficeProcess::IsDead() {
     if (m_bridgeGone->load())
         return true;
     std::lock_guard<std::mutex> g(m_pidLock);
-    return reapLocked(false);
+    if (reapLocked(false))
+        return true;
+    // A killed office whose main thread has ended is dying even before it can be reaped (its other threads
+    // are still being torn down): the next call would fail on it.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.mid(close + 2, 1) == "Z";
 }
 
 bool OfficeProcess::WaitDead(int ms) {
@@ -332,6 +343,15 @@ bool OfficeProcess::WaitDead(int ms) {
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+QString OfficeProcess::EndDescription() {
+    std::lock_guard<std::mutex> g(m_pidLock);
+    if (!reapLocked(false) || m_pid <= 0)
+        return QString();
+    if (WIFSIGNALED(m_status))
+        return QStringLiteral("killed by signal %1").arg(WTERMSIG(m_status));
+    return QStringLiteral("exit code %1").arg(WEXITSTATUS(m_status));
 }
 
 qint64 OfficeProcess::ResidentBytes() const {
@@ -379,6 +399,23 @@ void OfficeProcess::Shutdown() {
 }
 
 void OfficeProcess::removeProfile() {
+    // The office leaves its two pipe sockets in /tmp when it is killed (and even when it ends normally): its
+    // private pipe, and the one-instance pipe named after the MD5 of the profile URL as UTF-16.
+    if (!m_profileUrl.isEmpty()) {
+        const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(getuid());
+        const QByteArray md5 = QCryptographicHash::hash(
+            QByteArray(reinterpret_cast<const char *>(m_profileUrl.utf16()), m_profileUrl.size() * 2),
+            QCryptographicHash::Md5);
+        QString hash;
+        for (const char byte : md5)
+            hash += QString::number(static_cast<quint8>(byte), 16);
+        for (const QString &pipe : {prefix + m_pipeName, prefix + QStringLiteral("SingleOfficeIPC_") + hash}) {
+            struct stat st;
+            if (::lstat(QFile::encodeName(pipe).constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+                ::unlink(QFile::encodeName(pipe).constData());
+        }
+        m_profileUrl.clear();
+    }
     if (!m_root.isEmpty())
         QDir(m_root).removeRecursively();
     m_root.clear();

@@ -36,6 +36,8 @@ public:
     bool WaitDead(int ms);
 
     pid_t Pid() const { return m_pid; }
+    // How the process ended ("killed by signal 9", "exit code 1"), empty while it runs.
+    QString EndDescription();
     qint64 ResidentBytes() const;
     QString ProfileDir() const { return m_root; }
 
@@ -53,6 +55,7 @@ private:
 
     QString m_root;     // temporary folder: profile/ and tmp/
     QString m_pipeName; // private pipe the office accepts on
+    QString m_profileUrl;
     pid_t m_pid = -1;
     bool m_reaped = true;
     int m_status = 0;

@@ -159,8 +159,10 @@ QString OfficeSession::Version() {
 void OfficeSession::failCall(const QString &what, const QString &file) {
     if (m_watchdog.Fired())
         throw Error(Failure::Timeout, file, QString::number(m_armedSeconds));
-    if (m_process && (m_process->IsDead() || m_process->WaitDead(300)))
-        throw Error(Failure::Crashed, file);
+    if (m_process && (m_process->IsDead() || m_process->WaitDead(300))) {
+        m_process->WaitDead(300);
+        throw Error(Failure::Crashed, file, m_process->EndDescription());
+    }
     throw Error(Failure::Other, what, QStringLiteral("The office could not convert %1").arg(file));
 }
 
