@@ -92,6 +92,39 @@ Reference<uno::XComponentContext> OfficeProcess::LocalContext() {
 }
 
 namespace {
+// The office leaves its two pipe sockets in /tmp when it is killed (and even when it ends normally): its private
+// pipe, and the one-instance pipe named after the MD5 of the profile URL as UTF-16. Their paths are noted in the
+// profile folder, so that whoever removes the folder removes them too.
+QStringList pipePaths(const QString &pipeName, const QString &profileUrl) {
+    const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(getuid());
+    const QByteArray md5 = QCryptographicHash::hash(
+        QByteArray(reinterpret_cast<const char *>(profileUrl.utf16()), profileUrl.size() * 2), QCryptographicHash::Md5);
+    QString hash;
+    for (const char byte : md5)
+        hash += QString::number(static_cast<quint8>(byte), 16);
+    return {prefix + pipeName, prefix + QStringLiteral("SingleOfficeIPC_") + hash};
+}
+
+void notePipes(const QString &root, const QStringList &pipes) {
+    QFile note(root + QStringLiteral("/pipes"));
+    if (note.open(QIODevice::WriteOnly))
+        note.write(QFile::encodeName(pipes.join(u'\n')));
+}
+
+// Removes the sockets noted in a profile folder; call only once its office has ended.
+void removePipes(const QString &root) {
+    if (root.isEmpty())
+        return;
+    QFile note(root + QStringLiteral("/pipes"));
+    if (!note.open(QIODevice::ReadOnly))
+        return;
+    for (const QByteArray &pipe : note.readAll().split('\n')) {
+        struct stat st;
+        if (pipe.startsWith("/tmp/OSL_PIPE_") && ::lstat(pipe.constData(), &st) == 0 && S_ISSOCK(st.st_mode))
+            ::unlink(pipe.constData());
+    }
+}
+
 // Profiles are named after the program that made them. A program that was killed outright could not remove its
 // own: the first office a program starts clears the profiles of programs that no longer run.
 void sweepStaleProfiles() {
@@ -103,8 +136,10 @@ void sweepStaleProfiles() {
         for (const QString &name : dirs) {
             bool ok = false;
             const pid_t owner = name.section(u'-', 2, 2).toInt(&ok);
-            if (ok && owner > 0 && owner != getpid() && ::kill(owner, 0) != 0 && errno == ESRCH)
+            if (ok && owner > 0 && owner != getpid() && ::kill(owner, 0) != 0 && errno == ESRCH) {
+                removePipes(temp.filePath(name));
                 QDir(temp.filePath(name)).removeRecursively();
+            }
         }
     });
 }
@@ -195,8 +230,9 @@ OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>
 OfficeProcess::~OfficeProcess() { Shutdown(); }
 
 void OfficeProcess::spawn() {
-    m_profileUrl = QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded);
-    const std::string profileUrl = m_profileUrl.toStdString();
+    const QString url = QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded);
+    notePipes(m_root, pipePaths(m_pipeName, url));
+    const std::string profileUrl = url.toStdString();
     std::vector<std::string> args = {
         kOfficeBinary,
         "-env:UserInstallation=" + profileUrl,
@@ -399,23 +435,7 @@ void OfficeProcess::Shutdown() {
 }
 
 void OfficeProcess::removeProfile() {
-    // The office leaves its two pipe sockets in /tmp when it is killed (and even when it ends normally): its
-    // private pipe, and the one-instance pipe named after the MD5 of the profile URL as UTF-16.
-    if (!m_profileUrl.isEmpty()) {
-        const QString prefix = QStringLiteral("/tmp/OSL_PIPE_%1_").arg(getuid());
-        const QByteArray md5 = QCryptographicHash::hash(
-            QByteArray(reinterpret_cast<const char *>(m_profileUrl.utf16()), m_profileUrl.size() * 2),
-            QCryptographicHash::Md5);
-        QString hash;
-        for (const char byte : md5)
-            hash += QString::number(static_cast<quint8>(byte), 16);
-        for (const QString &pipe : {prefix + m_pipeName, prefix + QStringLiteral("SingleOfficeIPC_") + hash}) {
-            struct stat st;
-            if (::lstat(QFile::encodeName(pipe).constData(), &st) == 0 && S_ISSOCK(st.st_mode))
-                ::unlink(QFile::encodeName(pipe).constData());
-        }
-        m_profileUrl.clear();
-    }
+    removePipes(m_root);
     if (!m_root.isEmpty())
         QDir(m_root).removeRecursively();
     m_root.clear();

@@ -55,7 +55,6 @@ private:
 
     QString m_root;     // temporary folder: profile/ and tmp/
     QString m_pipeName; // private pipe the office accepts on
-    QString m_profileUrl;
     pid_t m_pid = -1;
     bool m_reaped = true;
     int m_status = 0;
