@@ -273,6 +273,10 @@ void TlxFrmMain::FormCreate() {
             lxProject->OpenStartupProject();
     });
     UpdateTitle();
+    // Files dropped anywhere on the window reach dropEvent, which looks at the control under the drop point;
+    // the edits would otherwise take a dropped file as text themselves.
+    eSource->setAcceptDrops(false);
+    eTarget->setAcceptDrops(false);
     setAcceptDrops(true);
 }
 
