@@ -1,9 +1,50 @@
-#include <QApplication>
-#include <QLabel>
+#include "project/lxProject.h"
+#include "project/lxStartup.h"
+#include "ui/lxGuiApplication.h"
+#include "ui/lxWindowedStart.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+#ifdef VORLANE_HAVE_OFFICE
+#include "platform/office/OfficeServer.h"
+#endif
+
+namespace {
+void print(FILE *stream, const QString &text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+} // namespace
 
 int main(int argc, char **argv) {
-    QApplication app(argc, argv);
-    QLabel label(QStringLiteral("Quillon Converter"));
-    label.show();
-    return app.exec();
+    // Answered before start-up: asking for help or the version neither counts as a start nor opens a project.
+    if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
+        print(stdout, UsageText());
+        return 0;
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
+        TlxProject profile;
+        InitConverterProfile(profile);
+        print(stdout, QStringLiteral("%1 %2\n").arg(profile.Title, profile.Version));
+        return 0;
+    }
+#ifdef VORLANE_HAVE_OFFICE
+    RegisterOfficeServer();
+#endif
+    int code = 0;
+    if (StartUp(argc, argv)) {
+        if (WantsConsoleRun()) {
+            // A console run never needs a display: no GUI application object is created.
+            QCoreApplication app(argc, argv);
+            code = RunConsoleProgram(true);
+        } else {
+            TlxGuiApplication app(argc, argv);
+            code = RunWindowed(app);
+        }
+    }
+    ShutDown();
+    return code;
 }

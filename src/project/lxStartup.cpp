@@ -1,0 +1,106 @@
+#include "project/lxStartup.h"
+
+#include "engine/lxMatch.h"
+#include "engine/lxVORLANE.h"
+#include "info/lxInfo.h"
+#include "project/lxMain.h"
+#include "project/lxProject.h"
+#include "ui/lxApp.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <exception>
+#include <unistd.h>
+
+void InitConverterProfile(TlxProject &project) {
+    project.ConverterClass = TlxVORLANE::Class();
+    project.SourceMask = QStringLiteral("*.ppt?");
+    project.SourceFilter = QStringLiteral("PowerPoint Workbook (*.ppt;*.pptx)|*.ppt;*.pptx");
+    project.TargetExt = QStringLiteral(".emf");
+    project.ShortName = QStringLiteral("vorlane");
+    project.ProjectExt = QStringLiteral(".batch-") + project.ShortName;
+    project.ProjectFilter = QStringLiteral("Quillon Project|*") + project.ProjectExt;
+    project.Title = QStringLiteral("Quillon Converter");
+    QCoreApplication::setApplicationName(project.Title);
+    TlxMatchBase::SkipOwnerFiles = true;
+    project.Version = QStringLiteral("2018.10.222.1802");
+}
+
+bool StartUp(int argc, char **argv) {
+    lxApp = new TlxApp(argc, argv);
+    lxInfo = new TlxInfo();
+    lxProject = new TlxProject();
+    lxMain = new TlxMain();
+    InitConverterProfile(*lxProject);
+    if (!lxProject->ReadCommandLine())
+        return false;
+    Matcher = new TlxMatch();
+    return true;
+}
+
+void ShutDown() {
+    delete Matcher;
+    Matcher = nullptr;
+    delete lxMain;
+    lxMain = nullptr;
+    delete lxProject;
+    lxProject = nullptr;
+    delete lxInfo;
+    lxInfo = nullptr;
+    delete lxApp;
+    lxApp = nullptr;
+}
+
+bool WantsConsoleRun() {
+    return lxProject && lxProject->PureConsole() && !lxProject->Source().contains(QStringLiteral("http"));
+}
+
+int RunConsoleProgram(bool echoToStdout) {
+    lxMain->EchoToStdout = echoToStdout;
+    lxMain->EchoCount = echoToStdout && isatty(STDOUT_FILENO);
+    try {
+        lxMain->RunConsole();
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(lxProject->ShortName), error.what());
+        return 1;
+    }
+    return 0;
+}
+
+QString UsageText() {
+    return QStringLiteral(
+        "Usage: vorlane [PROJECT.batch-vorlane | PRESENTATION | -P:OPTIONS | -I[TEXT] | -U]\n"
+        "\n"
+        "Converts presentations (*.ppt, *.pptx, ... by default every file matching \"*.ppt?\") into EMF images,\n"
+        "one file per slide, with LibreOffice Impress.\n"
+        "\n"
+        "Only the first parameter is read:\n"
+        "  PROJECT.batch-vorlane   open this project\n"
+        "  PRESENTATION            convert this file; its folder becomes the target\n"
+        "  -P:KEY=VALUE;KEY=VALUE  run with these options (\",\" or \";\" separate them)\n"
+        "  -I[TEXT]                open the installation page and end\n"
+        "  -U                      open the uninstallation page and end\n"
+        "  --help, --version       print this text or the version and end\n"
+        "Without a parameter the default project beside the program is used.\n"
+        "\n"
+        "Option keys:\n"
+        "  Source=FOLDER/MASK | FILE   what to convert, e.g. /in/*.ppt?\n"
+        "  Target=FOLDER               where the EMF files go\n"
+        "  Subdir=True|False           search sub-folders too (False)\n"
+        "  ThreadsCount=N              converter workers, each with its own office (1)\n"
+        "  IsOverwrite=True|False|skip existing outputs: overwrite, keep (new name), skip (True)\n"
+        "  KeepTargetSubdirs=True|False  mirror the source's sub-folders (True)\n"
+        "  KeepFileTime, DeleteSource=True|False; RenameSource=SUFFIX  after a successful conversion\n"
+        "  ReadOnly=True|False  RegExt=REGEX  SkipHidden=True|False  Timeout=SECONDS (120, 0 = none)\n"
+        "  PureConsole=True   run without a window     RunAndClose=True  run the window unattended\n"
+        "  Daemon=MILLISECONDS  repeat the run         LogFile=FILE      write the run's log\n"
+        "\n"
+        "Examples:\n"
+        "  vorlane \"-P:Source=/data/decks/*.ppt?;Target=/data/emf;Subdir=1;PureConsole=1\"\n"
+        "  vorlane -P:Source=/data/talk.pptx,Target=/tmp/out,PureConsole=1,LogFile=/tmp/out/run.log\n"
+        "  vorlane my-job.batch-vorlane\n"
+        "\n"
+        "Slide 1 of talk.pptx becomes talk.emf, slide k becomes talk-k.emf. The exit code is 0 when the run\n"
+        "ended (also when single files failed: see the log), 1 when it could not run.\n");
+}

@@ -1,0 +1,219 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Runs the built program as a user would: from its own folder (so counters, default project and recent list are
+// private to the test), with a recording xdg-open on PATH and a display variable set so report links are sent.
+class TestConsole : public QObject {
+    Q_OBJECT
+
+    struct Result {
+        int exitCode = -1;
+        QString out, err;
+    };
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_program;
+
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+
+    Result run(const QString &param, int timeoutMs = 240000) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PATH"), path(QStringLiteral("fakebin")) + u':' + env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":99"));
+        env.insert(QStringLiteral("XDG_OPEN_LOG"), path(QStringLiteral("links.txt")));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(env);
+        process.start(m_program, param.isNull() ? QStringList() : QStringList{param});
+        Result r;
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return r;
+        }
+        r.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        r.out = QString::fromUtf8(process.readAllStandardOutput());
+        r.err = QString::fromUtf8(process.readAllStandardError());
+        return r;
+    }
+
+    QStringList links() const {
+        // The opener is started detached: give it a moment to write.
+        QStringList lines;
+        for (int i = 0; i < 50; ++i) {
+            lines = QString::fromUtf8(TestSupport::readAll(path(QStringLiteral("links.txt"))))
+                        .split(u'\n', Qt::SkipEmptyParts);
+            if (!lines.isEmpty())
+                break;
+            QTest::qWait(20);
+        }
+        return lines;
+    }
+
+    QString counter(const QString &key) const {
+        // The counters file holds UTF-16 LE text, one name=value per line.
+        const QByteArray data = TestSupport::readAll(path(QStringLiteral("bin/vorlane.ext")));
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(data.constData()), data.size() / 2);
+        for (const QString &line : text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts)) {
+            if (line.startsWith(key + u'='))
+                return line.mid(key.size() + 1);
+        }
+        return {};
+    }
+
+    // A source folder holding the two sample decks and, optionally, a broken file twice.
+    QString makeSource(const QString &name, bool withBroken) {
+        const QString dir = path(name);
+        QDir().mkpath(dir);
+        const QString samples = QStringLiteral(VORLANE_BINARY_DIR "/samples/");
+        QFile::copy(samples + QStringLiteral("quarterly-report.pptx"), dir + QStringLiteral("/quarterly-report.pptx"));
+        QFile::copy(samples + QStringLiteral("shapes.ppt"), dir + QStringLiteral("/shapes.ppt"));
+        if (withBroken) {
+            TestSupport::writeAll(dir + QStringLiteral("/broken-one.pptx"), QByteArray(3000, 'x'));
+            TestSupport::writeAll(dir + QStringLiteral("/broken-two.pptx"), QByteArray(3000, 'y'));
+        }
+        return dir;
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QDir().mkpath(path(QStringLiteral("bin")));
+        QDir().mkpath(path(QStringLiteral("fakebin")));
+        m_program = path(QStringLiteral("bin/vorlane"));
+        QVERIFY(QFile::copy(QStringLiteral(VORLANE_BINARY_DIR "/src/vorlane"), m_program));
+        const QString opener = path(QStringLiteral("fakebin/xdg-open"));
+        QVERIFY(TestSupport::writeAll(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$XDG_OPEN_LOG\"\n"));
+        QFile::setPermissions(opener, QFile::permissions(opener) | QFileDevice::ExeOwner);
+    }
+    void cleanup() { m_dir.reset(); }
+
+    void convertsWithoutProjectOrWindow_data() {
+        QTest::addColumn<QString>("form");
+        QTest::newRow("-P: with ;") << "-P:Source=%1/*.ppt?;Target=%2;PureConsole=1";
+        QTest::newRow("-p with ,") << "-pSource=%1/*.ppt?,Target=%2,PureConsole=1,ThreadsCount=3";
+        QTest::newRow("no workers asked") << "-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;ThreadsCount=0";
+    }
+    void convertsWithoutProjectOrWindow() {
+        QFETCH(QString, form);
+        const QString source = makeSource(QStringLiteral("in"), false);
+        const QString out = path(QStringLiteral("out"));
+        const Result r = run(form.arg(source, out));
+        QCOMPARE(r.exitCode, 0);
+        for (const char *name : {"quarterly-report.emf", "quarterly-report-2.emf", "quarterly-report-3.emf",
+                                    "shapes.emf"})
+            QVERIFY2(QFileInfo(out + u'/' + QLatin1String(name)).size() > 0, qPrintable(QLatin1String(name) + r.out + r.err));
+        QVERIFY(r.out.contains(QStringLiteral("Success => %1/shapes.ppt => %2/shapes.emf").arg(source, out)));
+        QVERIFY(!QFile::exists(path(QStringLiteral("bin/vorlane.batch-vorlane"))));
+        QCOMPARE(counter(QStringLiteral("C")), QStringLiteral("1"));
+        QCOMPARE(counter(QStringLiteral("A")), QStringLiteral("2"));
+        QCOMPARE(counter(QStringLiteral("S")), QStringLiteral("2"));
+        QVERIFY(links().isEmpty()); // nothing failed: no report
+    }
+
+    void failuresAreLoggedAndReportedOnce() {
+        const QString source = makeSource(QStringLiteral("in"), true);
+        const QString out = path(QStringLiteral("out"));
+        const QString log = path(QStringLiteral("logs/run.log"));
+        QDir().mkpath(path(QStringLiteral("logs")));
+        const Result r = run(QStringLiteral("-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;LogFile=%3;ThreadsCount=2")
+                                 .arg(source, out, log));
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(TestSupport::readAll(log)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5); // four files and the final line end
+        QCOMPARE(lines.filter(QStringLiteral("Failure => ")).size(), 2);
+        const QString failure = lines.filter(QStringLiteral("broken-one")).value(0);
+        const QString message = failure.section(QStringLiteral(" => "), 2);
+        QVERIFY2(!message.isEmpty(), qPrintable(failure));
+        QCOMPARE(counter(QStringLiteral("F")), QStringLiteral("2"));
+        const QStringList sent = links();
+        QCOMPARE(sent.size(), 1);
+        QVERIFY2(sent.first().contains(QStringLiteral("a=err&e=")), qPrintable(sent.first()));
+        // Both broken files fail with a message naming their file, so each is sent; neither twice.
+        QCOMPARE(sent.first().count(QStringLiteral("broken-one")), 1);
+    }
+
+    void skippedFileHasEmptyResult() {
+        const QString source = makeSource(QStringLiteral("in"), false);
+        const QString out = path(QStringLiteral("out"));
+        QVERIFY(TestSupport::writeAll(out + QStringLiteral("/shapes.emf"), "old"));
+        const QString log = path(QStringLiteral("run.log"));
+        const Result r =
+            run(QStringLiteral("-P:Source=%1/shapes.ppt;Target=%2;PureConsole=1;IsOverwrite=Skip;LogFile=%3")
+                    .arg(source, out, log));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(TestSupport::readAll(log), QStringLiteral("Success => %1/shapes.ppt => \r\n").arg(source).toUtf8());
+        QCOMPARE(TestSupport::readAll(out + QStringLiteral("/shapes.emf")), QByteArray("old"));
+    }
+
+    void nothingFoundWritesEmptyLog() {
+        const QString log = path(QStringLiteral("empty.log"));
+        const Result r = run(QStringLiteral("-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;LogFile=%3")
+                                 .arg(path(QStringLiteral("nothing-here")), path(QStringLiteral("out")), log));
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(QFile::exists(log));
+        QCOMPARE(QFileInfo(log).size(), 0);
+        QCOMPARE(counter(QStringLiteral("C")), QStringLiteral("1"));
+        QCOMPARE(counter(QStringLiteral("A")), QStringLiteral("0"));
+    }
+
+    void emptyTargetIsRefused() {
+        const Result r = run(QStringLiteral("-P:Source=*.ppt?;PureConsole=1"));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Target")), qPrintable(r.err));
+    }
+
+    void uninstallSwitchEndsBeforeOptions() {
+        // The default project would start a console run: -U must end before it is read.
+        const QString source = makeSource(QStringLiteral("in"), false);
+        QVERIFY(TestSupport::writeAll(path(QStringLiteral("bin/vorlane.batch-vorlane")),
+                                      QStringLiteral("Source=%1/*.ppt?\r\nTarget=%2\r\nPureConsole=1\r\n")
+                                          .arg(source, path(QStringLiteral("out")))
+                                          .toUtf8()));
+        const Result r = run(QStringLiteral("-U"));
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!QFile::exists(path(QStringLiteral("out"))));
+        QCOMPARE(links().size(), 1);
+        QVERIFY(links().first().contains(QStringLiteral("a=uni")));
+    }
+
+    void ignoredParametersUseDefaultProject_data() {
+        QTest::addColumn<QString>("param");
+        QTest::newRow("one character") << "x";
+        QTest::newRow("unknown switch") << "-x";
+        QTest::newRow("none") << QString();
+    }
+    void ignoredParametersUseDefaultProject() {
+        QFETCH(QString, param);
+        const QString source = makeSource(QStringLiteral("in"), false);
+        const QString out = path(QStringLiteral("out"));
+        QVERIFY(TestSupport::writeAll(path(QStringLiteral("bin/vorlane.batch-vorlane")),
+                                      QStringLiteral("Source=%1/shapes.ppt\r\nTarget=%2\r\nPureConsole=1\r\n")
+                                          .arg(source, out)
+                                          .toUtf8()));
+        const Result r = run(param);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(QFileInfo(out + QStringLiteral("/shapes.emf")).size() > 0);
+    }
+
+    void helpAndVersion() {
+        Result r = run(QStringLiteral("--help"));
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains(QStringLiteral("ThreadsCount")));
+        r = run(QStringLiteral("--version"));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QStringLiteral("Quillon Converter 2018.10.222.1802\n"));
+        QVERIFY(!QFile::exists(path(QStringLiteral("bin/vorlane.ext")))); // not counted as a start
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConsole)
+#include "tst_console.moc"
