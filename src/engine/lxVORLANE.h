@@ -1,0 +1,17 @@
+#pragma once
+
+#include "engine/lxPowerPointOle.h"
+
+// The program's converter: every presentation is opened in the application and saved as EMF (format code 23).
+class TlxVORLANE : public TlxPowerPointOle {
+public:
+    using TlxPowerPointOle::TlxPowerPointOle;
+
+    // The converter class that the project names, so that CreateWorkers makes workers of this class.
+    static const TlxConvertorClass *Class();
+
+protected:
+    // Output path; then open, delete the old output, SaveAs(output, 23), close, after-conversion actions and the
+    // node's result. A per-file error becomes the node's failure text; the presentation is closed in any case.
+    void ConvertNode(TlxBatch *batch, TlxNode *node) override;
+};

@@ -1,0 +1,209 @@
+// Whole runs through the converter workers against the real office: the corpus in parallel, bad files, and an
+// office killed in the middle of a run.
+#include "TestSupport.h"
+#include "engine/lxBatch.h"
+#include "engine/lxVORLANE.h"
+#include "info/lxInfo.h"
+#include "platform/office/OfficeServer.h"
+#include "project/lxProject.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtEndian>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+struct Deck {
+    QString path;
+    int slides;
+};
+
+QList<Deck> corpusDecks(const QString &expect) {
+    QList<Deck> decks;
+    const QString dir = TestSupport::corpusDir();
+    const QStringList lines = QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
+    for (const QString &line : lines) {
+        const QStringList f = line.split(u'\t');
+        if (f.size() > 7 && f.at(7) == expect)
+            decks.append({dir + u'/' + f.at(0), f.at(4).toInt()});
+    }
+    return decks;
+}
+
+bool isEmf(const QString &path) {
+    const QByteArray data = TestSupport::readAll(path);
+    return data.size() >= 88 && qFromLittleEndian<quint32>(data.constData()) == 1 && data.mid(40, 4) == " EMF";
+}
+
+QString slidePath(const QString &path, int k) {
+    if (k == 1)
+        return path;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
+}
+
+// soffice.bin processes whose parent is this program.
+QList<pid_t> officeChildren() {
+    QList<pid_t> found;
+    for (const QString &e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = e.toInt(&ok);
+        if (!ok)
+            continue;
+        const QByteArray stat = TestSupport::readAll(QStringLiteral("/proc/%1/stat").arg(pid));
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0 || !stat.contains("(soffice.bin)") || stat.mid(close + 2, 1) == "Z")
+            continue;
+        const QList<QByteArray> rest = stat.mid(close + 2).split(' ');
+        if (rest.size() > 1 && rest.at(1).toInt() == getpid())
+            found << pid;
+    }
+    return found;
+}
+} // namespace
+
+class TestVorlane : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void twoWorkersConvertTheCorpus();
+    void killedOfficeCostsAtMostOneFile();
+
+private:
+    void run(const QStringList &files, const std::function<void()> &whileRunning = {});
+    TlxNode *node(int i) {
+        TlxNode *n = m_batch->LockNodes().at(i);
+        m_batch->UnlockNodes();
+        return n;
+    }
+
+    QTemporaryDir m_out;
+    TlxBatch *m_batch = nullptr;
+};
+
+void TestVorlane::initTestCase() {
+    RegisterOfficeServer();
+    lxInfo = new TlxInfo;
+    lxProject = new TlxProject;
+    lxProject->ConverterClass = TlxVORLANE::Class();
+    lxProject->TargetExt = QStringLiteral(".emf");
+    lxProject->ShortName = QStringLiteral("vorlane");
+    QVERIFY(m_out.isValid());
+}
+
+void TestVorlane::cleanupTestCase() {
+    delete lxProject;
+    lxProject = nullptr;
+    delete lxInfo;
+    lxInfo = nullptr;
+}
+
+void TestVorlane::init() {
+    lxProject->SetOptions({QStringLiteral("ThreadsCount=2")});
+    m_batch = new TlxBatch;
+}
+
+void TestVorlane::cleanup() {
+    delete m_batch;
+    m_batch = nullptr;
+    // Every worker quit its office.
+    QTRY_VERIFY_WITH_TIMEOUT(officeChildren().isEmpty(), 5000);
+}
+
+void TestVorlane::run(const QStringList &files, const std::function<void()> &whileRunning) {
+    for (qsizetype i = 0; i + 1 < files.size(); ++i)
+        m_batch->AddFile(files.at(i));
+    m_batch->AddFileAndComplete(files.last());
+    const QString target = m_out.filePath(QString::fromLatin1(QTest::currentTestFunction())) + u'/';
+    std::shared_ptr<TlxConvertor> head = TlxConvertor::CreateWorkers(m_batch, target, [](TlxBatch *, TlxNode *) {});
+    head->StartAll();
+    if (whileRunning)
+        whileRunning();
+    QElapsedTimer t;
+    t.start();
+    for (TlxConvertor *w = head.get(); w; w = w->NextWorker().get())
+        while (!w->Ended()) {
+            QVERIFY2(t.elapsed() < 300000, "workers did not end");
+            QThread::msleep(10);
+        }
+}
+
+void TestVorlane::twoWorkersConvertTheCorpus() {
+    // Outputs go by file name only, so decks that share a name (SampleShow.ppt and .pptx) get their own names.
+    lxProject->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("false"));
+    const QList<Deck> good = corpusDecks(QStringLiteral("convert"));
+    const QList<Deck> bad = corpusDecks(QStringLiteral("fail"));
+    QStringList files;
+    for (const Deck &d : good)
+        files << d.path;
+    for (const Deck &d : bad)
+        files << d.path;
+    QElapsedTimer t;
+    t.start();
+    run(files);
+    qInfo("%lld files with two workers in %lld ms", qlonglong(files.size()), t.elapsed());
+    for (int i = 0; i < good.size(); ++i) {
+        TlxNode *n = node(i);
+        QVERIFY2(n->Status == nsSuccess, qPrintable(n->SourceFile + " => " + n->ResultText));
+        for (int k = 1; k <= good.at(i).slides; ++k)
+            QVERIFY2(isEmf(slidePath(n->ResultText, k)), qPrintable(slidePath(n->ResultText, k)));
+    }
+    for (int i = 0; i < bad.size(); ++i) {
+        TlxNode *n = node(int(good.size()) + i);
+        QCOMPARE(n->Status, qint32(nsFailure));
+        QVERIFY2(n->ResultText.contains(n->SourceFile), qPrintable(n->ResultText));
+    }
+    QCOMPARE(m_batch->Successes(), int(good.size()));
+    QCOMPARE(m_batch->Failures(), int(bad.size()));
+    QCOMPARE(lxInfo->StatValue(QStringLiteral("W")), QStringLiteral("7"));
+}
+
+void TestVorlane::killedOfficeCostsAtMostOneFile() {
+    const QList<Deck> good = corpusDecks(QStringLiteral("convert"));
+    QStringList files;
+    for (int round = 0; round < 2; ++round)
+        for (const Deck &d : good)
+            files << d.path;
+    std::atomic<pid_t> killed{0};
+    run(files, [&] {
+        // Kill the first office seen once it has had time to start working.
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 60000 && !killed) {
+            const QList<pid_t> offices = officeChildren();
+            if (!offices.isEmpty() && m_batch->NextIndex() >= 3) {
+                ::kill(offices.first(), SIGKILL);
+                killed = offices.first();
+            }
+            QThread::msleep(20);
+        }
+    });
+    QVERIFY(killed != 0);
+    int failed = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        TlxNode *n = node(i);
+        if (n->Status == nsFailure) {
+            ++failed;
+            QVERIFY2(n->ResultText.contains(QLatin1String("ended unexpectedly")), qPrintable(n->ResultText));
+        } else {
+            QVERIFY2(n->Status == nsSuccess, qPrintable(n->SourceFile + " => " + n->ResultText));
+        }
+    }
+    qInfo("office %d killed after %d files were handed out: %d file(s) failed", int(killed), 3, failed);
+    QVERIFY2(failed <= 1, qPrintable(QString::number(failed)));
+    QCOMPARE(m_batch->Successes() + failed, int(files.size()));
+}
+
+QTEST_GUILESS_MAIN(TestVorlane)
+#include "tst_vorlane.moc"
