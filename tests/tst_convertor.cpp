@@ -339,17 +339,18 @@ void TestConvertorRun::emptyTargetMakesNoWorkers() {
 }
 
 void TestConvertorRun::eachNodeOnce() {
-    for (int i = 0; i < 400; ++i)
+    // Eight workers start while the search is still adding the nodes.
+    for (int i = 0; i < 5000; ++i)
         touch(m_root + QStringLiteral("in/d%1/f%2.ppt").arg(i % 7).arg(i));
     TlxBatch batch;
     batch.Search(m_root + "in/*.ppt", m_root + "out", true);
     std::atomic<int> finishes{0};
-    auto head = run(batch, 3, &finishes);
-    QTRY_COMPARE(finishes.load(), 3);
-    QCOMPARE(batch.NodeCount(), 400);
+    auto head = run(batch, 8, &finishes);
+    QTRY_COMPARE_WITH_TIMEOUT(finishes.load(), 8, 30000);
+    QCOMPARE(batch.NodeCount(), 5000);
     verifyConvertedOnce(batch);
-    QCOMPARE(record.reported.size(), 400);
-    QCOMPARE(batch.Successes(), 400);
+    QCOMPARE(record.reported.size(), 5000);
+    QCOMPARE(batch.Successes(), 5000);
     QVERIFY(batch.Exhausted());
 }
 
