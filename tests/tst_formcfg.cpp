@@ -56,8 +56,8 @@ private slots:
         QTest::addColumn<bool>("subdir");
         const QString edited = QStringLiteral("Target=/new/\nno equals sign\nSubdir=1\nThreadsCount=3");
         QTest::newRow("ok replaces, unsorted, unvalidated")
-            << edited << true << QStringList{"Target=/new/", "no equals sign", "Subdir=1", "ThreadsCount=3"}
-            << "/new/" << true;
+            << edited << true << QStringList{"Target=/new/", "no equals sign", "Subdir=1", "ThreadsCount=3"} << "/new/"
+            << true;
         QTest::newRow("cancel changes nothing")
             << edited << false << QStringList{"ThreadsCount=2", "Target=/old/", "Subdir=False"} << "/old/" << false;
         QTest::newRow("ok with an emptied target empties the edit")

@@ -31,8 +31,7 @@ class TestFormMain : public QObject {
     std::unique_ptr<WindowTestEnv> m_env;
 
     // Runs f on the modal dialog that the next exec() opens.
-    template <class F>
-    static void whenModal(F f) {
+    template <class F> static void whenModal(F f) {
         QTimer::singleShot(0, [f] {
             QWidget *modal = QApplication::activeModalWidget();
             QVERIFY(modal);
@@ -86,16 +85,31 @@ private slots:
         QTest::addColumn<QString>("preselected");
         QTest::addColumn<QString>("newSource");
         QTest::addColumn<QString>("newTarget");
-        QTest::newRow("chosen, empty target follows")
-            << "/old/x.pptx" << "" << true << "/d/Decks" << "/old/" << "/d/Decks/*.ppt?" << "/d/Decks/";
-        QTest::newRow("chosen, target kept")
-            << "/old/x.pptx" << "/keep/" << true << "/d/Decks/" << "/old/" << "/d/Decks/*.ppt?" << "/keep/";
-        QTest::newRow("chosen, no auto target")
-            << "/old/x.pptx" << "" << false << "/d/Decks" << "/old/" << "/d/Decks/*.ppt?" << "";
-        QTest::newRow("cancelled keeps the folder, resets the mask")
-            << "/old/x.pptx" << "" << true << "" << "/old/" << "/old/*.ppt?" << "/old/";
-        QTest::newRow("cancelled over nothing, target not the root")
-            << "" << "" << true << "" << "" << "/*.ppt?" << "";
+        QTest::newRow("chosen, empty target follows") << "/old/x.pptx"
+                                                      << "" << true << "/d/Decks"
+                                                      << "/old/"
+                                                      << "/d/Decks/*.ppt?"
+                                                      << "/d/Decks/";
+        QTest::newRow("chosen, target kept") << "/old/x.pptx"
+                                             << "/keep/" << true << "/d/Decks/"
+                                             << "/old/"
+                                             << "/d/Decks/*.ppt?"
+                                             << "/keep/";
+        QTest::newRow("chosen, no auto target") << "/old/x.pptx"
+                                                << "" << false << "/d/Decks"
+                                                << "/old/"
+                                                << "/d/Decks/*.ppt?"
+                                                << "";
+        QTest::newRow("cancelled keeps the folder, resets the mask") << "/old/x.pptx"
+                                                                     << "" << true << ""
+                                                                     << "/old/"
+                                                                     << "/old/*.ppt?"
+                                                                     << "/old/";
+        QTest::newRow("cancelled over nothing, target not the root") << ""
+                                                                     << "" << true << ""
+                                                                     << ""
+                                                                     << "/*.ppt?"
+                                                                     << "";
     }
     void chooseSourceFolder() {
         QFETCH(QString, source);
@@ -126,11 +140,16 @@ private slots:
         QTest::addColumn<QString>("answer"); // empty: cancel
         QTest::addColumn<bool>("doubleClick");
         QTest::addColumn<QString>("newTarget");
-        QTest::newRow("button") << "" << "/out" << false << "/out/";
-        QTest::newRow("double-click") << "/x/" << "/d/Out" << true << "/d/Out/";
-        QTest::newRow("already ends in a delimiter") << "" << "/out/" << false << "/out/";
-        QTest::newRow("cancelled") << "/x/y" << "" << false << "/x/y/";
-        QTest::newRow("cancelled over nothing stays empty") << "" << "" << false << "";
+        QTest::newRow("button") << ""
+                                << "/out" << false << "/out/";
+        QTest::newRow("double-click") << "/x/"
+                                      << "/d/Out" << true << "/d/Out/";
+        QTest::newRow("already ends in a delimiter") << ""
+                                                     << "/out/" << false << "/out/";
+        QTest::newRow("cancelled") << "/x/y"
+                                   << "" << false << "/x/y/";
+        QTest::newRow("cancelled over nothing stays empty") << ""
+                                                            << "" << false << "";
     }
     void chooseTargetFolder() {
         QFETCH(QString, target);
@@ -177,8 +196,8 @@ private slots:
             auto *cfg = qobject_cast<TlxFrmCfg *>(modal);
             QVERIFY(cfg);
             QVERIFY(cfg->txtCfg->toPlainText().contains(QStringLiteral("Target=/before/")));
-            cfg->txtCfg->setPlainText(cfg->txtCfg->toPlainText().replace(QStringLiteral("/before/"),
-                                                                          QStringLiteral("/after/")));
+            cfg->txtCfg->setPlainText(
+                cfg->txtCfg->toPlainText().replace(QStringLiteral("/before/"), QStringLiteral("/after/")));
             QTest::mouseClick(cfg->btnCancel, Qt::LeftButton);
         });
         main.aConfig->trigger();
@@ -189,8 +208,8 @@ private slots:
         whenModal([](QWidget *modal) {
             auto *cfg = qobject_cast<TlxFrmCfg *>(modal);
             QVERIFY(cfg);
-            cfg->txtCfg->setPlainText(cfg->txtCfg->toPlainText().replace(QStringLiteral("/before/"),
-                                                                          QStringLiteral("/after/")));
+            cfg->txtCfg->setPlainText(
+                cfg->txtCfg->toPlainText().replace(QStringLiteral("/before/"), QStringLiteral("/after/")));
             QTest::mouseClick(cfg->btnOk, Qt::LeftButton);
         });
         main.aConfig->trigger();

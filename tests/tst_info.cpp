@@ -63,8 +63,8 @@ private slots:
         delete lxApp;
         lxApp = nullptr;
         // A test may have left the program folder read-only: the temporary folder must stay removable.
-        QFile::setPermissions(m_dir->path() + QStringLiteral("/bin"), QFile::ReadOwner | QFile::WriteOwner |
-                                                                         QFile::ExeOwner);
+        QFile::setPermissions(m_dir->path() + QStringLiteral("/bin"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_dir.reset();
     }
 
@@ -74,8 +74,8 @@ private slots:
         QCOMPARE(lxInfo->StatsFileName(), statsFile());
         QCOMPARE(readStats(), QStringLiteral("v=2\r\nR=1\r\n"));
         lxInfo->OpenLink({}, {}, {});
-        QCOMPARE(shell.targets, QStringList{TlxInfo::HomeUrl + QStringLiteral("?p=vorlane&v=2018.10.222.1802&c=r1&i=") +
-                                            id()});
+        QCOMPARE(shell.targets,
+                 QStringList{TlxInfo::HomeUrl + QStringLiteral("?p=vorlane&v=2018.10.222.1802&c=r1&i=") + id()});
         QVERIFY(TlxInfo::HomeUrl.startsWith(QLatin1String("http://")));
         QVERIFY(!TlxInfo::HomeUrl.endsWith(u'/'));
     }
@@ -85,9 +85,9 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("statsText");
         const QString fresh = QStringLiteral("v=2\r\nR=1\r\n");
-        QTest::newRow("kept in file order") << utf16(QStringLiteral("F=2\r\nR=12\r\nv=1\r\nC=3\r\n"))
-                                            << QStringLiteral("F=2\r\nR=13\r\nv=2\r\nC=3\r\n")
-                                            << QStringLiteral("f2r13c3");
+        QTest::newRow("kept in file order")
+            << utf16(QStringLiteral("F=2\r\nR=12\r\nv=1\r\nC=3\r\n")) << QStringLiteral("F=2\r\nR=13\r\nv=2\r\nC=3\r\n")
+            << QStringLiteral("f2r13c3");
         QTest::newRow("no start count") << utf16(QStringLiteral("C=5\r\nA=7\r\n")) << fresh << QStringLiteral("r1");
         QTest::newRow("empty start count") << utf16(QStringLiteral("R=\r\nC=5\r\n")) << fresh << QStringLiteral("r1");
         QTest::newRow("odd length") << utf16(QStringLiteral("R=4\r\n")) + 'x' << fresh << QStringLiteral("r1");
@@ -131,7 +131,7 @@ private slots:
         QFETCH(QString, after);
         QFETCH(bool, written);
         writeStats(before == QLatin1String("-") ? QStringLiteral("R=3\r\n")
-                                                 : QStringLiteral("R=3\r\nW=%1\r\n").arg(before));
+                                                : QStringLiteral("R=3\r\nW=%1\r\n").arg(before));
         start();
         QVERIFY(QFile::remove(statsFile())); // whether the call writes shows as the file coming back
         lxInfo->UpdateStat(QStringLiteral("W"), newValue, delta);
@@ -149,24 +149,43 @@ private slots:
         QTest::addColumn<QString>("expected"); // "{id}" stands for the installation id
         const QString tail = QStringLiteral("p=vorlane&v=2018.10.222.1802&c=r1&i={id}");
         const QString home = TlxInfo::HomeUrl;
-        QTest::newRow("home") << "Quillon Converter" << "" << "" << "" << home + "?" + tail;
-        QTest::newRow("support mail") << "Quillon Converter" << "supports" << "" << ""
+        QTest::newRow("home") << "Quillon Converter"
+                              << ""
+                              << ""
+                              << "" << home + "?" + tail;
+        QTest::newRow("support mail") << "Quillon Converter"
+                                      << "supports"
+                                      << ""
+                                      << ""
                                       << "mailto:" + TlxInfo::SupportAddress +
                                              "?subject=Support required for Quillon Converter 2018.10.222.1802 - {id}";
         QTest::newRow("title with two ampersands")
-            << "Quillon & Co & Sons" << "supports" << "" << ""
+            << "Quillon & Co & Sons"
+            << "supports"
+            << ""
+            << ""
             << "mailto:" + TlxInfo::SupportAddress +
                    "?subject=Support required for Quillon And Co & Sons 2018.10.222.1802 - {id}";
-        QTest::newRow("Supports is a web page")
-            << "Quillon Converter" << "Supports" << "" << "" << home + "/en/vorlane/Supports.htm?" + tail;
-        QTest::newRow("download has no action")
-            << "Quillon Converter" << "download" << "" << "" << home + "/en/vorlane/download.htm?" + tail;
-        QTest::newRow("install switch") << "Quillon Converter" << "" << "ins" << "lang=de"
-                                        << home + "/net/?a=ins&" + tail + "&lang=de";
-        QTest::newRow("uninstall switch") << "Quillon Converter" << "" << "uni" << "" << home + "/net/?a=uni&" + tail;
-        QTest::newRow("report quotes dropped, & splits")
-            << "Quillon Converter" << "" << "err&e=say \"no\"&x=1 ?" << ""
-            << home + "/net/?a=err&e=say no&x=1 ?&" + tail;
+        QTest::newRow("Supports is a web page") << "Quillon Converter"
+                                                << "Supports"
+                                                << ""
+                                                << "" << home + "/en/vorlane/Supports.htm?" + tail;
+        QTest::newRow("download has no action") << "Quillon Converter"
+                                                << "download"
+                                                << ""
+                                                << "" << home + "/en/vorlane/download.htm?" + tail;
+        QTest::newRow("install switch") << "Quillon Converter"
+                                        << ""
+                                        << "ins"
+                                        << "lang=de" << home + "/net/?a=ins&" + tail + "&lang=de";
+        QTest::newRow("uninstall switch") << "Quillon Converter"
+                                          << ""
+                                          << "uni"
+                                          << "" << home + "/net/?a=uni&" + tail;
+        QTest::newRow("report quotes dropped, & splits") << "Quillon Converter"
+                                                         << ""
+                                                         << "err&e=say \"no\"&x=1 ?"
+                                                         << "" << home + "/net/?a=err&e=say no&x=1 ?&" + tail;
     }
     void links() {
         QFETCH(QString, title);

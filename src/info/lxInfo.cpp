@@ -22,7 +22,9 @@ const QString TlxInfo::SupportAddress = QStringLiteral("support@quillon.example"
 namespace {
 std::atomic<TlxInfo *> g_handler{nullptr};
 
-QString exePath() { return lxApp ? lxApp->ExePath : QString(); }
+QString exePath() {
+    return lxApp ? lxApp->ExePath : QString();
+}
 
 // The path with the extension of its file name replaced (or added); a dot in a folder name is no extension.
 QString changeFileExt(const QString &path, const QString &ext) {
@@ -36,7 +38,9 @@ QString entryName(const QString &line) {
     return eq < 0 ? QString() : line.left(eq);
 }
 
-QString entryValue(const QString &line) { return line.mid(line.indexOf(u'=') + 1); }
+QString entryValue(const QString &line) {
+    return line.mid(line.indexOf(u'=') + 1);
+}
 
 // The store as it is read back from its file: CR LF, CR or LF end a line; a final line end adds no line.
 QStringList splitLines(const QString &text) {

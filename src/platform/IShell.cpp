@@ -18,4 +18,6 @@ IShell *IShell::current() {
     return shell ? shell : desktopShell();
 }
 
-IShell *IShell::install(IShell *shell) { return g_shell.exchange(shell); }
+IShell *IShell::install(IShell *shell) {
+    return g_shell.exchange(shell);
+}

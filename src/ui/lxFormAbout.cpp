@@ -48,7 +48,9 @@ void TlxFrmAbout::init() {
         lblCopright->setText(Notice());
 }
 
-QString TlxFrmAbout::Notice() { return QStringLiteral("\u00A9 Quillon. All rights reserved."); }
+QString TlxFrmAbout::Notice() {
+    return QStringLiteral("\u00A9 Quillon. All rights reserved.");
+}
 
 void TlxFrmAbout::ShowAbout() {
     if (FShowCount > 0) {

@@ -14,8 +14,7 @@ void CenterOnScreen(QWidget *form);
 } // namespace lxFormBase
 
 // Base of every window: TBase is the Qt window class (QMainWindow for the main window, QDialog for dialogs).
-template <class TBase>
-class TlxFrmBase : public TBase {
+template <class TBase> class TlxFrmBase : public TBase {
 public:
     explicit TlxFrmBase(QWidget *parent = nullptr, Qt::WindowFlags flags = {}) : TBase(parent, flags) {
         lxFormBase::Apply(this);

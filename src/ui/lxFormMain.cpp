@@ -28,11 +28,12 @@ QString folderPart(const QString &path) {
     return slash < 0 ? QString() : path.left(slash + 1);
 }
 
-QChar pathDelim() { return lxProject ? lxProject->PathDelim : QChar(u'/'); }
+QChar pathDelim() {
+    return lxProject ? lxProject->PathDelim : QChar(u'/');
+}
 } // namespace
 
-template <class F>
-void TlxFrmMain::guarded(F &&handler) {
+template <class F> void TlxFrmMain::guarded(F &&handler) {
     try {
         handler();
     } catch (const std::exception &error) {
@@ -223,11 +224,14 @@ void TlxFrmMain::buildMenus() {
 
 // The two rows line up in columns: labels, edits, then buttons of equal width one above the other.
 void TlxFrmMain::alignRows() {
-    const QList<QList<QWidget *>> columns = {
-        {ui->eSourceLabel, ui->eTargetLabel}, {bSource, bTarget}, {bSourceFile, bView},
-        {cSubdir, bSearchConvert},            {bSearch, bCreate}};
+    const QList<QList<QWidget *>> columns = {{ui->eSourceLabel, ui->eTargetLabel},
+                                             {bSource, bTarget},
+                                             {bSourceFile, bView},
+                                             {cSubdir, bSearchConvert},
+                                             {bSearch, bCreate}};
     int height = 0;
-    for (QWidget *w : {static_cast<QWidget *>(bSource), static_cast<QWidget *>(bSearch), static_cast<QWidget *>(eSource)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(bSource), static_cast<QWidget *>(bSearch), static_cast<QWidget *>(eSource)})
         height = qMax(height, w->sizeHint().height());
     for (const QList<QWidget *> &column : columns) {
         int width = 0;
@@ -241,8 +245,7 @@ void TlxFrmMain::alignRows() {
                 w->setFixedHeight(height);
         }
     }
-    ui->eSourceLabel->setFixedWidth(
-        qMax(ui->eSourceLabel->sizeHint().width(), ui->eTargetLabel->sizeHint().width()));
+    ui->eSourceLabel->setFixedWidth(qMax(ui->eSourceLabel->sizeHint().width(), ui->eTargetLabel->sizeHint().width()));
     ui->eTargetLabel->setFixedWidth(ui->eSourceLabel->width());
 }
 
@@ -475,4 +478,6 @@ void TlxFrmMain::dragEnterEvent(QDragEnterEvent *event) {
         event->acceptProposedAction();
 }
 
-void TlxFrmMain::dropEvent(QDropEvent *event) { event->acceptProposedAction(); }
+void TlxFrmMain::dropEvent(QDropEvent *event) {
+    event->acceptProposedAction();
+}

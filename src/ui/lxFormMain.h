@@ -49,8 +49,8 @@ public:
     QTreeWidget *lViewer = nullptr;
     QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
             *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
-            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr,
-            *aSearchConvert = nullptr, *aPause = nullptr;
+            *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
+            *aPause = nullptr;
     QMenu *pm1 = nullptr; // the result list's context menu
     QMenu *pm2 = nullptr; // the recent projects under tbOpen
     QAction *BrowseFiles1 = nullptr, *N1 = nullptr, *ViewSource1 = nullptr, *OpenSource1 = nullptr, *N2 = nullptr,
@@ -120,8 +120,7 @@ private:
     void buildMenus();
     void alignRows();
     // Runs a handler; an error reaching the window goes to the product information's error report.
-    template <class F>
-    void guarded(F &&handler);
+    template <class F> void guarded(F &&handler);
 
     std::unique_ptr<Ui::TlxFrmMain> ui;
     std::unique_ptr<QtShellDialogs> m_dialogs;

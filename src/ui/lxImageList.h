@@ -7,19 +7,19 @@
 class TlxImageList {
 public:
     enum Index {
-        Pending = 0,  // blue triangle: result row not yet done
-        Success = 1,  // green tick: converted
-        Failure = 2,  // red cross: failed
-        Open = 3,     // open folder with a green arrow
-        New = 4,      // new page with a star
-        Save = 5,     // diskette
-        SaveAs = 6,   // two diskettes
-        Update = 7,   // two green arrows in a circle
-        Help = 8,     // blue question mark
-        HomePage = 9, // house
+        Pending = 0,   // blue triangle: result row not yet done
+        Success = 1,   // green tick: converted
+        Failure = 2,   // red cross: failed
+        Open = 3,      // open folder with a green arrow
+        New = 4,       // new page with a star
+        Save = 5,      // diskette
+        SaveAs = 6,    // two diskettes
+        Update = 7,    // two green arrows in a circle
+        Help = 8,      // blue question mark
+        HomePage = 9,  // house
         Supports = 10, // envelope
-        About = 11,   // speech bubble with "i"
-        Config = 14,  // crossed hammer and wrench
+        About = 11,    // speech bubble with "i"
+        Config = 14,   // crossed hammer and wrench
         Count = 15
     };
 
