@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <iostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace automation;
@@ -154,6 +155,7 @@ private:
 };
 
 void TestOfficeServer::initTestCase() {
+    ::umask(022);
     QVERIFY(QFileInfo::exists(TestSupport::corpusDir() + QStringLiteral("/MANIFEST.tsv")));
     RegisterOfficeServer();
     CoInitialize();
@@ -223,6 +225,8 @@ void TestOfficeServer::everyGoodDeck() {
         QString why;
         QVERIFY2(isEmf(slidePath(output, k), &why), qPrintable(why));
     }
+    // Outputs are made like any new file (not private to the owner).
+    QVERIFY(QFileInfo(output).permissions() & QFile::ReadOther);
     // Exactly one file per slide, and no temporary file left.
     QCOMPARE(QDir(QFileInfo(output).path()).entryList(QDir::Files | QDir::Hidden).size(), slides);
 }

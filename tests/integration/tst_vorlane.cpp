@@ -79,6 +79,7 @@ private slots:
 
     void twoWorkersConvertTheCorpus();
     void killedOfficeCostsAtMostOneFile();
+    void hungOfficeStoppedByProjectTimeout();
 
 private:
     void run(const QStringList &files, const std::function<void()> &whileRunning = {});
@@ -203,6 +204,43 @@ void TestVorlane::killedOfficeCostsAtMostOneFile() {
     qInfo("office %d killed after %d files were handed out: %d file(s) failed", int(killed), 3, failed);
     QVERIFY2(failed <= 1, qPrintable(QString::number(failed)));
     QCOMPARE(m_batch->Successes() + failed, int(files.size()));
+}
+
+void TestVorlane::hungOfficeStoppedByProjectTimeout() {
+    lxProject->SetOption(QStringLiteral("ThreadsCount"), QStringLiteral("1"));
+    lxProject->SetOption(QStringLiteral("Timeout"), QStringLiteral("5"));
+    const QString dir = TestSupport::corpusDir();
+    const QStringList files = {dir + "/test_slides.pptx", dir + "/SampleShow.ppt", dir + "/bar-chart.pptx",
+                               dir + "/SampleShow.pptx", dir + "/smartart-simple.pptx"};
+    std::atomic<pid_t> stopped{0};
+    QElapsedTimer t;
+    t.start();
+    run(files, [&] {
+        // Freeze the office once a file has been handed out after the first: it answers nothing from then on.
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 60000 && !stopped) {
+            const QList<pid_t> offices = officeChildren();
+            if (!offices.isEmpty() && m_batch->NextIndex() >= 2) {
+                ::kill(offices.first(), SIGSTOP);
+                stopped = offices.first();
+            }
+            QThread::msleep(10);
+        }
+    });
+    QVERIFY(stopped != 0);
+    int failed = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        TlxNode *n = node(i);
+        if (n->Status == nsFailure) {
+            ++failed;
+            QVERIFY2(n->ResultText.contains(QLatin1String("longer than 5 seconds")), qPrintable(n->ResultText));
+        } else {
+            QVERIFY2(n->Status == nsSuccess, qPrintable(n->SourceFile + " => " + n->ResultText));
+        }
+    }
+    QCOMPARE(failed, 1);
+    QVERIFY(t.elapsed() < 60000);
 }
 
 QTEST_GUILESS_MAIN(TestVorlane)

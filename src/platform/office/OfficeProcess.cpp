@@ -399,10 +399,13 @@ qint64 OfficeProcess::ResidentBytes() const {
 }
 
 void OfficeProcess::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
     bool running = false;
     {
         std::lock_guard<std::mutex> g(m_pidLock);
-        running = !reapLocked(false);
+        running = !m_reaped;
     }
     if (running && m_desktop.is() && !m_bridgeGone->load()) {
         try {
@@ -411,16 +414,24 @@ void OfficeProcess::Shutdown() {
             // The office may drop the connection while it ends.
         }
     }
-    if (running && !WaitDead(3000)) {
-        Kill();
-        std::lock_guard<std::mutex> g(m_pidLock);
-        reapLocked(true);
+    // Give it a moment to end by itself, then kill whatever is left of its group. The group is signalled
+    // before the leader is reaped: until then its id cannot belong to anyone else.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (running && std::chrono::steady_clock::now() < deadline) {
+        siginfo_t info{};
+        {
+            std::lock_guard<std::mutex> g(m_pidLock);
+            if (m_reaped || (waitid(P_PID, m_pid, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == m_pid))
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     {
-        // Whatever it started in its group goes too.
         std::lock_guard<std::mutex> g(m_pidLock);
-        if (m_pid > 0)
+        if (!m_reaped && m_pid > 0) {
             ::kill(-m_pid, SIGKILL);
+            reapLocked(true);
+        }
     }
     m_desktop.clear();
     m_context.clear();

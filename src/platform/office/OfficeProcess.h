@@ -57,6 +57,7 @@ private:
     QString m_pipeName; // private pipe the office accepts on
     pid_t m_pid = -1;
     bool m_reaped = true;
+    bool m_shutDown = false;
     int m_status = 0;
     std::mutex m_pidLock; // guards m_pid/m_reaped so that Kill never signals a reaped (reusable) pid
     std::shared_ptr<std::atomic<bool>> m_bridgeGone;

@@ -24,11 +24,13 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace css;
 using css::uno::Reference;
@@ -75,6 +77,24 @@ QString slidePath(const QString &path, int k) {
     if (dot > slash + 1)
         return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
     return path + QStringLiteral("-%1").arg(k);
+}
+// Creates an empty hidden file in dir for a slide to be written to. Made like any new file (mode 0666 less the
+// umask), so that the output keeps the permissions the user expects once it is moved into place.
+QString createTemporary(const QString &dir, const QString &ext, QString *error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
+        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return QString();
+        }
+    }
+    *error = QStringLiteral("no free temporary name");
+    return QString();
 }
 } // namespace
 
@@ -287,12 +307,11 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
         for (int k = 1; k <= count; ++k) {
             // Every slide goes to a hidden temporary name beside its output first: a half-written slide never
             // takes the place of an output, and a folder that refuses files is told here, clearly.
-            QTemporaryFile tmp(dir + QStringLiteral("/.vorlane-XXXXXX") + ext);
-            tmp.setAutoRemove(false);
-            if (!tmp.open())
-                throw Error(Failure::OutputNotWritable, slidePath(target, k), tmp.errorString());
-            temps << tmp.fileName();
-            tmp.close();
+            QString error;
+            const QString tmp = createTemporary(dir, ext, &error);
+            if (tmp.isEmpty())
+                throw Error(Failure::OutputNotWritable, slidePath(target, k), error);
+            temps << tmp;
             Reference<lang::XComponent> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
             exporter->setSourceDocument(page);
             const Sequence<beans::PropertyValue> args = props({prop("URL", uno::Any(toOU(fileUrl(temps.last())))),
