@@ -48,8 +48,9 @@ Result runOnce(int workers, bool prefilled) {
     TlxBatch batch;
     lxProject->SetOption(QStringLiteral("ThreadsCount"), QString::number(workers));
     std::atomic<int> done{0};
-    auto head = TlxConvertor::CreateWorkers(&batch, QStringLiteral("/tmp/bench-handout-out"),
-                                            [&done](TlxBatch *, TlxNode *) { done.fetch_add(1, std::memory_order_relaxed); });
+    auto head =
+        TlxConvertor::CreateWorkers(&batch, QStringLiteral("/tmp/bench-handout-out"),
+                                    [&done](TlxBatch *, TlxNode *) { done.fetch_add(1, std::memory_order_relaxed); });
     const auto feed = [&batch] {
         for (int i = 0; i + 1 < kNodes; ++i)
             batch.AddFile(QStringLiteral("/in/f%1.ppt").arg(i));
@@ -99,12 +100,13 @@ int main(int argc, char **argv) {
             }
             const QByteArray tail = prefilled ? QByteArray("-") : QByteArray::number(best.tailMs, 'f', 2);
             std::printf("%-8d %-22s %14.0f %12.3f %28s\n", workers,
-                        prefilled ? "all present at start" : "added while running", best.nodesPerSecond,
-                        best.usPerNode, tail.constData());
+                        prefilled ? "all present at start" : "added while running", best.nodesPerSecond, best.usPerNode,
+                        tail.constData());
             std::fflush(stdout);
         }
     }
-    std::printf("\"added while running\" is paced by the feeding thread, which yields after every node as the search does.\n");
+    std::printf(
+        "\"added while running\" is paced by the feeding thread, which yields after every node as the search does.\n");
     std::printf("goal: hand-out overhead under 5 us per node with 2 workers (the \"all present\" rows)\n");
     lxProject = nullptr;
     return 0;

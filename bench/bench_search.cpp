@@ -20,7 +20,8 @@ constexpr int kTopFolders = 100;
 constexpr int kSubFolders = 9; // 100 top folders + 900 below them = 1,000 folders
 constexpr int kFiles = 100000;
 
-const char *const kExtensions[] = {".ppt", ".pptx", ".PPTX", ".pptm", ".pps", ".doc", ".txt", ".ppt.bak", ".emf", ".pdf"};
+const char *const kExtensions[] = {".ppt", ".pptx", ".PPTX",    ".pptm", ".pps",
+                                   ".doc", ".txt",  ".ppt.bak", ".emf",  ".pdf"};
 
 void buildTree(const QString &root) {
     QStringList folders;

@@ -20,7 +20,9 @@
 
 namespace {
 
-void touch(const QString &path) { QVERIFY(TestSupport::writeAll(path, "x")); }
+void touch(const QString &path) {
+    QVERIFY(TestSupport::writeAll(path, "x"));
+}
 
 // Runs n threads that take nodes until the batch has none left; returns what each thread received, in order.
 QList<QList<TlxNode *>> drain(TlxBatch &batch, int n) {
@@ -108,21 +110,33 @@ void TestBatch::init() {
     lxProject->SetOptions({});
 }
 
-void TestBatch::cleanup() { delete m_dir; }
+void TestBatch::cleanup() {
+    delete m_dir;
+}
 
 void TestBatch::normalizePath_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("path");
-    QTest::newRow("local url") << "file:///home/a.ppt" << "/home/a.ppt";
-    QTest::newRow("host url") << "file://server/share/a.ppt" << "//server/share/a.ppt";
-    QTest::newRow("numeric host") << "file://192.168.1.5/share/a.ppt" << "//192.168.1.5/share/a.ppt";
-    QTest::newRow("nothing after slashes") << "file:///" << "/";
-    QTest::newRow("one slash") << "file:/x/a.ppt" << "/x/a.ppt";
-    QTest::newRow("four slashes") << "file:////x" << "/x";
-    QTest::newRow("prefix is case-sensitive") << "FILE:///a.ppt" << "FILE:///a.ppt";
-    QTest::newRow("plain path") << "/in/*.ppt?" << "/in/*.ppt?";
-    QTest::newRow("web address") << "http://x/a.ppt" << "http://x/a.ppt";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("local url") << "file:///home/a.ppt"
+                               << "/home/a.ppt";
+    QTest::newRow("host url") << "file://server/share/a.ppt"
+                              << "//server/share/a.ppt";
+    QTest::newRow("numeric host") << "file://192.168.1.5/share/a.ppt"
+                                  << "//192.168.1.5/share/a.ppt";
+    QTest::newRow("nothing after slashes") << "file:///"
+                                           << "/";
+    QTest::newRow("one slash") << "file:/x/a.ppt"
+                               << "/x/a.ppt";
+    QTest::newRow("four slashes") << "file:////x"
+                                  << "/x";
+    QTest::newRow("prefix is case-sensitive") << "FILE:///a.ppt"
+                                              << "FILE:///a.ppt";
+    QTest::newRow("plain path") << "/in/*.ppt?"
+                                << "/in/*.ppt?";
+    QTest::newRow("web address") << "http://x/a.ppt"
+                                 << "http://x/a.ppt";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestBatch::normalizePath() {

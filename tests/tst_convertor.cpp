@@ -32,9 +32,9 @@ struct Record {
     QSet<TlxNode *> inProgress; // nodes a worker is converting right now
     int cleanUpsOnOwnThread = 0;
     int cleanUpsElsewhere = 0;
-    std::atomic<bool> hold{false};   // converters wait while set
+    std::atomic<bool> hold{false}; // converters wait while set
     std::atomic<int> delayUs{0};
-    std::atomic<int> sequence{0};    // orders clean-ups against OnFinish calls
+    std::atomic<int> sequence{0}; // orders clean-ups against OnFinish calls
     std::atomic<int> lastCleanUp{0};
 
     void reset() {
@@ -102,7 +102,9 @@ private:
 
 const TlxConvertorClassOf<TestConvertor> testConvertorClass;
 
-void touch(const QString &path) { QVERIFY(TestSupport::writeAll(path, "x")); }
+void touch(const QString &path) {
+    QVERIFY(TestSupport::writeAll(path, "x"));
+}
 
 // A batch holding the given paths, complete, as for files chosen one by one.
 void fill(TlxBatch &batch, int count, const QString &prefix = QStringLiteral("/in/f")) {
@@ -176,7 +178,9 @@ void TestConvertorRun::init() {
     RunningWorkers = 0;
 }
 
-void TestConvertorRun::cleanup() { delete m_dir; }
+void TestConvertorRun::cleanup() {
+    delete m_dir;
+}
 
 // Creates and starts a chain on the batch; OnFinish counts into finishes and must run on the main thread.
 std::shared_ptr<TlxConvertor> TestConvertorRun::run(TlxBatch &batch, int threads, std::atomic<int> *finishes) {
@@ -205,19 +209,72 @@ void TestConvertorRun::targetPath_data() {
     QTest::addColumn<QString>("expected");     // below m_root; empty for a skipped node
 
     const QStringList none;
-    QTest::newRow("sub-folders kept") << "in/a/b/talk.pptx" << "out/" << "" << "" << ".emf" << none << "out/a/b/talk.emf";
-    QTest::newRow("flat") << "in/a/b/talk.pptx" << "out/" << "false" << "" << ".emf" << none << "out/talk.emf";
-    QTest::newRow("no extension") << "in/README" << "out/" << "" << "" << ".emf" << none << "out/README.emf";
-    QTest::newRow("dot only in a folder") << "in/v1.2/talk" << "out/" << "" << "" << ".emf" << none << "out/v1.2/talk.emf";
-    QTest::newRow("colon") << "in/a:b.ppt" << "out/" << "" << "" << ".emf" << none << "out/a_b.emf";
-    QTest::newRow("no target extension") << "in/talk.ppt" << "out/" << "" << "" << "" << none << "out/talk.ppt";
-    QTest::newRow("target without slash") << "in/talk.ppt" << "out" << "" << "" << ".emf" << none << "out/talk.emf";
-    QTest::newRow("exists, overwrite") << "in/talk.ppt" << "out/" << "" << "True" << ".emf" << QStringList{"out/talk.emf"} << "out/talk.emf";
-    QTest::newRow("exists, skip") << "in/talk.ppt" << "out/" << "" << "skip" << ".emf" << QStringList{"out/talk.emf"} << "";
-    QTest::newRow("exists, SKIP") << "in/talk.ppt" << "out/" << "" << "SKIP" << ".emf" << QStringList{"out/talk.emf"} << "";
-    QTest::newRow("missing, skip") << "in/talk.ppt" << "out/" << "" << "skip" << ".emf" << none << "out/talk.emf";
-    QTest::newRow("exists, keep") << "in/s/talk.ppt" << "out/" << "" << "false" << ".emf" << QStringList{"out/s/talk.emf"} << "out/s/-vorlane-talk.emf";
-    QTest::newRow("keep, kept name exists too") << "in/talk.ppt" << "out/" << "" << "0" << ".emf" << QStringList{"out/talk.emf", "out/-vorlane-talk.emf"} << "out/-vorlane-talk.emf";
+    QTest::newRow("sub-folders kept") << "in/a/b/talk.pptx"
+                                      << "out/"
+                                      << ""
+                                      << ""
+                                      << ".emf" << none << "out/a/b/talk.emf";
+    QTest::newRow("flat") << "in/a/b/talk.pptx"
+                          << "out/"
+                          << "false"
+                          << ""
+                          << ".emf" << none << "out/talk.emf";
+    QTest::newRow("no extension") << "in/README"
+                                  << "out/"
+                                  << ""
+                                  << ""
+                                  << ".emf" << none << "out/README.emf";
+    QTest::newRow("dot only in a folder") << "in/v1.2/talk"
+                                          << "out/"
+                                          << ""
+                                          << ""
+                                          << ".emf" << none << "out/v1.2/talk.emf";
+    QTest::newRow("colon") << "in/a:b.ppt"
+                           << "out/"
+                           << ""
+                           << ""
+                           << ".emf" << none << "out/a_b.emf";
+    QTest::newRow("no target extension") << "in/talk.ppt"
+                                         << "out/"
+                                         << ""
+                                         << ""
+                                         << "" << none << "out/talk.ppt";
+    QTest::newRow("target without slash") << "in/talk.ppt"
+                                          << "out"
+                                          << ""
+                                          << ""
+                                          << ".emf" << none << "out/talk.emf";
+    QTest::newRow("exists, overwrite") << "in/talk.ppt"
+                                       << "out/"
+                                       << ""
+                                       << "True"
+                                       << ".emf" << QStringList{"out/talk.emf"} << "out/talk.emf";
+    QTest::newRow("exists, skip") << "in/talk.ppt"
+                                  << "out/"
+                                  << ""
+                                  << "skip"
+                                  << ".emf" << QStringList{"out/talk.emf"} << "";
+    QTest::newRow("exists, SKIP") << "in/talk.ppt"
+                                  << "out/"
+                                  << ""
+                                  << "SKIP"
+                                  << ".emf" << QStringList{"out/talk.emf"} << "";
+    QTest::newRow("missing, skip") << "in/talk.ppt"
+                                   << "out/"
+                                   << ""
+                                   << "skip"
+                                   << ".emf" << none << "out/talk.emf";
+    QTest::newRow("exists, keep") << "in/s/talk.ppt"
+                                  << "out/"
+                                  << ""
+                                  << "false"
+                                  << ".emf" << QStringList{"out/s/talk.emf"} << "out/s/-vorlane-talk.emf";
+    QTest::newRow("keep, kept name exists too")
+        << "in/talk.ppt"
+        << "out/"
+        << ""
+        << "0"
+        << ".emf" << QStringList{"out/talk.emf", "out/-vorlane-talk.emf"} << "out/-vorlane-talk.emf";
 }
 
 void TestConvertorRun::targetPath() {
@@ -265,10 +322,14 @@ void TestConvertorRun::finishSource_data() {
     QTest::addColumn<QString>("renameSource");
     QTest::addColumn<bool>("sourceLeft");
     QTest::addColumn<bool>("renamedLeft");
-    QTest::newRow("nothing") << "" << "" << true << false;
-    QTest::newRow("delete") << "true" << "" << false << false;
-    QTest::newRow("rename") << "" << ".done" << false << true;
-    QTest::newRow("delete and rename") << "True" << ".done" << false << false;
+    QTest::newRow("nothing") << ""
+                             << "" << true << false;
+    QTest::newRow("delete") << "true"
+                            << "" << false << false;
+    QTest::newRow("rename") << ""
+                            << ".done" << false << true;
+    QTest::newRow("delete and rename") << "True"
+                                       << ".done" << false << false;
 }
 
 void TestConvertorRun::finishSource() {
@@ -472,9 +533,8 @@ void TestConvertorRun::stressChainLifetimes() {
         record.delayUs = int(random.bounded(3)) * 50;
         const int threads = 1 + int(random.bounded(8));
         lxProject->SetOption(QStringLiteral("ThreadsCount"), QString::number(threads));
-        auto head = TlxConvertor::CreateWorkers(batch, m_root + "out", [](TlxBatch *b, TlxNode *node) {
-            QVERIFY(node->ListIndex < b->NodeCount());
-        });
+        auto head = TlxConvertor::CreateWorkers(
+            batch, m_root + "out", [](TlxBatch *b, TlxNode *node) { QVERIFY(node->ListIndex < b->NodeCount()); });
         std::atomic<int> finishes{0};
         std::atomic<bool> batchGone{false};
         head->SetOnFinish([&finishes, &batchGone, batch, threads] {

@@ -38,7 +38,9 @@ private:
     bool m_stop = false;
 };
 
-void touch(const QString &path) { QVERIFY(TestSupport::writeAll(path, "x")); }
+void touch(const QString &path) {
+    QVERIFY(TestSupport::writeAll(path, "x"));
+}
 
 QStringList relative(const QStringList &paths, const QString &root) {
     QStringList out;
@@ -90,11 +92,16 @@ void TestFileSearch::cleanup() {
 void TestFileSearch::wildcardToRegex_data() {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("regex");
-    QTest::newRow("default mask") << "*.ppt?" << ".*\\.ppt.?$";
-    QTest::newRow("empty") << "" << "$";
-    QTest::newRow("plus and parens") << "a+b(1).ppt" << "a\\+b\\(1\\)\\.ppt$";
-    QTest::newRow("anchors, sets, braces") << "^x$[1]{2}" << "\\^x\\$\\[1\\]\\{2\\}$";
-    QTest::newRow("backslash and bar pass") << "a\\.b|c" << "a\\\\.b|c$";
+    QTest::newRow("default mask") << "*.ppt?"
+                                  << ".*\\.ppt.?$";
+    QTest::newRow("empty") << ""
+                           << "$";
+    QTest::newRow("plus and parens") << "a+b(1).ppt"
+                                     << "a\\+b\\(1\\)\\.ppt$";
+    QTest::newRow("anchors, sets, braces") << "^x$[1]{2}"
+                                           << "\\^x\\$\\[1\\]\\{2\\}$";
+    QTest::newRow("backslash and bar pass") << "a\\.b|c"
+                                            << "a\\\\.b|c$";
 }
 
 void TestFileSearch::wildcardToRegex() {
@@ -107,20 +114,34 @@ void TestFileSearch::wildcardMatch_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("mask");
     QTest::addColumn<bool>("result");
-    QTest::newRow("? at the end may be empty") << "a.ppt" << "*.ppt?" << true;
-    QTest::newRow("? one char") << "a.pptx" << "*.ppt?" << true;
-    QTest::newRow("? not two chars") << "a.pptxx" << "*.ppt?" << false;
-    QTest::newRow("letter case") << "TALK.PPTM" << "*.ppt?" << true;
-    QTest::newRow("non-ascii case") << "\u00C4RGER.PPT" << "\u00E4rger.*" << true;
-    QTest::newRow("longer extension rejected") << "a.pptx" << "*.ppt" << false;
-    QTest::newRow("? inside needs a char") << "ac" << "a?c" << false;
-    QTest::newRow("? inside") << "abc" << "a?c" << true;
-    QTest::newRow("? before dot may be empty") << "a.b" << "a?.b" << true;
-    QTest::newRow("exact name") << "ab.ppt" << "b.ppt" << false;
-    QTest::newRow("star dot star") << "noext" << "*.*" << false;
-    QTest::newRow("star") << "noext" << "*" << true;
-    QTest::newRow("empty mask") << "a.ppt" << "" << false;
-    QTest::newRow("brackets are literal") << "[1].ppt" << "[1].ppt" << true;
+    QTest::newRow("? at the end may be empty") << "a.ppt"
+                                               << "*.ppt?" << true;
+    QTest::newRow("? one char") << "a.pptx"
+                                << "*.ppt?" << true;
+    QTest::newRow("? not two chars") << "a.pptxx"
+                                     << "*.ppt?" << false;
+    QTest::newRow("letter case") << "TALK.PPTM"
+                                 << "*.ppt?" << true;
+    QTest::newRow("non-ascii case") << "\u00C4RGER.PPT"
+                                    << "\u00E4rger.*" << true;
+    QTest::newRow("longer extension rejected") << "a.pptx"
+                                               << "*.ppt" << false;
+    QTest::newRow("? inside needs a char") << "ac"
+                                           << "a?c" << false;
+    QTest::newRow("? inside") << "abc"
+                              << "a?c" << true;
+    QTest::newRow("? before dot may be empty") << "a.b"
+                                               << "a?.b" << true;
+    QTest::newRow("exact name") << "ab.ppt"
+                                << "b.ppt" << false;
+    QTest::newRow("star dot star") << "noext"
+                                   << "*.*" << false;
+    QTest::newRow("star") << "noext"
+                          << "*" << true;
+    QTest::newRow("empty mask") << "a.ppt"
+                                << "" << false;
+    QTest::newRow("brackets are literal") << "[1].ppt"
+                                          << "[1].ppt" << true;
 }
 
 void TestFileSearch::wildcardMatch() {
@@ -135,17 +156,39 @@ void TestFileSearch::accepts_data() {
     QTest::addColumn<QString>("regExt");
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("result");
-    QTest::newRow("ppt rejects pptx") << "*.ppt" << "" << "/d/a.pptx" << false;
-    QTest::newRow("ppt accepts upper case") << "*.ppt" << "" << "/d/A.PPT" << true;
-    QTest::newRow("ppt? accepts ppt") << "*.ppt?" << "" << "/d/a.ppt" << true;
-    QTest::newRow("ppt? accepts pptm") << "*.ppt?" << "" << "/d/a.pptm" << true;
-    QTest::newRow("ppt? rejects doc") << "*.ppt?" << "" << "/d/a.doc" << false;
-    QTest::newRow("regext matches folder part") << "*.ppt?" << "final" << "/final/a.ppt" << true;
-    QTest::newRow("regext not found") << "*.ppt?" << "final" << "/docs/a.ppt" << false;
-    QTest::newRow("regext ignores case") << "*.ppt?" << "FINAL" << "/docs/final.ppt" << true;
-    QTest::newRow("broken regext accepts") << "*.ppt?" << "(unclosed" << "/docs/a.ppt" << true;
-    QTest::newRow("broken regext after mask") << "*.ppt?" << "[z-a]" << "/docs/a.doc" << false;
-    QTest::newRow("empty mask accepts all") << "" << "" << "/any/thing" << true;
+    QTest::newRow("ppt rejects pptx") << "*.ppt"
+                                      << ""
+                                      << "/d/a.pptx" << false;
+    QTest::newRow("ppt accepts upper case") << "*.ppt"
+                                            << ""
+                                            << "/d/A.PPT" << true;
+    QTest::newRow("ppt? accepts ppt") << "*.ppt?"
+                                      << ""
+                                      << "/d/a.ppt" << true;
+    QTest::newRow("ppt? accepts pptm") << "*.ppt?"
+                                       << ""
+                                       << "/d/a.pptm" << true;
+    QTest::newRow("ppt? rejects doc") << "*.ppt?"
+                                      << ""
+                                      << "/d/a.doc" << false;
+    QTest::newRow("regext matches folder part") << "*.ppt?"
+                                                << "final"
+                                                << "/final/a.ppt" << true;
+    QTest::newRow("regext not found") << "*.ppt?"
+                                      << "final"
+                                      << "/docs/a.ppt" << false;
+    QTest::newRow("regext ignores case") << "*.ppt?"
+                                         << "FINAL"
+                                         << "/docs/final.ppt" << true;
+    QTest::newRow("broken regext accepts") << "*.ppt?"
+                                           << "(unclosed"
+                                           << "/docs/a.ppt" << true;
+    QTest::newRow("broken regext after mask") << "*.ppt?"
+                                              << "[z-a]"
+                                              << "/docs/a.doc" << false;
+    QTest::newRow("empty mask accepts all") << ""
+                                            << ""
+                                            << "/any/thing" << true;
 }
 
 void TestFileSearch::accepts() {
@@ -215,7 +258,7 @@ void TestFileSearch::linksAndSpecialFiles() {
 }
 
 void TestFileSearch::scanOrder() {
-    const QStringList files = {"r1.ppt", "r2.ppt", "r3.ppt",       "s1/a.ppt",   "s1/b.ppt",
+    const QStringList files = {"r1.ppt",        "r2.ppt",        "r3.ppt",   "s1/a.ppt",   "s1/b.ppt",
                                "s1/deep/c.ppt", "s1/deep/d.ppt", "s2/e.ppt", "s2/x/f.ppt", "s3/g.ppt"};
     for (const QString &file : files)
         touch(m_root + file);
@@ -240,7 +283,8 @@ void TestFileSearch::scanOrder() {
     for (int i = 0; i < 3; ++i)
         QVERIFY2(!found[i].contains(u'/'), qPrintable(found.join(u' ')));
     const QList<int> s1 = runOf(QStringLiteral("s1/"));
-    QVERIFY(!found[s1[0]].startsWith(QStringLiteral("s1/deep/")) && !found[s1[1]].startsWith(QStringLiteral("s1/deep/")));
+    QVERIFY(!found[s1[0]].startsWith(QStringLiteral("s1/deep/")) &&
+            !found[s1[1]].startsWith(QStringLiteral("s1/deep/")));
 
     RecordingSearch flat;
     flat.scan(m_root, false);

@@ -86,11 +86,21 @@ void TestRegex::faultyPattern() {
     for (int op = 0; op < 5; ++op) {
         try {
             switch (op) {
-            case 0: re->IsMatch(QStringLiteral("x")); break;
-            case 1: re->Match(QStringLiteral("x")); break;
-            case 2: re->Matches(QStringLiteral("x")); break;
-            case 3: re->Replace(QStringLiteral("x"), QString()); break;
-            default: Regex::IsMatch(pattern, 0, QStringLiteral("x")); break;
+            case 0:
+                re->IsMatch(QStringLiteral("x"));
+                break;
+            case 1:
+                re->Match(QStringLiteral("x"));
+                break;
+            case 2:
+                re->Matches(QStringLiteral("x"));
+                break;
+            case 3:
+                re->Replace(QStringLiteral("x"), QString());
+                break;
+            default:
+                Regex::IsMatch(pattern, 0, QStringLiteral("x"));
+                break;
             }
             QFAIL("no exception");
         } catch (const ERegexException &e) {
@@ -140,15 +150,42 @@ void TestRegex::replaceFirst_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("result");
-    QTest::newRow("file url, three slashes") << "^file:/*" << "file:///home/a.ppt" << "" << "home/a.ppt";
-    QTest::newRow("file url, two slashes") << "^file:/*" << "file://server/share/a.ppt" << "" << "server/share/a.ppt";
-    QTest::newRow("file url, many slashes") << "^file:/*" << "file://///x" << "" << "x";
-    QTest::newRow("file url, no slash") << "^file:/*" << "file:x" << "" << "x";
-    QTest::newRow("only prefix") << "^file:/*" << "file:///" << "" << "";
-    QTest::newRow("no prefix") << "^file:/*" << "/home/a.ppt" << "" << "/home/a.ppt";
-    QTest::newRow("prefix not at start") << "^file:/*" << "/x/file:/a" << "" << "/x/file:/a";
-    QTest::newRow("case-sensitive") << "^file:/*" << "FILE:///a" << "" << "FILE:///a";
-    QTest::newRow("first match only") << "a" << "banana" << "o" << "bonana";
+    QTest::newRow("file url, three slashes") << "^file:/*"
+                                             << "file:///home/a.ppt"
+                                             << ""
+                                             << "home/a.ppt";
+    QTest::newRow("file url, two slashes") << "^file:/*"
+                                           << "file://server/share/a.ppt"
+                                           << ""
+                                           << "server/share/a.ppt";
+    QTest::newRow("file url, many slashes") << "^file:/*"
+                                            << "file://///x"
+                                            << ""
+                                            << "x";
+    QTest::newRow("file url, no slash") << "^file:/*"
+                                        << "file:x"
+                                        << ""
+                                        << "x";
+    QTest::newRow("only prefix") << "^file:/*"
+                                 << "file:///"
+                                 << ""
+                                 << "";
+    QTest::newRow("no prefix") << "^file:/*"
+                               << "/home/a.ppt"
+                               << ""
+                               << "/home/a.ppt";
+    QTest::newRow("prefix not at start") << "^file:/*"
+                                         << "/x/file:/a"
+                                         << ""
+                                         << "/x/file:/a";
+    QTest::newRow("case-sensitive") << "^file:/*"
+                                    << "FILE:///a"
+                                    << ""
+                                    << "FILE:///a";
+    QTest::newRow("first match only") << "a"
+                                      << "banana"
+                                      << "o"
+                                      << "bonana";
 }
 
 void TestRegex::replaceFirst() {
@@ -164,16 +201,36 @@ void TestRegex::replacementSyntax_data() {
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("result");
     // Input is always "John Smith", replaced throughout.
-    QTest::newRow("groups") << "(\\w+)\\s(\\w+)" << "$2, $1" << "Smith, John";
-    QTest::newRow("whole match") << "Smith" << "[$&]" << "John [Smith]";
-    QTest::newRow("dollar") << "Smith" << "$$" << "John $";
-    QTest::newRow("before and after") << " " << "<$`|$'>" << "John<John|Smith>Smith";
-    QTest::newRow("missing group is literal") << "(J)" << "$2$1" << "$2John Smith";
-    QTest::newRow("two digits") << "(J)" << "$01$10" << "JJ0ohn Smith";
-    QTest::newRow("zero is literal") << "(J)" << "$0" << "$0ohn Smith";
-    QTest::newRow("unset group is empty") << "(x)?J" << "[$1]" << "[]ohn Smith";
-    QTest::newRow("lone dollar") << "J" << "$" << "$ohn Smith";
-    QTest::newRow("unknown escape") << "J" << "$x" << "$xohn Smith";
+    QTest::newRow("groups") << "(\\w+)\\s(\\w+)"
+                            << "$2, $1"
+                            << "Smith, John";
+    QTest::newRow("whole match") << "Smith"
+                                 << "[$&]"
+                                 << "John [Smith]";
+    QTest::newRow("dollar") << "Smith"
+                            << "$$"
+                            << "John $";
+    QTest::newRow("before and after") << " "
+                                      << "<$`|$'>"
+                                      << "John<John|Smith>Smith";
+    QTest::newRow("missing group is literal") << "(J)"
+                                              << "$2$1"
+                                              << "$2John Smith";
+    QTest::newRow("two digits") << "(J)"
+                                << "$01$10"
+                                << "JJ0ohn Smith";
+    QTest::newRow("zero is literal") << "(J)"
+                                     << "$0"
+                                     << "$0ohn Smith";
+    QTest::newRow("unset group is empty") << "(x)?J"
+                                          << "[$1]"
+                                          << "[]ohn Smith";
+    QTest::newRow("lone dollar") << "J"
+                                 << "$"
+                                 << "$ohn Smith";
+    QTest::newRow("unknown escape") << "J"
+                                    << "$x"
+                                    << "$xohn Smith";
 }
 
 void TestRegex::replacementSyntax() {
@@ -241,7 +298,8 @@ void TestRegex::threadsShareNothing() {
     for (int t = 0; t < 8; ++t) {
         threads.emplace_back([t, &wrong] {
             for (int i = 0; i < 2000; ++i) {
-                const QString pattern = QStringLiteral(".*\\.ppt%1$").arg(i % 20 == 0 ? QString() : QStringLiteral(".?"));
+                const QString pattern =
+                    QStringLiteral(".*\\.ppt%1$").arg(i % 20 == 0 ? QString() : QStringLiteral(".?"));
                 if (!Regex::IsMatch(pattern, rxIgnoreCase, QStringLiteral("/d/%1/A.PPTX").arg(t)) && i % 20 != 0)
                     ++wrong;
                 if (Regex::Replace(QStringLiteral("^file:/*"), QStringLiteral("file:///t%1").arg(i), QString()) !=

@@ -170,7 +170,9 @@ const QList<TlxNode *> &TlxBatch::LockNodes() {
     return m_nodes;
 }
 
-void TlxBatch::UnlockNodes() { m_lock.unlock(); }
+void TlxBatch::UnlockNodes() {
+    m_lock.unlock();
+}
 
 QString TlxBatch::SourceDir() const {
     QMutexLocker lock(&m_lock);

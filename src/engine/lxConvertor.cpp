@@ -11,8 +11,8 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include <sys/stat.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <exception>
 #include <vector>
@@ -181,7 +181,9 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
     return dir + u'-' + shortName + u'-' + path.mid(slash + 1);
 }
 
-void TlxConvertor::DeleteTarget(const QString &path) { QFile::remove(path); }
+void TlxConvertor::DeleteTarget(const QString &path) {
+    QFile::remove(path);
+}
 
 void TlxConvertor::FinishSource(TlxBatch *, TlxNode *node, const QString &outputPath) {
     if (!lxProject)

@@ -29,8 +29,7 @@ public:
     virtual TlxConvertor *Create(TlxBatch *batch, int chainCount, TlxNodeEvent onNodeDone) const = 0;
 };
 
-template <class T>
-class TlxConvertorClassOf : public TlxConvertorClass {
+template <class T> class TlxConvertorClassOf : public TlxConvertorClass {
 public:
     TlxConvertor *Create(TlxBatch *batch, int chainCount, TlxNodeEvent onNodeDone) const override {
         return new T(batch, chainCount, std::move(onNodeDone));

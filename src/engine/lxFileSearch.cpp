@@ -36,8 +36,7 @@ EntryKind entryKind(int dirFd, const dirent *entry) {
         return EntryKind::Folder;
     case DT_LNK:
         // A link to a file is a file; a link to a folder is not followed; a dangling link has vanished.
-        return fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode) ? EntryKind::File
-                                                                                  : EntryKind::Other;
+        return fstatat(dirFd, entry->d_name, &st, 0) == 0 && S_ISREG(st.st_mode) ? EntryKind::File : EntryKind::Other;
     default:
         return EntryKind::Other;
     }

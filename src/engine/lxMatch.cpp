@@ -4,7 +4,9 @@
 
 TlxMatchBase *Matcher = nullptr;
 
-bool TlxMatchBase::TestPath(const QString &, const QString &) const { return true; }
+bool TlxMatchBase::TestPath(const QString &, const QString &) const {
+    return true;
+}
 
 bool TlxMatch::TestPath(const QString &path, const QString &pattern) const {
     try {

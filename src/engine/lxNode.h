@@ -20,9 +20,9 @@ enum TlxNodeStatus : qint32 {
 class TlxNode {
 public:
     qint32 Status = nsRunning;
-    qint32 ListIndex = 0;  // position in the batch's list, 0-based, never changed
-    QString SourceFile;    // the path exactly as it was added
-    QString ResultText;    // output path on success, the message on failure, empty when skipped or running
+    qint32 ListIndex = 0; // position in the batch's list, 0-based, never changed
+    QString SourceFile;   // the path exactly as it was added
+    QString ResultText;   // output path on success, the message on failure, empty when skipped or running
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

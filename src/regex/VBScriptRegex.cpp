@@ -82,7 +82,9 @@ QString engineMessage(int error) {
 }
 
 // The full code of an engine error: its own number in the high 16 bits, the table's in the low 16 bits.
-qint32 fullCode(int engineError, qint32 key) { return qint32((quint32(qAbs(engineError)) << 16) | quint32(key)); }
+qint32 fullCode(int engineError, qint32 key) {
+    return qint32((quint32(qAbs(engineError)) << 16) | quint32(key));
+}
 
 ERegexException compileError(int error) {
     qint32 key = kSyntaxError;
@@ -453,7 +455,8 @@ std::shared_ptr<IRegex> Regex::New(const QString &pattern, TRegexFlags options) 
 }
 
 bool Regex::IsMatch(const QString &pattern, TRegexFlags options, const QString &input) {
-    const CompiledPtr c = requireCompiled(threadCache().get(pattern, TRegexFlags(options & (rxIgnoreCase | rxMultiline))));
+    const CompiledPtr c =
+        requireCompiled(threadCache().get(pattern, TRegexFlags(options & (rxIgnoreCase | rxMultiline))));
     return findAt(*c, input, 0, nullptr);
 }
 
