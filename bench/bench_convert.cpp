@@ -122,8 +122,8 @@ Result runSofficeLoop(const QList<Deck> &decks, const QString &outRoot) {
 }
 
 void print(const Result &r) {
-    std::printf("%-42s %6d decks %6d slides %8.2f s %8.2f decks/s %8.2f slides/s  (%d failed)\n",
-                qPrintable(r.name), r.decks, r.slides, r.seconds, r.decksPerSecond(), r.slidesPerSecond(), r.failed);
+    std::printf("%-42s %6d decks %6d slides %8.2f s %8.2f decks/s %8.2f slides/s  (%d failed)\n", qPrintable(r.name),
+                r.decks, r.slides, r.seconds, r.decksPerSecond(), r.slidesPerSecond(), r.failed);
 }
 } // namespace
 

@@ -159,8 +159,8 @@ void TestAutomation::creationFailures_data() {
     const QString suffix = QStringLiteral(", ProgID: \"Vorlane.TestCounter\"");
     QTest::newRow("unknown ProgID") << 0 << quint32(hr::InvalidClassString) << ("Invalid class string" + suffix);
     QTest::newRow("factory raises") << 1 << 0x80070005u << ("Access is denied" + suffix);
-    QTest::newRow("factory gives nothing") << 2 << quint32(hr::ServerExecFailure)
-                                           << ("Server execution failed" + suffix);
+    QTest::newRow("factory gives nothing")
+        << 2 << quint32(hr::ServerExecFailure) << ("Server execution failed" + suffix);
     QTest::newRow("factory throws std error") << 3 << quint32(hr::ServerExecFailure) << ("no office" + suffix);
 }
 
@@ -169,7 +169,8 @@ void TestAutomation::creationFailures() {
     QFETCH(quint32, code);
     QFETCH(QString, message);
     if (setup == 1)
-        RegisterProgID(kProgId, []() -> DispatchRef { throw EOleError(0x80070005u, QStringLiteral("Access is denied")); });
+        RegisterProgID(kProgId,
+                       []() -> DispatchRef { throw EOleError(0x80070005u, QStringLiteral("Access is denied")); });
     else if (setup == 2)
         RegisterProgID(kProgId, [] { return DispatchRef(); });
     else if (setup == 3)

@@ -185,10 +185,14 @@ void TestPowerPointOle::skippedFileStartsNothing() {
 void TestPowerPointOle::readOnlyPassed_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("passed");
-    QTest::newRow("true") << "True" << "true";
-    QTest::newRow("1") << "1" << "true";
-    QTest::newRow("false") << "false" << "false";
-    QTest::newRow("not a boolean") << "maybe" << "false";
+    QTest::newRow("true") << "True"
+                          << "true";
+    QTest::newRow("1") << "1"
+                       << "true";
+    QTest::newRow("false") << "false"
+                           << "false";
+    QTest::newRow("not a boolean") << "maybe"
+                                   << "false";
 }
 
 void TestPowerPointOle::readOnlyPassed() {
@@ -224,8 +228,10 @@ void TestPowerPointOle::overwriteDeletesJustBeforeSaving() {
 void TestPowerPointOle::failedSaveLeavesSource_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
-    QTest::newRow("DeleteSource") << "DeleteSource" << "true";
-    QTest::newRow("RenameSource") << "RenameSource" << ".done";
+    QTest::newRow("DeleteSource") << "DeleteSource"
+                                  << "true";
+    QTest::newRow("RenameSource") << "RenameSource"
+                                  << ".done";
 }
 
 void TestPowerPointOle::failedSaveLeavesSource() {

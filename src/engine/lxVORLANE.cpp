@@ -19,7 +19,9 @@ QString messageOf(const std::exception &e) {
 }
 } // namespace
 
-const TlxConvertorClass *TlxVORLANE::Class() { return &vorlaneClass; }
+const TlxConvertorClass *TlxVORLANE::Class() {
+    return &vorlaneClass;
+}
 
 void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
     const QString output = TargetPath(batch, node);

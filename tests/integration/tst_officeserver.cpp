@@ -35,7 +35,8 @@ struct Deck {
 QList<Deck> goodDecks() {
     QList<Deck> decks;
     const QString dir = TestSupport::corpusDir();
-    const QStringList lines = QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
+    const QStringList lines =
+        QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
     for (const QString &line : lines) {
         const QStringList f = line.split(u'\t');
         if (f.size() > 7 && f.at(7) == QLatin1String("convert"))
@@ -110,8 +111,9 @@ bool processGone(qint64 pid, int ms) {
 QString openAndSave(const DispatchRef &app, const QString &source, const QString &output) {
     DispatchRef pres;
     try {
-        pres = app->GetProperty(QStringLiteral("Presentations")).toObject()->CallMethod(QStringLiteral("Open"),
-                                                                                         {source, true})
+        pres = app->GetProperty(QStringLiteral("Presentations"))
+                   .toObject()
+                   ->CallMethod(QStringLiteral("Open"), {source, true})
                    .toObject();
         pres->CallMethod(QStringLiteral("SaveAs"), {output, 23});
         pres->CallMethod(QStringLiteral("Close"));
@@ -198,8 +200,9 @@ void TestOfficeServer::members() {
     pres->CallMethod(QStringLiteral("Close"));
     QVERIFY(!QFileInfo::exists(m_out.filePath(QStringLiteral("x.pdf"))));
     // Opening never writes beside the source (no lock file).
-    QCOMPARE(QDir(TestSupport::corpusDir()).entryList(QStringList{QStringLiteral(".~lock*")}, QDir::Hidden | QDir::Files),
-             QStringList());
+    QCOMPARE(
+        QDir(TestSupport::corpusDir()).entryList(QStringList{QStringLiteral(".~lock*")}, QDir::Hidden | QDir::Files),
+        QStringList());
 }
 
 void TestOfficeServer::everyGoodDeck_data() {
@@ -235,23 +238,29 @@ void TestOfficeServer::badFiles_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("message");
     const QString bad = TestSupport::corpusDir() + QStringLiteral("/bad/");
-    QTest::newRow("encrypted ppt") << bad + "Password_Protected-56-hello.ppt" << "password-protected";
-    QTest::newRow("damaged pptx")
-        << bad + "clusterfuzz-testcase-minimized-POIXSLFFuzzer-6254434927378432.pptx" << "damaged";
+    QTest::newRow("encrypted ppt") << bad + "Password_Protected-56-hello.ppt"
+                                   << "password-protected";
+    QTest::newRow("damaged pptx") << bad + "clusterfuzz-testcase-minimized-POIXSLFFuzzer-6254434927378432.pptx"
+                                  << "damaged";
     const QString dir = m_out.filePath(QStringLiteral("bad"));
-    QTest::newRow("missing") << dir + "/missing.pptx" << "does not exist";
+    QTest::newRow("missing") << dir + "/missing.pptx"
+                             << "does not exist";
     TestSupport::writeAll(dir + "/empty.pptx", QByteArray());
-    QTest::newRow("empty") << dir + "/empty.pptx" << "is empty";
+    QTest::newRow("empty") << dir + "/empty.pptx"
+                           << "is empty";
     TestSupport::writeAll(dir + "/letter.ppt", "Dear reader,\nthis is a letter, not slides.\n");
-    QTest::newRow("text") << dir + "/letter.ppt" << "not a presentation";
+    QTest::newRow("text") << dir + "/letter.ppt"
+                          << "not a presentation";
     QByteArray noise(4096, '\0');
     for (int i = 0; i < noise.size(); ++i)
         noise[i] = char((i * 7919 + 13) % 251);
     TestSupport::writeAll(dir + "/noise.pptx", noise);
-    QTest::newRow("random bytes") << dir + "/noise.pptx" << "not a presentation";
+    QTest::newRow("random bytes") << dir + "/noise.pptx"
+                                  << "not a presentation";
     const QByteArray deck = TestSupport::readAll(TestSupport::corpusDir() + "/SampleShow.pptx");
     TestSupport::writeAll(dir + "/truncated.pptx", deck.left(deck.size() / 2));
-    QTest::newRow("truncated pptx") << dir + "/truncated.pptx" << "damaged";
+    QTest::newRow("truncated pptx") << dir + "/truncated.pptx"
+                                    << "damaged";
     QTest::newRow("folder") << dir << "Not a file";
 }
 
@@ -396,7 +405,8 @@ void TestOfficeServer::officeEndsWithKilledProgram() {
 
 void TestOfficeServer::quitLeavesNothing() {
     const auto profiles = [] {
-        return QDir::temp().entryList(QStringList{QStringLiteral("vorlane-office-*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+        return QDir::temp().entryList(QStringList{QStringLiteral("vorlane-office-*")},
+                                      QDir::Dirs | QDir::NoDotAndDotDot);
     };
     const QStringList before = profiles();
     CoInitialize();

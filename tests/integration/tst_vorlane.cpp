@@ -28,7 +28,8 @@ struct Deck {
 QList<Deck> corpusDecks(const QString &expect) {
     QList<Deck> decks;
     const QString dir = TestSupport::corpusDir();
-    const QStringList lines = QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
+    const QStringList lines =
+        QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
     for (const QString &line : lines) {
         const QStringList f = line.split(u'\t');
         if (f.size() > 7 && f.at(7) == expect)

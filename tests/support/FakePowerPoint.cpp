@@ -39,7 +39,9 @@ FakePowerPoint::Script scriptCopy() {
     return s.script;
 }
 
-[[noreturn]] void fail(const QString &message) { throw EOleError(hr::Exception, message); }
+[[noreturn]] void fail(const QString &message) {
+    throw EOleError(hr::Exception, message);
+}
 
 class FakePresentation : public IDispatchObject {
 public:
@@ -176,7 +178,9 @@ void FakePowerPoint::Uninstall() {
     RegisterProgID(QStringLiteral("PowerPoint.Application"), previous);
 }
 
-FakePowerPoint::Script &FakePowerPoint::script() { return state().script; }
+FakePowerPoint::Script &FakePowerPoint::script() {
+    return state().script;
+}
 
 QList<FakePowerPoint::Call> FakePowerPoint::Calls() {
     State &s = state();

@@ -31,8 +31,8 @@ public:
     struct Call {
         QString text; // "Create", "Get Version", "Put Visible true", "Open \"a.ppt\" false", "SaveAs \"o.emf\" 23" ...
         QThread *thread = nullptr;
-        int app = 0;                  // which application object (1, 2, ...) it was made on
-        bool watchedExisted = false;  // Script::watchPath existed when the call was made
+        int app = 0;                 // which application object (1, 2, ...) it was made on
+        bool watchedExisted = false; // Script::watchPath existed when the call was made
     };
 
     // Registers the fake with a fresh script and an empty log; Uninstall puts back what was registered before.

@@ -35,7 +35,9 @@ std::uint32_t CoInitialize() {
     return 0;
 }
 
-bool IsThreadInitialized() { return t_initialized; }
+bool IsThreadInitialized() {
+    return t_initialized;
+}
 
 ObjectFactory RegisterProgID(const QString &progId, ObjectFactory factory) {
     Registry &r = registry();

@@ -10,7 +10,9 @@
 namespace automation {
 
 namespace {
-[[noreturn]] void mismatch() { throw EOleError(hr::TypeMismatch, QStringLiteral("Type mismatch.")); }
+[[noreturn]] void mismatch() {
+    throw EOleError(hr::TypeMismatch, QStringLiteral("Type mismatch."));
+}
 
 bool textToDouble(const QString &text, double &out) {
     bool ok = false;

@@ -32,12 +32,16 @@ automation::EOleError Error(Failure failure, const QString &detail, const QStrin
     case Failure::NotOpen:
         return EOleError(0x80040207u, QStringLiteral("The presentation is no longer open: %1").arg(detail));
     case Failure::Crashed:
-        return EOleError(0x80010108u, extra.isEmpty()
-                                          ? QStringLiteral("The office application ended unexpectedly while converting %1").arg(detail)
-                                          : QStringLiteral("The office application ended unexpectedly (%2) while converting %1").arg(detail, extra));
+        return EOleError(
+            0x80010108u,
+            extra.isEmpty()
+                ? QStringLiteral("The office application ended unexpectedly while converting %1").arg(detail)
+                : QStringLiteral("The office application ended unexpectedly (%2) while converting %1")
+                      .arg(detail, extra));
     case Failure::Timeout:
-        return EOleError(0x800705B4u,
-                         QStringLiteral("The conversion took longer than %2 seconds and was stopped: %1").arg(detail, extra));
+        return EOleError(
+            0x800705B4u,
+            QStringLiteral("The conversion took longer than %2 seconds and was stopped: %1").arg(detail, extra));
     case Failure::StartFailed:
         return EOleError(0x80080005u, QStringLiteral("The office application could not be started: %1").arg(detail));
     case Failure::Other:

@@ -14,7 +14,9 @@ Variant OfficePresentation::GetProperty(const QString &name, const VariantList &
     UnknownMember(name);
 }
 
-void OfficePresentation::PutProperty(const QString &name, const Variant &) { UnknownMember(name); }
+void OfficePresentation::PutProperty(const QString &name, const Variant &) {
+    UnknownMember(name);
+}
 
 Variant OfficePresentation::CallMethod(const QString &name, const VariantList &args) {
     if (IsMember(name, QLatin1String("SaveAs"))) {

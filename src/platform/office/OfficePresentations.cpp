@@ -14,7 +14,9 @@ Variant OfficePresentations::GetProperty(const QString &name, const VariantList 
     UnknownMember(name);
 }
 
-void OfficePresentations::PutProperty(const QString &name, const Variant &) { UnknownMember(name); }
+void OfficePresentations::PutProperty(const QString &name, const Variant &) {
+    UnknownMember(name);
+}
 
 Variant OfficePresentations::CallMethod(const QString &name, const VariantList &args) {
     if (IsMember(name, QLatin1String("Open"))) {

@@ -23,8 +23,8 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/prctl.h>
@@ -227,7 +227,9 @@ OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>
     }
 }
 
-OfficeProcess::~OfficeProcess() { Shutdown(); }
+OfficeProcess::~OfficeProcess() {
+    Shutdown();
+}
 
 void OfficeProcess::spawn() {
     const QString url = QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded);
@@ -330,7 +332,8 @@ void OfficeProcess::connect() {
             conn = connector->connect(toOU(QStringLiteral("pipe,name=") + m_pipeName));
         } catch (const connection::NoConnectException &) {
             if (std::chrono::steady_clock::now() > deadline)
-                throw Error(Failure::StartFailed, QStringLiteral("it did not answer within %1 seconds").arg(kConnectSeconds));
+                throw Error(Failure::StartFailed,
+                            QStringLiteral("it did not answer within %1 seconds").arg(kConnectSeconds));
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }

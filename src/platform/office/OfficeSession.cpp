@@ -23,8 +23,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
@@ -82,7 +82,8 @@ QString slidePath(const QString &path, int k) {
 // umask), so that the output keeps the permissions the user expects once it is moved into place.
 QString createTemporary(const QString &dir, const QString &ext, QString *error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
+        const QString name =
+            dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
         const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
@@ -107,7 +108,9 @@ OfficeSession::OfficeSession()
     startOffice();
 }
 
-OfficeSession::~OfficeSession() { Quit(); }
+OfficeSession::~OfficeSession() {
+    Quit();
+}
 
 void OfficeSession::startOffice() {
     auto process = std::make_unique<OfficeProcess>();
@@ -288,9 +291,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
     const QString source = it->second.source;
     const QString target = QFileInfo(path).absoluteFilePath();
     const QString dir = QFileInfo(target).absolutePath();
-    const QString ext = QFileInfo(target).fileName().contains(u'.')
-                            ? QStringLiteral(".") + QFileInfo(target).suffix()
-                            : QString();
+    const QString ext =
+        QFileInfo(target).fileName().contains(u'.') ? QStringLiteral(".") + QFileInfo(target).suffix() : QString();
     QStringList temps;
     auto removeTemps = [&temps] {
         for (const QString &t : temps)
