@@ -310,8 +310,10 @@ private slots:
         main.SetButtonAction(main.bSearchConvert, main.aStop); // what a run does
         QVERIFY(!main.bSearchConvert->isHidden());
         QCOMPARE(main.bSearchConvert->text(), QStringLiteral("Stop")); // tool buttons show the caption without its "&"
-        QCOMPARE(main.lViewer->columnCount(), 3);
-        QCOMPARE(main.lViewer->headerItem()->text(1), QStringLiteral("File Name"));
+        QCOMPARE(main.lViewer->model()->columnCount(), 3);
+        QCOMPARE(main.lViewer->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("@"));
+        QCOMPARE(main.lViewer->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("File Name"));
+        QCOMPARE(main.lViewer->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Result"));
         QStringList menu;
         for (QAction *item : main.pm1->actions())
             menu << (item->isSeparator() ? QStringLiteral("-") : item->text());

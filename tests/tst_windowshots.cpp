@@ -5,6 +5,7 @@
 #include "project/lxProject.h"
 #include "ui/lxFormCfg.h"
 #include "ui/lxFormMain.h"
+#include "ui/lxResultModel.h"
 #include "ui/lxImageList.h"
 #include "ui/lxVorlaneAbout.h"
 
@@ -89,14 +90,20 @@ private slots:
         const QStringList files = {QStringLiteral("/home/user/Decks/Quarterly review.pptx"),
                                    QStringLiteral("/home/user/Decks/Launch plan.ppt"),
                                    QStringLiteral("/home/user/Decks/Broken deck.pptx")};
+        const QStringList results = {QString(), QStringLiteral("/home/user/Slides/Launch plan.emf"),
+                                     QStringLiteral("The file is damaged and cannot be opened")};
         for (int i = 0; i < files.size(); ++i) {
-            auto *row = new QTreeWidgetItem(main.lViewer, {QString(), files.at(i)});
-            row->setIcon(0, TlxImageList::Icon(i));
-            if (i == 1)
-                row->setText(2, QStringLiteral("/home/user/Slides/Launch plan.emf"));
-            if (i == 2)
-                row->setText(2, QStringLiteral("The file is damaged and cannot be opened"));
+            TlxResultModel::Update row;
+            row.generation = main.Results()->Generation();
+            row.index = i;
+            row.file = files.at(i);
+            row.status = i;
+            row.result = results.at(i);
+            row.hasResult = i > 0;
+            row.converted = true;
+            main.Results()->Post(row);
         }
+        main.Results()->Flush();
         main.resize(size);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));

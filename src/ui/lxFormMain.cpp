@@ -6,6 +6,7 @@
 #include "ui/QtShellDialogs.h"
 #include "ui/lxFormCfg.h"
 #include "ui/lxImageList.h"
+#include "ui/lxResultModel.h"
 #include "ui/lxShellDialogs.h"
 #include "ui/lxVorlaneAbout.h"
 
@@ -37,8 +38,7 @@ template <class F> void TlxFrmMain::guarded(F &&handler) {
     try {
         handler();
     } catch (const std::exception &error) {
-        if (lxInfo)
-            lxInfo->HandleException(this, error);
+        ReportError(error);
     } catch (...) {
         TlxInfo::DispatchUnhandled(QStringLiteral("Unknown error"));
     }
@@ -106,6 +106,9 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
     // The stop tag: 1 when Stop ended the run (the batch is then discarded), 0 otherwise.
     aStop->setData(0);
 
+    m_results = new TlxResultModel(this);
+    lViewer->setModel(m_results);
+    connect(m_results, &TlxResultModel::RowsUpdated, this, &TlxFrmMain::updateStatusBar);
     QHeaderView *header = lViewer->header();
     header->setStretchLastSection(true);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
@@ -116,6 +119,7 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
 
     buildToolBar();
     buildMenus();
+    buildStatusBar();
     alignRows();
 
     eSource->installEventFilter(this);
@@ -291,8 +295,12 @@ void TlxFrmMain::FormShow() {
 }
 
 void TlxFrmMain::FormDestroy() {
-    // The run half releases its batch here (the field cleared first, then the batch destroyed).
     setAcceptDrops(false);
+    finishRunBeforeDestroy();
+    // The field is cleared first, then the batch destroyed (its search thread is stopped and joined).
+    std::shared_ptr<TlxBatch> batch;
+    batch.swap(FBatch);
+    batch.reset();
     if (lxProject)
         lxProject->UnbindControls();
     if (m_dialogs && IShellDialogs::current() == m_dialogs.get())
@@ -439,45 +447,3 @@ void TlxFrmMain::aAboutExecute() {
         lxFrmVorlaneAbout->ShowAbout();
 }
 
-// ---------------------------------------------------------------- run half (search, convert, pause, stop)
-// Stubs: the batch, the converter threads and the result rows are added here by the run control.
-
-void TlxFrmMain::AutoRun() {
-    if (lxProject && lxProject->RunAndClose())
-        aConvert->trigger();
-}
-
-void TlxFrmMain::aSearchExecute() {}
-
-void TlxFrmMain::aConvertExecute() {}
-
-void TlxFrmMain::aSearchConvertExecute() {
-    aSearchExecute();
-    aConvertExecute();
-}
-
-void TlxFrmMain::aPauseExecute() {}
-
-void TlxFrmMain::aStopExecute() {}
-
-// ---------------------------------------------------------------- file list input and export
-// Stubs: chosen files, the list menu, the export and dropped files are added here.
-
-void TlxFrmMain::bSourceFileClick() {}
-
-void TlxFrmMain::pm1Popup() {}
-
-void TlxFrmMain::ViewSource1Click() {}
-
-void TlxFrmMain::OpenSource1Click() {}
-
-void TlxFrmMain::ExportList1Click() {}
-
-void TlxFrmMain::dragEnterEvent(QDragEnterEvent *event) {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-}
-
-void TlxFrmMain::dropEvent(QDropEvent *event) {
-    event->acceptProposedAction();
-}

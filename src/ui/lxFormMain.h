@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 
+#include <exception>
 #include <memory>
 
 class QAction;
@@ -15,7 +16,14 @@ class QMenu;
 class QPushButton;
 class QToolBar;
 class QToolButton;
-class QTreeWidget;
+class QTreeView;
+class QLabel;
+class QProgressBar;
+class QTimer;
+class TlxBatch;
+class TlxConvertor;
+class TlxNode;
+class TlxResultModel;
 class QWidget;
 class QtShellDialogs;
 class TlxFrmCfg;
@@ -46,7 +54,7 @@ public:
     QPushButton *bSource = nullptr, *bSourceFile = nullptr, *bTarget = nullptr;
     QCheckBox *cSubdir = nullptr;
     QToolButton *bSearch = nullptr, *bView = nullptr, *bSearchConvert = nullptr, *bCreate = nullptr;
-    QTreeWidget *lViewer = nullptr;
+    QTreeView *lViewer = nullptr;
     QAction *aConvert = nullptr, *aStop = nullptr, *aOpen = nullptr, *aNew = nullptr, *aConfig = nullptr,
             *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
             *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
@@ -58,6 +66,39 @@ public:
 
     // The window has been shown once; only the first show starts an unattended run.
     bool FShownOnce = false;
+
+    // ---------------------------------------------------------------- run fields
+    // The current file list; replaced by NewBatch. Shared with the run that converts it, so a list replaced during
+    // a run stays alive until that run's last worker has ended.
+    std::shared_ptr<TlxBatch> FBatch;
+    std::shared_ptr<TlxConvertor> FConvertor; // head of the current run's chain
+    int FWorkersLeft = 0;
+    bool FStopRequested = false;
+    TlxResultModel *Results() const { return m_results; }
+    // A run is under way: workers have been started and not all have reported their end.
+    bool Running() const { return m_runBatch != nullptr; }
+    // An unattended "Daemon" project is waiting to run again.
+    bool DaemonWaiting() const;
+
+    // Replaces the batch by a fresh, empty one and empties the list.
+    void NewBatch();
+    // Adds a file to the batch by name (the batch's filter decides); the folder may become the target.
+    void ListFile(const QString &name);
+    // Writes the list as "[Status] => file => result" lines, CR LF, replacing the file; throws on failure.
+    void SaveListToFile(const QString &fileName);
+    // End of a run, and of a Search or Convert that found nothing to do: log, close or repeat when unattended.
+    void RunEnded();
+    // One worker has ended (GUI thread); the last one ends the run.
+    void OnFinish();
+    // Files dropped on a control: the list takes them as a new list, an edit takes the first; a single project
+    // file opens that project. Controls other than the list and the two edits ignore the drop.
+    void DropFiles(QWidget *target, const QStringList &paths);
+    // Cuts a target text back to a folder: wildcards and an existing file's name go. Always ends; may give "".
+    static QString TidyTarget(QString target);
+    // Shows an error in the status bar and hands it to the product information's error report.
+    void ReportError(const std::exception &error);
+    // Opens the selected row's source file, or its folder.
+    void OpenSelectedSource(bool folderOnly);
 
     // Hands eSource, cSubdir and eTarget, in this order, to the project's binding.
     virtual void RegisterBoundControls();
@@ -114,8 +155,25 @@ protected:
     // Dropped files (file list input): the control under the drop point decides.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
+    void buildStatusBar();
+    void updateStatusBar();
+    // The batch's OnNode and the workers' OnNodeDone, for the list generation they were made for.
+    void attachBatch(TlxBatch *batch, quint64 generation);
+    void postNode(quint64 generation, TlxNode *node, bool converted);
+    bool startRun();
+    // Stops a run in progress and serves its workers' ends, so that none outlives the window.
+    void finishRunBeforeDestroy();
+
+    TlxResultModel *m_results = nullptr;
+    QLabel *m_statusText = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QTimer *m_daemonTimer = nullptr;
+    std::shared_ptr<TlxBatch> m_runBatch; // the batch the running workers use
+    bool m_closeWhenIdle = false;
+
     void buildToolBar();
     void buildMenus();
     void alignRows();
