@@ -51,7 +51,7 @@ struct Result {
     QString name;
     double seconds = 0;
     int decks = 0;
-    int slides = 0; // EMF files written
+    int slides = 0; // slides of the decks converted (the soffice loop: EMF files it wrote)
     int failed = 0;
     double decksPerSecond() const { return seconds > 0 ? decks / seconds : 0; }
     double slidesPerSecond() const { return seconds > 0 ? slides / seconds : 0; }

@@ -179,6 +179,7 @@ void TestOfficeServer::init() {
     // Each case starts from the normal limits.
     m_app->PutProperty(QStringLiteral("Timeout"), 120);
     m_app->PutProperty(QStringLiteral("RecycleAfter"), 200);
+    m_app->PutProperty(QStringLiteral("RecycleBytes"), 1024.0 * 1024 * 1024);
 }
 
 void TestOfficeServer::members() {
@@ -370,6 +371,15 @@ void TestOfficeServer::recycledAfterFiles() {
     QCOMPARE(openAndSave(m_app, deck, m_out.filePath("r2.emf")), QString());
     QVERIFY(m_app->GetProperty(QStringLiteral("ProcessId")).toInt() != first);
     QVERIFY(processGone(first, 5000));
+    // An office above the memory limit is replaced before the next file.
+    m_app->PutProperty(QStringLiteral("RecycleAfter"), 200);
+    const qint64 second = m_app->GetProperty(QStringLiteral("ProcessId")).toInt();
+    QCOMPARE(openAndSave(m_app, deck, m_out.filePath("r3.emf")), QString());
+    QCOMPARE(m_app->GetProperty(QStringLiteral("ProcessId")).toInt(), second);
+    m_app->PutProperty(QStringLiteral("RecycleBytes"), 1024.0 * 1024);
+    QCOMPARE(openAndSave(m_app, deck, m_out.filePath("r4.emf")), QString());
+    QVERIFY(m_app->GetProperty(QStringLiteral("ProcessId")).toInt() != second);
+    m_app->PutProperty(QStringLiteral("RecycleBytes"), 1024.0 * 1024 * 1024);
 }
 
 void TestOfficeServer::officeEndsWithItsThread() {

@@ -44,6 +44,8 @@ void OfficeApplication::PutProperty(const QString &name, const Variant &value) {
         m_session->SetTimeoutSeconds(value.toInt());
     else if (IsMember(name, QLatin1String("RecycleAfter")))
         m_session->SetRecycleAfter(value.toInt());
+    else if (IsMember(name, QLatin1String("RecycleBytes")))
+        m_session->SetRecycleBytes(value.toDouble() > 0 ? qint64(value.toDouble()) : 0);
     else
         UnknownMember(name);
 }

@@ -11,7 +11,8 @@ class OfficeSession;
 // "PowerPoint.Application": the application object a converter drives by member name. Visible, WindowState and
 // DisplayAlerts are accepted and have no effect (the office runs headless). Besides PowerPoint's members it
 // answers ProcessId (the office's process id, 0 when none runs), and takes Timeout (seconds per file,
-// overriding the project) and RecycleAfter (files per office process).
+// overriding the project), RecycleAfter (files per office process) and RecycleBytes (resident memory above
+// which the office is replaced before the next file).
 class OfficeApplication : public automation::IDispatchObject {
 public:
     OfficeApplication(); // starts the office on the calling thread
