@@ -3,6 +3,8 @@
 #include "engine/lxMatch.h"
 
 #include <QFile>
+
+#include <algorithm>
 #include <QStringList>
 
 #include <dirent.h>
@@ -13,6 +15,14 @@
 #include <vector>
 
 namespace {
+// Name order, letter case ignored first, as a file manager shows a folder.
+void sortNames(QStringList &names) {
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+}
+
 
 struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }
@@ -120,7 +130,7 @@ void TlxFileSearch::ScanFolder(const QString &folder, const QString &mask, bool 
         return;
     const int fd = dirfd(dir.get());
     const bool skipOwners = TlxMatchBase::SkipOwnerFiles.load(std::memory_order_relaxed);
-    QStringList subfolders;
+    QStringList files, subfolders;
     while (const dirent *entry = readdir(dir.get())) {
         const char *raw = entry->d_name;
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0)))
@@ -135,17 +145,26 @@ void TlxFileSearch::ScanFolder(const QString &folder, const QString &mask, bool 
             const bool allowedEntry = (attributes & allowed) == (attributes & faAnyFile);
             const bool ownerFile = skipOwners && raw[0] == '~' && raw[1] == '$';
             if (allowedEntry && !ownerFile) {
-                const QString name = QFile::decodeName(raw);
+                QString name = QFile::decodeName(raw);
                 if (WildcardMatch(name, mask))
-                    AddFile(folder + name);
+                    files << std::move(name);
             }
         }
         if (TerminateRequested())
             return;
     }
     dir.reset();
+    // The raw directory order of most Linux file systems looks random: files are taken in name order, so the
+    // list, the log and the order of conversion are the same on every run.
+    sortNames(files);
+    for (const QString &name : std::as_const(files)) {
+        AddFile(folder + name);
+        if (TerminateRequested())
+            return;
+    }
     if (!recurse)
         return;
+    sortNames(subfolders);
     for (const QString &name : std::as_const(subfolders)) {
         ScanFolder(folder + name + u'/', mask, recurse, allowed);
         if (TerminateRequested())

@@ -137,7 +137,15 @@ void TlxFrmMain::aSearchExecute() {
         ListFile(source);
         return;
     }
-    FBatch->Search(source, eTarget->text(), cSubdir->isChecked());
+    // Listing needs no target yet (Convert sets the real one): without one, the source's folder stands in.
+    const QString target = eTarget->text().isEmpty() ? folderPart(source) : eTarget->text();
+    try {
+        FBatch->Search(source, target, cSubdir->isChecked());
+    } catch (const std::exception &error) {
+        FBatch.reset();
+        ReportError(error);
+        RunEnded();
+    }
 }
 
 QString TlxFrmMain::TidyTarget(QString target) {
