@@ -136,6 +136,7 @@ private slots:
     void targetPath_data();
     void targetPath();
     void targetFolderCannotBeMade();
+    void sameOutputInOneRun();
     void finishSource_data();
     void finishSource();
     void chainFromThreadsCount_data();
@@ -315,6 +316,19 @@ void TestConvertorRun::targetFolderCannotBeMade() {
     QCOMPARE(TlxConvertor::TargetPath(&batch, node), m_root + "out/blocker/sub/talk.emf");
     QCOMPARE(batch.Failures(), 1);
     QCOMPARE(batch.FailedTexts(), QStringList{"CreateDir Failed: " + m_root + "out/blocker/sub/"});
+}
+
+// talk.ppt, talk.pptx and talk.pps of one run map to one output name: each keeps its own slides.
+void TestConvertorRun::sameOutputInOneRun() {
+    TlxBatch batch;
+    for (const char *name : {"in/talk.ppt", "in/talk.pptx", "in/talk.pps"})
+        batch.AddFile(m_root + name);
+    batch.AddFileAndComplete(m_root + "in/other.ppt");
+    batch.Search(m_root + "in/*.pp*", m_root + "out/", false);
+    QStringList paths;
+    while (TlxNode *node = batch.NextNode())
+        paths << TlxConvertor::TargetPath(&batch, node).mid(m_root.size());
+    QCOMPARE(paths, (QStringList{"out/talk.emf", "out/-vorlane-talk.emf", "out/-vorlane2-talk.emf", "out/other.emf"}));
 }
 
 void TestConvertorRun::finishSource_data() {

@@ -140,6 +140,14 @@ void TlxBatch::AddSuccess() {
     ++m_successes;
 }
 
+bool TlxBatch::ClaimOutput(const QString &path) {
+    QMutexLocker lock(&m_lock);
+    if (m_claimedOutputs.contains(path))
+        return false;
+    m_claimedOutputs.insert(path);
+    return true;
+}
+
 void TlxBatch::AddFailure(const QString &text) {
     QMutexLocker lock(&m_lock);
     ++m_failures;

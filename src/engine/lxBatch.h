@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -61,6 +62,8 @@ public:
     void AddSuccess();
     // Counts a failure and keeps its text once (texts that differ only in letter case are the same).
     void AddFailure(const QString &text);
+    // Reserves an output path for one file of this batch; false when another file of the batch already has it.
+    bool ClaimOutput(const QString &path);
     int Successes() const;
     int Failures() const;
     QStringList FailedTexts() const;
@@ -104,6 +107,7 @@ private:
     int m_successes = 0;
     int m_failures = 0;
     QStringList m_failedTexts;
+    QSet<QString> m_claimedOutputs;
     QString m_sourceDir;
     QString m_targetDir;
     QString m_mask;

@@ -159,8 +159,14 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
         path += targetExt;
     }
 
-    const qsizetype slash = path.lastIndexOf(u'/');
+    qsizetype slash = path.lastIndexOf(u'/');
     const QString dir = path.left(slash + 1);
+    const QString shortName = lxProject ? lxProject->ShortName : QString();
+    // Two sources of one run can map to the same output (talk.ppt and talk.pptx): the later one takes the name
+    // an existing output would give it, so neither overwrites the other's slides.
+    const QString file = path.mid(slash + 1);
+    for (int round = 1; !batch->ClaimOutput(path); ++round)
+        path = dir + u'-' + shortName + (round > 1 ? QString::number(round) : QString()) + u'-' + file;
     if (!dir.isEmpty() && !QFileInfo(dir).isDir()) {
         QDir().mkpath(dir);
         if (!QFileInfo(dir).isDir())
@@ -177,7 +183,7 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
     case TlxOverwriteMode::KeepExisting:
         break;
     }
-    const QString shortName = lxProject ? lxProject->ShortName : QString();
+    slash = path.lastIndexOf(u'/');
     return dir + u'-' + shortName + u'-' + path.mid(slash + 1);
 }
 
