@@ -4,6 +4,8 @@
 
 #include <QMutexLocker>
 
+#include <limits>
+
 TlxResultModel::TlxResultModel(QObject *parent) : QAbstractTableModel(parent) {
     for (int i = 0; i < 3; ++i)
         m_icons[i] = TlxImageList::Icon(i);
@@ -16,7 +18,7 @@ void TlxResultModel::Post(Update update) {
         return;
     m_drainQueued = true;
     // One queued drain for however many posts arrive before the GUI thread gets to it.
-    QMetaObject::invokeMethod(this, &TlxResultModel::Flush, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &TlxResultModel::drainSlice, Qt::QueuedConnection);
 }
 
 void TlxResultModel::setStatus(Row &row, int status) {
@@ -27,12 +29,26 @@ void TlxResultModel::setStatus(Row &row, int status) {
     m_failed += row.status == 2;
 }
 
-void TlxResultModel::Flush() {
+void TlxResultModel::Flush() { apply(std::numeric_limits<qsizetype>::max()); }
+
+void TlxResultModel::drainSlice() {
+    // About twenty milliseconds of work: the rest waits for the next turn of the event loop.
+    apply(4000);
+}
+
+void TlxResultModel::apply(qsizetype limit) {
     QVector<Update> pending;
     {
         QMutexLocker lock(&m_lock);
-        pending.swap(m_pending);
-        m_drainQueued = false;
+        if (m_pending.size() <= limit) {
+            pending.swap(m_pending);
+            m_drainQueued = false;
+        } else {
+            pending = m_pending.mid(0, limit);
+            m_pending.remove(0, limit);
+            // Still queued: the next slice comes after whatever else the window has to do.
+            QMetaObject::invokeMethod(this, &TlxResultModel::drainSlice, Qt::QueuedConnection);
+        }
     }
     if (pending.isEmpty())
         return;

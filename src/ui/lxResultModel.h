@@ -32,7 +32,7 @@ public:
 
     // Thread-safe: queues an update for the GUI thread.
     void Post(Update update);
-    // GUI thread: applies every queued update now (also called by the queued drain).
+    // GUI thread: applies every queued update now.
     void Flush();
     // GUI thread: removes every row and starts a new generation; returns it.
     quint64 Clear();
@@ -55,6 +55,10 @@ Q_SIGNALS:
     void RowsUpdated();
 
 private:
+    // Applies at most `limit` queued updates; the queued drain uses small slices so the window keeps answering.
+    void apply(qsizetype limit);
+    void drainSlice();
+
     struct Row {
         QString file;
         QString result;
