@@ -308,8 +308,13 @@ private Q_SLOTS:
         main.show();
         QTRY_VERIFY(lxInfo->StatValue(QStringLiteral("C")).toInt() >= 3);
         QVERIFY(main.isVisible()); // a daemon never closes by itself
-        QTRY_VERIFY(main.DaemonWaiting() || main.Running());
+        lxProject->SetOption(QStringLiteral("Daemon"), QStringLiteral("60000")); // read again after each run
+        QTRY_VERIFY(main.DaemonWaiting());
+        // Between runs Stop is on the button row, ready to end the repetitions.
+        QCOMPARE(main.bSearchConvert->defaultAction(), main.aStop);
+        QVERIFY(main.aStop->isEnabled());
         main.aStop->trigger();
+        QCOMPARE(main.bSearchConvert->defaultAction(), main.aSearchConvert);
         QTRY_VERIFY(idle(main) && !main.DaemonWaiting());
         const int runs = lxInfo->StatValue(QStringLiteral("C")).toInt();
         QTest::qWait(100);

@@ -164,6 +164,7 @@ private:
     void attachBatch(TlxBatch *batch, quint64 generation);
     void postNode(quint64 generation, TlxNode *node, bool converted);
     bool startRun();
+    void endDaemonWait();
     // Stops a run in progress and serves its workers' ends, so that none outlives the window.
     void finishRunBeforeDestroy();
 

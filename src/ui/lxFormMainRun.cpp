@@ -49,7 +49,7 @@ void TlxFrmMain::buildStatusBar() {
     m_daemonTimer = new QTimer(this);
     m_daemonTimer->setSingleShot(true);
     connect(m_daemonTimer, &QTimer::timeout, this, [this] {
-        aStop->setEnabled(false);
+        endDaemonWait();
         AutoRun();
     });
     updateStatusBar();
@@ -68,6 +68,12 @@ void TlxFrmMain::updateStatusBar() {
     m_progress->setVisible(Running());
     m_progress->setMaximum(qMax(found, 1));
     m_progress->setValue(done + failed);
+}
+
+void TlxFrmMain::endDaemonWait() {
+    aStop->setEnabled(false);
+    SetButtonAction(bSearchConvert, aSearchConvert);
+    updateStatusBar();
 }
 
 bool TlxFrmMain::DaemonWaiting() const { return m_daemonTimer && m_daemonTimer->isActive(); }
@@ -242,7 +248,7 @@ void TlxFrmMain::aStopExecute() {
     // Stop also ends a daemon's wait for its next run.
     if (m_daemonTimer->isActive()) {
         m_daemonTimer->stop();
-        updateStatusBar();
+        endDaemonWait();
         return;
     }
     if (FBatch)
@@ -311,7 +317,9 @@ void TlxFrmMain::RunEnded() {
         return;
     // The wait runs on a timer: the window stays responsive, Stop ends the wait, and repetitions never nest.
     m_daemonTimer->start(lxProject->Daemon());
+    // Stop stays at hand during the wait, to end the repetitions.
     aStop->setEnabled(true);
+    SetButtonAction(bSearchConvert, aStop);
     updateStatusBar();
 }
 
