@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: the normal build (unit and integration tests with the real
-# office application), then the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# office application), the Debian package, then the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8
 
 "$here/scripts/setup.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$here/build" --output-on-failure --timeout 900
+
+# The Debian package: built, installed with its dependencies, started and used for a console conversion.
+"$here/scripts/check-package.sh" "$here/build"
 
 "$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_OFFICE=OFF \
     -DVORLANE_BENCH=OFF
