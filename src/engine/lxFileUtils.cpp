@@ -95,3 +95,25 @@ void TlxFileUtils::WriteText(const QString &path, const QString &text, int bytes
     if (file.error() != QFileDevice::NoError)
         throw fileError(QStringLiteral("Cannot write file"), file);
 }
+
+QString TlxFileUtils::FolderPart(const QString &path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+QStringList TlxFileUtils::SplitLines(const QString &text) {
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines << text.mid(start, i - start);
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines << text.mid(start);
+    return lines;
+}

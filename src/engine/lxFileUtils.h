@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Small whole-file routines. No instances: every operation is class-level and thread-safe.
@@ -31,4 +32,9 @@ public:
     // an existing file empty). Throws ElxError when the file cannot be opened or written; any other bytesPerChar
     // throws std::invalid_argument.
     static void WriteText(const QString &path, const QString &text, int bytesPerChar = 2, bool append = false);
+
+    // The folder part of a path, up to and including its last '/'; empty when it has none.
+    static QString FolderPart(const QString &path);
+    // Text split into lines: CR, LF and CR LF each end a line; a final line end adds no empty line.
+    static QStringList SplitLines(const QString &text);
 };

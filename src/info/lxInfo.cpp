@@ -42,23 +42,6 @@ QString entryValue(const QString &line) {
     return line.mid(line.indexOf(u'=') + 1);
 }
 
-// The store as it is read back from its file: CR LF, CR or LF end a line; a final line end adds no line.
-QStringList splitLines(const QString &text) {
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines << text.mid(start, i - start);
-        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines << text.mid(start);
-    return lines;
-}
 
 // Text read as raw 16-bit units must be well-formed UTF-16 without NULs; anything else is not our file.
 bool isPlausibleText(const QString &text) {
@@ -172,7 +155,7 @@ void TlxInfo::LoadStats() {
         try {
             const QString text = TlxFileUtils::ReadText(name, 2);
             if (isPlausibleText(text))
-                m_stats = splitLines(text);
+                m_stats = TlxFileUtils::SplitLines(text);
         } catch (...) {
             m_stats.clear();
         }

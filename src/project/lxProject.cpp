@@ -1,3 +1,4 @@
+#include "engine/lxFileUtils.h"
 #include "project/lxProject.h"
 
 #include "info/lxInfo.h"
@@ -27,34 +28,6 @@ bool lineHasKey(const QString &line, const QString &key) {
     return eq >= 0 && QStringView(line).left(eq).compare(key, Qt::CaseInsensitive) == 0;
 }
 
-// The folder part of a path with its trailing delimiter, empty when the path has none.
-QString folderPart(const QString &path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
-}
-
-QStringList splitLines(const QString &text) {
-    // CR, LF and CR LF each end a line; a final line end adds no empty line.
-    QStringList lines;
-    QString current;
-    bool pending = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            lines << current;
-            current.clear();
-            pending = false;
-            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
-                ++i;
-        } else {
-            current += c;
-            pending = true;
-        }
-    }
-    if (pending)
-        lines << current;
-    return lines;
-}
 } // namespace
 
 TlxProject::TlxProject() { LoadRecent(); }
@@ -117,7 +90,7 @@ QString TlxProject::OptionsText() const {
     return text;
 }
 
-void TlxProject::SetOptionsText(const QString &text) { SetOptions(splitLines(text)); }
+void TlxProject::SetOptionsText(const QString &text) { SetOptions(TlxFileUtils::SplitLines(text)); }
 
 bool TlxProject::ParseBool(const QString &text, bool defaultValue) {
     if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
@@ -180,7 +153,7 @@ QString TlxProject::DefaultProjectFileName() const {
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(u'.');
     const QString base = dot > 0 ? name.left(dot) : name;
-    return folderPart(exe) + base + ProjectExt;
+    return TlxFileUtils::FolderPart(exe) + base + ProjectExt;
 }
 
 bool TlxProject::ReadLines(const QString &fileName, QStringList &lines) {
@@ -200,7 +173,7 @@ bool TlxProject::ReadLines(const QString &fileName, QStringList &lines) {
         QStringDecoder decoder(QStringConverter::System);
         text = decoder.decode(data);
     }
-    lines = splitLines(text);
+    lines = TlxFileUtils::SplitLines(text);
     return true;
 }
 
@@ -251,7 +224,7 @@ void TlxProject::AddRecent() {
 
 void TlxProject::applyAutoTarget(const QString &fileName) {
     if (AutoTarget && GetOption(kTarget).isEmpty())
-        SetOption(kTarget, folderPart(fileName));
+        SetOption(kTarget, TlxFileUtils::FolderPart(fileName));
 }
 
 void TlxProject::OpenStartupProject() {

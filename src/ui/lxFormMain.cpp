@@ -1,3 +1,4 @@
+#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
 
 #include "info/lxInfo.h"
@@ -23,12 +24,6 @@
 TlxFrmMain *lxFrmMain = nullptr;
 
 namespace {
-// The folder part of a path, up to and including its last delimiter; empty when it has none.
-QString folderPart(const QString &path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
-}
-
 QChar pathDelim() {
     return lxProject ? lxProject->PathDelim : QChar(u'/');
 }
@@ -341,7 +336,7 @@ void TlxFrmMain::TargetFollowsSource(const QString &folder) {
 }
 
 void TlxFrmMain::bSourceClick() {
-    const QString chosen = BrowseForFolder(folderPart(eSource->text()));
+    const QString chosen = BrowseForFolder(TlxFileUtils::FolderPart(eSource->text()));
     QString folder = chosen;
     if (!folder.endsWith(pathDelim()))
         folder += pathDelim();

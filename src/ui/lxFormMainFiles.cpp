@@ -1,4 +1,5 @@
 // The main window's other ways of filling the list (chosen and dropped files), the list menu and the export.
+#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
 
 #include "engine/lxBatch.h"
@@ -27,11 +28,6 @@ QString trimmed(const QString &text) {
     while (end > begin && text.at(end - 1) <= u' ')
         --end;
     return text.mid(begin, end - begin);
-}
-
-QString folderPart(const QString &path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
 }
 } // namespace
 
@@ -69,7 +65,7 @@ void TlxFrmMain::OpenSelectedSource(bool folderOnly) {
     for (const QModelIndex &index : rows)
         first = qMin(first, index.row());
     const QString file = Results()->RowFile(first);
-    IShell::current()->Open(folderOnly ? folderPart(file) : file);
+    IShell::current()->Open(folderOnly ? TlxFileUtils::FolderPart(file) : file);
 }
 
 void TlxFrmMain::ViewSource1Click() { OpenSelectedSource(true); }
@@ -123,7 +119,7 @@ void TlxFrmMain::DropFiles(QWidget *target, const QStringList &paths) {
         }
         if (auto *edit = qobject_cast<QLineEdit *>(control)) {
             edit->setText(path);
-            TargetFollowsSource(folderPart(path));
+            TargetFollowsSource(TlxFileUtils::FolderPart(path));
             return;
         }
         if (!listReplaced) {

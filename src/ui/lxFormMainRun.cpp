@@ -1,5 +1,6 @@
 // The running half of the main window: the batch, the converter threads, the result rows and the unattended
 // modes.
+#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
 
 #include "engine/lxBatch.h"
@@ -24,11 +25,6 @@
 #include <QToolButton>
 
 namespace {
-QString folderPart(const QString &path) {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    return slash < 0 ? QString() : path.left(slash + 1);
-}
-
 QChar pathDelim() { return lxProject ? lxProject->PathDelim : QChar(u'/'); }
 
 bool unattended() { return lxProject && lxProject->RunAndClose(); }
@@ -110,7 +106,7 @@ void TlxFrmMain::NewBatch() {
 }
 
 void TlxFrmMain::ListFile(const QString &name) {
-    TargetFollowsSource(folderPart(name));
+    TargetFollowsSource(TlxFileUtils::FolderPart(name));
     if (!FBatch)
         NewBatch();
     FBatch->AddFileAndComplete(name);
@@ -144,7 +140,7 @@ void TlxFrmMain::aSearchExecute() {
         return;
     }
     // Listing needs no target yet (Convert sets the real one): without one, the source's folder stands in.
-    const QString target = eTarget->text().isEmpty() ? folderPart(source) : eTarget->text();
+    const QString target = eTarget->text().isEmpty() ? TlxFileUtils::FolderPart(source) : eTarget->text();
     try {
         FBatch->Search(source, target, cSubdir->isChecked());
     } catch (const std::exception &error) {
@@ -161,7 +157,7 @@ QString TlxFrmMain::TidyTarget(QString target) {
            (!target.isEmpty() && QFileInfo(target.endsWith(delim) ? target.chopped(1) : target).isFile())) {
         if (target.endsWith(delim))
             target.chop(1);
-        target = folderPart(target);
+        target = TlxFileUtils::FolderPart(target);
     }
     return target;
 }
