@@ -28,7 +28,9 @@ long residentKiB() {
     return 0;
 }
 
-QString fileName(int i) { return QStringLiteral("/data/presentations/department-%1/deck-%2.pptx").arg(i % 97).arg(i); }
+QString fileName(int i) {
+    return QStringLiteral("/data/presentations/department-%1/deck-%2.pptx").arg(i % 97).arg(i);
+}
 
 struct Figures {
     qint64 totalMs = 0;

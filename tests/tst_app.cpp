@@ -12,13 +12,20 @@ private Q_SLOTS:
     void firstParam_data() {
         QTest::addColumn<QString>("tail");
         QTest::addColumn<QString>("first");
-        QTest::newRow("none") << "" << "";
-        QTest::newRow("blanks only") << "   " << "";
-        QTest::newRow("plain") << "-U extra" << "-U";
-        QTest::newRow("quoted with blank") << "\"/My Decks/a.pptx\" second" << "/My Decks/a.pptx";
-        QTest::newRow("quotes inside") << "-P:Source=\"/a b\";Target=/o x" << "-P:Source=/a b;Target=/o";
-        QTest::newRow("leading blanks") << "   x" << "x";
-        QTest::newRow("empty quotes") << "\"\" b" << "";
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("blanks only") << "   "
+                                     << "";
+        QTest::newRow("plain") << "-U extra"
+                               << "-U";
+        QTest::newRow("quoted with blank") << "\"/My Decks/a.pptx\" second"
+                                           << "/My Decks/a.pptx";
+        QTest::newRow("quotes inside") << "-P:Source=\"/a b\";Target=/o x"
+                                       << "-P:Source=/a b;Target=/o";
+        QTest::newRow("leading blanks") << "   x"
+                                        << "x";
+        QTest::newRow("empty quotes") << "\"\" b"
+                                      << "";
     }
     void firstParam() {
         QFETCH(QString, tail);

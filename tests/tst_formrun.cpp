@@ -266,14 +266,22 @@ private Q_SLOTS:
     void tidyTarget_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("tidy");
-        QTest::newRow("mask") << "OUT/*.emf" << "OUT/";
-        QTest::newRow("question mark") << "OUT/a?.emf" << "OUT/";
-        QTest::newRow("existing file") << "OUT/deck.emf" << "OUT/";
-        QTest::newRow("existing file with slash") << "OUT/deck.emf/" << "OUT/";
-        QTest::newRow("folder unchanged") << "OUT/new/sub" << "OUT/new/sub";
-        QTest::newRow("colon is a name character") << "OUT/a:b" << "OUT/a:b";
-        QTest::newRow("bare mask") << "*.emf" << "";
-        QTest::newRow("wildcard folder") << "OUT/*/x" << "OUT/";
+        QTest::newRow("mask") << "OUT/*.emf"
+                              << "OUT/";
+        QTest::newRow("question mark") << "OUT/a?.emf"
+                                       << "OUT/";
+        QTest::newRow("existing file") << "OUT/deck.emf"
+                                       << "OUT/";
+        QTest::newRow("existing file with slash") << "OUT/deck.emf/"
+                                                  << "OUT/";
+        QTest::newRow("folder unchanged") << "OUT/new/sub"
+                                          << "OUT/new/sub";
+        QTest::newRow("colon is a name character") << "OUT/a:b"
+                                                   << "OUT/a:b";
+        QTest::newRow("bare mask") << "*.emf"
+                                   << "";
+        QTest::newRow("wildcard folder") << "OUT/*/x"
+                                         << "OUT/";
     }
     void tidyTarget() {
         QFETCH(QString, target);
@@ -307,7 +315,7 @@ private Q_SLOTS:
         TlxFrmMain main;
         main.show();
         QTRY_VERIFY(lxInfo->StatValue(QStringLiteral("C")).toInt() >= 3);
-        QVERIFY(main.isVisible()); // a daemon never closes by itself
+        QVERIFY(main.isVisible());                                               // a daemon never closes by itself
         lxProject->SetOption(QStringLiteral("Daemon"), QStringLiteral("60000")); // read again after each run
         QTRY_VERIFY(main.DaemonWaiting());
         // Between runs Stop is on the button row, ready to end the repetitions.

@@ -56,8 +56,8 @@ private Q_SLOTS:
 
     void optionList() {
         TlxProject &p = *m_project;
-        p.SetOptions({QStringLiteral("no equals sign"), QStringLiteral("Source= /in/ "), QStringLiteral("source=second"),
-                      QStringLiteral("a=b=c")});
+        p.SetOptions({QStringLiteral("no equals sign"), QStringLiteral("Source= /in/ "),
+                      QStringLiteral("source=second"), QStringLiteral("a=b=c")});
         QCOMPARE(p.GetOption(QStringLiteral("SOURCE")), QStringLiteral(" /in/ ")); // first match, untrimmed
         QCOMPARE(p.GetOption(QStringLiteral("a")), QStringLiteral("b=c"));
         QCOMPARE(p.GetOption(QStringLiteral("no equals sign")), QString());
@@ -74,25 +74,63 @@ private Q_SLOTS:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("accessor");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("threads abc") << "ThreadsCount=abc" << "ThreadsCount" << "1";
-        QTest::newRow("threads 3") << "ThreadsCount=3" << "ThreadsCount" << "3";
-        QTest::newRow("threads -2") << "ThreadsCount=-2" << "ThreadsCount" << "-2";
-        QTest::newRow("threads missing") << "" << "ThreadsCount" << "1";
-        QTest::newRow("daemon -5") << "Daemon=-5" << "Daemon" << "-5";
-        QTest::newRow("subdir TRUE") << "Subdir=TRUE" << "Subdir" << "1";
-        QTest::newRow("subdir 2") << "Subdir=2" << "Subdir" << "1";
-        QTest::newRow("subdir 0") << "Subdir=0" << "Subdir" << "0";
-        QTest::newRow("subdir yes") << "Subdir=yes" << "Subdir" << "0";
-        QTest::newRow("keep subdirs junk") << "KeepTargetSubdirs=junk" << "KeepTargetSubdirs" << "1";
-        QTest::newRow("keep subdirs false") << "KeepTargetSubdirs=false" << "KeepTargetSubdirs" << "0";
-        QTest::newRow("run and close by console") << "PureConsole=1" << "RunAndClose" << "1";
-        QTest::newRow("run and close by daemon") << "Daemon=10" << "RunAndClose" << "1";
-        QTest::newRow("negative daemon not unattended") << "Daemon=-5" << "RunAndClose" << "0";
-        QTest::newRow("overwrite SKIP") << "IsOverwrite=SKIP" << "OverwriteMode" << "skip";
-        QTest::newRow("overwrite 0") << "IsOverwrite=0" << "OverwriteMode" << "keep";
-        QTest::newRow("overwrite false") << "IsOverwrite=False" << "OverwriteMode" << "keep";
-        QTest::newRow("overwrite abc") << "IsOverwrite=abc" << "OverwriteMode" << "overwrite";
-        QTest::newRow("overwrite missing") << "" << "OverwriteMode" << "overwrite";
+        QTest::newRow("threads abc") << "ThreadsCount=abc"
+                                     << "ThreadsCount"
+                                     << "1";
+        QTest::newRow("threads 3") << "ThreadsCount=3"
+                                   << "ThreadsCount"
+                                   << "3";
+        QTest::newRow("threads -2") << "ThreadsCount=-2"
+                                    << "ThreadsCount"
+                                    << "-2";
+        QTest::newRow("threads missing") << ""
+                                         << "ThreadsCount"
+                                         << "1";
+        QTest::newRow("daemon -5") << "Daemon=-5"
+                                   << "Daemon"
+                                   << "-5";
+        QTest::newRow("subdir TRUE") << "Subdir=TRUE"
+                                     << "Subdir"
+                                     << "1";
+        QTest::newRow("subdir 2") << "Subdir=2"
+                                  << "Subdir"
+                                  << "1";
+        QTest::newRow("subdir 0") << "Subdir=0"
+                                  << "Subdir"
+                                  << "0";
+        QTest::newRow("subdir yes") << "Subdir=yes"
+                                    << "Subdir"
+                                    << "0";
+        QTest::newRow("keep subdirs junk") << "KeepTargetSubdirs=junk"
+                                           << "KeepTargetSubdirs"
+                                           << "1";
+        QTest::newRow("keep subdirs false") << "KeepTargetSubdirs=false"
+                                            << "KeepTargetSubdirs"
+                                            << "0";
+        QTest::newRow("run and close by console") << "PureConsole=1"
+                                                  << "RunAndClose"
+                                                  << "1";
+        QTest::newRow("run and close by daemon") << "Daemon=10"
+                                                 << "RunAndClose"
+                                                 << "1";
+        QTest::newRow("negative daemon not unattended") << "Daemon=-5"
+                                                        << "RunAndClose"
+                                                        << "0";
+        QTest::newRow("overwrite SKIP") << "IsOverwrite=SKIP"
+                                        << "OverwriteMode"
+                                        << "skip";
+        QTest::newRow("overwrite 0") << "IsOverwrite=0"
+                                     << "OverwriteMode"
+                                     << "keep";
+        QTest::newRow("overwrite false") << "IsOverwrite=False"
+                                         << "OverwriteMode"
+                                         << "keep";
+        QTest::newRow("overwrite abc") << "IsOverwrite=abc"
+                                       << "OverwriteMode"
+                                       << "overwrite";
+        QTest::newRow("overwrite missing") << ""
+                                           << "OverwriteMode"
+                                           << "overwrite";
     }
     void typedAccessors() {
         QFETCH(QString, line);

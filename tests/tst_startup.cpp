@@ -55,16 +55,23 @@ private Q_SLOTS:
                                       << "";
         QTest::newRow("p with comma") << "-pSource=/in/*.ppt?,Target=/out" << true << "Source=/in/*.ppt?|Target=/out"
                                       << "";
-        QTest::newRow("three options") << "-p:a=1,b=2;c=3" << true << "a=1|b=2|c=3" << "";
-        QTest::newRow("auto target from source") << "-P:Source=/in/x/*.ppt?" << true << "Source=/in/x/*.ppt?|Target=/in/x/"
-                                                 << "";
-        QTest::newRow("P with nothing") << "-P" << true << "Default=1" << "vorlane.batch-vorlane";
-        QTest::newRow("unknown switch") << "-x" << true << "Default=1" << "vorlane.batch-vorlane";
-        QTest::newRow("one character") << "x" << true << "Default=1" << "vorlane.batch-vorlane";
+        QTest::newRow("three options") << "-p:a=1,b=2;c=3" << true << "a=1|b=2|c=3"
+                                       << "";
+        QTest::newRow("auto target from source")
+            << "-P:Source=/in/x/*.ppt?" << true << "Source=/in/x/*.ppt?|Target=/in/x/"
+            << "";
+        QTest::newRow("P with nothing") << "-P" << true << "Default=1"
+                                        << "vorlane.batch-vorlane";
+        QTest::newRow("unknown switch") << "-x" << true << "Default=1"
+                                        << "vorlane.batch-vorlane";
+        QTest::newRow("one character") << "x" << true << "Default=1"
+                                       << "vorlane.batch-vorlane";
         QTest::newRow("absolute path is a file") << "/decks/a.pptx" << true << "Source=/decks/a.pptx|Target=/decks/"
                                                  << "";
-        QTest::newRow("U ends") << "-U" << false << "" << "";
-        QTest::newRow("u ends") << "-u" << false << "" << "";
+        QTest::newRow("U ends") << "-U" << false << ""
+                                << "";
+        QTest::newRow("u ends") << "-u" << false << ""
+                                << "";
     }
     void commandLine() {
         QFETCH(QString, param);
@@ -113,10 +120,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("result");
         QTest::addColumn<QString>("line");
-        QTest::newRow("success") << 1 << "/out/a.emf" << "Success => /in/a.pptx => /out/a.emf";
-        QTest::newRow("failure") << 2 << "Cannot open" << "Failure => /in/a.pptx => Cannot open";
-        QTest::newRow("skipped") << 1 << "" << "Success => /in/a.pptx => ";
-        QTest::newRow("unknown status") << 7 << "" << "Running => /in/a.pptx => ";
+        QTest::newRow("success") << 1 << "/out/a.emf"
+                                 << "Success => /in/a.pptx => /out/a.emf";
+        QTest::newRow("failure") << 2 << "Cannot open"
+                                 << "Failure => /in/a.pptx => Cannot open";
+        QTest::newRow("skipped") << 1 << ""
+                                 << "Success => /in/a.pptx => ";
+        QTest::newRow("unknown status") << 7 << ""
+                                        << "Running => /in/a.pptx => ";
     }
     void logLine() {
         QFETCH(int, status);

@@ -5,8 +5,8 @@
 #include "project/lxProject.h"
 #include "ui/lxFormCfg.h"
 #include "ui/lxFormMain.h"
-#include "ui/lxResultModel.h"
 #include "ui/lxImageList.h"
+#include "ui/lxResultModel.h"
 #include "ui/lxVorlaneAbout.h"
 
 #include <QCheckBox>

@@ -4,8 +4,8 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <QStringList>
+#include <algorithm>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,7 +22,6 @@ void sortNames(QStringList &names) {
         return folded != 0 ? folded < 0 : a < b;
     });
 }
-
 
 struct DirCloser {
     void operator()(DIR *dir) const { closedir(dir); }

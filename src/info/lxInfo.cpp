@@ -42,7 +42,6 @@ QString entryValue(const QString &line) {
     return line.mid(line.indexOf(u'=') + 1);
 }
 
-
 // Text read as raw 16-bit units must be well-formed UTF-16 without NULs; anything else is not our file.
 bool isPlausibleText(const QString &text) {
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -1,5 +1,5 @@
-#include "engine/lxFileUtils.h"
 #include "project/lxProject.h"
+#include "engine/lxFileUtils.h"
 
 #include "info/lxInfo.h"
 #include "project/lxPropList.h"
@@ -30,7 +30,9 @@ bool lineHasKey(const QString &line, const QString &key) {
 
 } // namespace
 
-TlxProject::TlxProject() { LoadRecent(); }
+TlxProject::TlxProject() {
+    LoadRecent();
+}
 
 TlxProject::~TlxProject() {
     UnbindControls();
@@ -90,7 +92,9 @@ QString TlxProject::OptionsText() const {
     return text;
 }
 
-void TlxProject::SetOptionsText(const QString &text) { SetOptions(TlxFileUtils::SplitLines(text)); }
+void TlxProject::SetOptionsText(const QString &text) {
+    SetOptions(TlxFileUtils::SplitLines(text));
+}
 
 bool TlxProject::ParseBool(const QString &text, bool defaultValue) {
     if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
@@ -112,7 +116,9 @@ bool TlxProject::BoolOption(const QString &key, bool defaultValue) const {
     return ParseBool(GetOption(key), defaultValue);
 }
 
-int TlxProject::IntOption(const QString &key, int defaultValue) const { return ParseInt(GetOption(key), defaultValue); }
+int TlxProject::IntOption(const QString &key, int defaultValue) const {
+    return ParseInt(GetOption(key), defaultValue);
+}
 
 bool TlxProject::RunAndClose() const {
     return BoolOption(QStringLiteral("RunAndClose"), false) || PureConsole() || Daemon() > 0;
@@ -142,7 +148,9 @@ bool TlxProject::IsProjectFile(const QString &name) const {
     return !ProjectExt.isEmpty() && name.size() >= ProjectExt.size() && name.endsWith(ProjectExt, Qt::CaseSensitive);
 }
 
-QString TlxProject::RecentListFileName() const { return lxApp ? lxApp->ExePath + QStringLiteral(".log") : QString(); }
+QString TlxProject::RecentListFileName() const {
+    return lxApp ? lxApp->ExePath + QStringLiteral(".log") : QString();
+}
 
 QString TlxProject::DefaultProjectFileName() const {
     if (!lxApp)
@@ -294,7 +302,9 @@ void TlxProject::BindControl(QObject *control) {
         m_boundControls << QPointer<QObject>(control);
 }
 
-void TlxProject::UnbindControls() { m_accessors.clear(); }
+void TlxProject::UnbindControls() {
+    m_accessors.clear();
+}
 
 TlxPropList *TlxProject::accessorFor(QObject *control) {
     auto &slot = m_accessors[control];

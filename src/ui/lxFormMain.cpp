@@ -1,5 +1,5 @@
-#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
+#include "engine/lxFileUtils.h"
 
 #include "info/lxInfo.h"
 #include "platform/IShell.h"
@@ -441,4 +441,3 @@ void TlxFrmMain::aAboutExecute() {
     if (lxFrmVorlaneAbout)
         lxFrmVorlaneAbout->ShowAbout();
 }
-

@@ -68,9 +68,13 @@ void TlxFrmMain::OpenSelectedSource(bool folderOnly) {
     IShell::current()->Open(folderOnly ? TlxFileUtils::FolderPart(file) : file);
 }
 
-void TlxFrmMain::ViewSource1Click() { OpenSelectedSource(true); }
+void TlxFrmMain::ViewSource1Click() {
+    OpenSelectedSource(true);
+}
 
-void TlxFrmMain::OpenSource1Click() { OpenSelectedSource(false); }
+void TlxFrmMain::OpenSource1Click() {
+    OpenSelectedSource(false);
+}
 
 void TlxFrmMain::ExportList1Click() {
     QString fileName;

@@ -11,13 +11,13 @@
 #include "project/lxProject.h"
 #include "ui/lxResultModel.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QCheckBox>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -25,9 +25,13 @@
 #include <QToolButton>
 
 namespace {
-QChar pathDelim() { return lxProject ? lxProject->PathDelim : QChar(u'/'); }
+QChar pathDelim() {
+    return lxProject ? lxProject->PathDelim : QChar(u'/');
+}
 
-bool unattended() { return lxProject && lxProject->RunAndClose(); }
+bool unattended() {
+    return lxProject && lxProject->RunAndClose();
+}
 } // namespace
 
 // ---------------------------------------------------------------- status bar
@@ -72,7 +76,9 @@ void TlxFrmMain::endDaemonWait() {
     updateStatusBar();
 }
 
-bool TlxFrmMain::DaemonWaiting() const { return m_daemonTimer && m_daemonTimer->isActive(); }
+bool TlxFrmMain::DaemonWaiting() const {
+    return m_daemonTimer && m_daemonTimer->isActive();
+}
 
 // ---------------------------------------------------------------- rows
 
@@ -205,10 +211,10 @@ bool TlxFrmMain::startRun() {
 
     m_runBatch = FBatch;
     const quint64 generation = m_results->Generation();
-    FConvertor = TlxConvertor::CreateWorkers(FBatch.get(), eTarget->text(),
-                                             [this, generation](TlxBatch *, TlxNode *node) {
-                                                 postNode(generation, node, true);
-                                             });
+    FConvertor =
+        TlxConvertor::CreateWorkers(FBatch.get(), eTarget->text(), [this, generation](TlxBatch *, TlxNode *node) {
+            postNode(generation, node, true);
+        });
     FWorkersLeft = FConvertor->ChainCount();
     FConvertor->SetOnFinish([this] { OnFinish(); });
 

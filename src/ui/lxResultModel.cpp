@@ -29,7 +29,9 @@ void TlxResultModel::setStatus(Row &row, int status) {
     m_failed += row.status == 2;
 }
 
-void TlxResultModel::Flush() { apply(std::numeric_limits<qsizetype>::max()); }
+void TlxResultModel::Flush() {
+    apply(std::numeric_limits<qsizetype>::max());
+}
 
 void TlxResultModel::drainSlice() {
     // About twenty milliseconds of work: the rest waits for the next turn of the event loop.
@@ -104,9 +106,13 @@ quint64 TlxResultModel::Clear() {
     return m_generation;
 }
 
-int TlxResultModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
+int TlxResultModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
 
-int TlxResultModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int TlxResultModel::columnCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant TlxResultModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size())

@@ -20,10 +20,10 @@ public:
 
     struct Update {
         quint64 generation = 0;
-        int index = 0;        // the node's ListIndex
-        QString file;         // the node's source file
-        int status = 0;       // the image: 0 pending, 1 done, 2 failed
-        QString result;       // shown when hasResult
+        int index = 0;  // the node's ListIndex
+        QString file;   // the node's source file
+        int status = 0; // the image: 0 pending, 1 done, 2 failed
+        QString result; // shown when hasResult
         bool hasResult = false;
         bool converted = false; // a finished node (else: found by the search)
     };

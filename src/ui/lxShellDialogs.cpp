@@ -23,7 +23,9 @@ QString namePartOf(const QString &fileName) {
 }
 } // namespace
 
-IShellDialogs *IShellDialogs::current() { return g_dialogs; }
+IShellDialogs *IShellDialogs::current() {
+    return g_dialogs;
+}
 
 IShellDialogs *IShellDialogs::install(IShellDialogs *dialogs) {
     IShellDialogs *previous = g_dialogs;

@@ -108,9 +108,10 @@ private Q_SLOTS:
         const QString out = path(QStringLiteral("out"));
         const Result r = run(form.arg(source, out));
         QCOMPARE(r.exitCode, 0);
-        for (const char *name : {"quarterly-report.emf", "quarterly-report-2.emf", "quarterly-report-3.emf",
-                                    "shapes.emf"})
-            QVERIFY2(QFileInfo(out + u'/' + QLatin1String(name)).size() > 0, qPrintable(QLatin1String(name) + r.out + r.err));
+        for (const char *name :
+             {"quarterly-report.emf", "quarterly-report-2.emf", "quarterly-report-3.emf", "shapes.emf"})
+            QVERIFY2(QFileInfo(out + u'/' + QLatin1String(name)).size() > 0,
+                     qPrintable(QLatin1String(name) + r.out + r.err));
         QVERIFY(r.out.contains(QStringLiteral("Success => %1/shapes.ppt => %2/shapes.emf").arg(source, out)));
         QVERIFY(!QFile::exists(path(QStringLiteral("bin/vorlane.batch-vorlane"))));
         QCOMPARE(counter(QStringLiteral("C")), QStringLiteral("1"));
@@ -195,10 +196,9 @@ private Q_SLOTS:
         QFETCH(QString, param);
         const QString source = makeSource(QStringLiteral("in"), false);
         const QString out = path(QStringLiteral("out"));
-        QVERIFY(TestSupport::writeAll(path(QStringLiteral("bin/vorlane.batch-vorlane")),
-                                      QStringLiteral("Source=%1/shapes.ppt\r\nTarget=%2\r\nPureConsole=1\r\n")
-                                          .arg(source, out)
-                                          .toUtf8()));
+        QVERIFY(TestSupport::writeAll(
+            path(QStringLiteral("bin/vorlane.batch-vorlane")),
+            QStringLiteral("Source=%1/shapes.ppt\r\nTarget=%2\r\nPureConsole=1\r\n").arg(source, out).toUtf8()));
         const Result r = run(param);
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(out + QStringLiteral("/shapes.emf")).size() > 0);

@@ -1,6 +1,8 @@
 #include "ScriptedDialogs.h"
 
-QStringList ScriptedDialogs::next() { return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst(); }
+QStringList ScriptedDialogs::next() {
+    return m_answers.isEmpty() ? QStringList() : m_answers.takeFirst();
+}
 
 bool ScriptedDialogs::browseForFolder(const QString &initialFolder, QString &chosen) {
     calls << Call{QStringLiteral("folder"), {}, {}, initialFolder, {}, false};

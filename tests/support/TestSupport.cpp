@@ -6,7 +6,9 @@
 
 namespace TestSupport {
 
-QString corpusDir() { return QDir::cleanPath(QStringLiteral(VORLANE_CORPUS_DIR)); }
+QString corpusDir() {
+    return QDir::cleanPath(QStringLiteral(VORLANE_CORPUS_DIR));
+}
 
 QByteArray readAll(const QString &path) {
     QFile f(path);
