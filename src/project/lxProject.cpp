@@ -1,6 +1,6 @@
 #include "project/lxProject.h"
-#include "engine/lxFileUtils.h"
 
+#include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "project/lxPropList.h"
 #include "ui/lxApp.h"

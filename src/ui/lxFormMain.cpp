@@ -1,6 +1,6 @@
 #include "ui/lxFormMain.h"
-#include "engine/lxFileUtils.h"
 
+#include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "platform/IShell.h"
 #include "project/lxProject.h"

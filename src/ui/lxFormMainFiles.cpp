@@ -1,8 +1,8 @@
 // The main window's other ways of filling the list (chosen and dropped files), the list menu and the export.
-#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
 
 #include "engine/lxBatch.h"
+#include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "platform/IShell.h"
 #include "project/lxProject.h"

@@ -1,10 +1,10 @@
 // The running half of the main window: the batch, the converter threads, the result rows and the unattended
 // modes.
-#include "engine/lxFileUtils.h"
 #include "ui/lxFormMain.h"
 
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
+#include "engine/lxFileUtils.h"
 #include "engine/lxNode.h"
 #include "info/lxInfo.h"
 #include "project/lxMain.h"
