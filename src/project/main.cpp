@@ -40,6 +40,14 @@ int main(int argc, char **argv) {
             // A console run never needs a display: no GUI application object is created.
             QCoreApplication app(argc, argv);
             code = RunConsoleProgram(true);
+        } else if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+                   qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            // Said plainly instead of the toolkit's abort: on a server the console run is what is wanted.
+            print(stderr, QStringLiteral("%1: no display for the window; for a run without one add PureConsole=1, "
+                                         "e.g. %1 \"-P:Source=/in/*.ppt?;Target=/out;PureConsole=1\" "
+                                         "(see %1 --help)\n")
+                              .arg(lxProject->ShortName));
+            code = 1;
         } else {
             TlxGuiApplication app(argc, argv);
             code = RunWindowed(app);

@@ -24,11 +24,15 @@ class TestConsole : public QObject {
 
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
-    Result run(const QString &param, int timeoutMs = 240000) {
+    Result run(const QString &param, int timeoutMs = 240000, bool withDisplay = true) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PATH"), path(QStringLiteral("fakebin")) + u':' + env.value(QStringLiteral("PATH")));
         env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":99"));
+        if (!withDisplay) {
+            env.remove(QStringLiteral("DISPLAY"));
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        }
         env.insert(QStringLiteral("XDG_OPEN_LOG"), path(QStringLiteral("links.txt")));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process.setProcessEnvironment(env);
@@ -202,6 +206,13 @@ private Q_SLOTS:
         const Result r = run(param);
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(out + QStringLiteral("/shapes.emf")).size() > 0);
+    }
+
+    // A window wanted where there is no display: a plain message instead of the toolkit's abort.
+    void windowWithoutDisplay() {
+        const Result r = run(QStringLiteral("-P:Source=/in/*.ppt?;Target=/out"), 60000, false);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("PureConsole=1")), qPrintable(r.err));
     }
 
     void helpAndVersion() {
