@@ -137,6 +137,7 @@ private slots:
     void targetPath();
     void targetFolderCannotBeMade();
     void sameOutputInOneRun();
+    void deleteTargetTakesEverySlide();
     void finishSource_data();
     void finishSource();
     void chainFromThreadsCount_data();
@@ -353,8 +354,10 @@ void TestConvertorRun::finishSource() {
     QFETCH(bool, renamedLeft);
     const QString source = m_root + "in/talk.pptx";
     const QString output = m_root + "out/talk.emf";
+    const QString slide2 = m_root + "out/talk-2.emf";
     touch(source);
     touch(output);
+    touch(slide2);
     struct utimbuf old {};
     old.actime = old.modtime = 1000000000; // 2001
     QCOMPARE(utime(QFile::encodeName(source).constData(), &old), 0);
@@ -368,6 +371,22 @@ void TestConvertorRun::finishSource() {
     QCOMPARE(QFileInfo::exists(source), sourceLeft);
     QCOMPARE(QFileInfo::exists(source + ".done"), renamedLeft);
     QCOMPARE(QFileInfo(output).lastModified().toSecsSinceEpoch(), qint64(1000000000));
+    QCOMPARE(QFileInfo(slide2).lastModified().toSecsSinceEpoch(), qint64(1000000000)); // every slide's file
+}
+
+// Overwriting removes the old output's further slides too, and nothing past a gap in the numbers.
+void TestConvertorRun::deleteTargetTakesEverySlide() {
+    for (const char *name : {"out/talk.emf", "out/talk-2.emf", "out/talk-3.emf", "out/talk-5.emf", "out/talk-x.emf"})
+        touch(m_root + name);
+    QCOMPARE(TlxConvertor::SlideFiles(m_root + "out/talk.emf").size(), 3);
+    TlxConvertor::DeleteTarget(m_root + "out/talk.emf");
+    QVERIFY(!QFileInfo::exists(m_root + "out/talk.emf"));
+    QVERIFY(!QFileInfo::exists(m_root + "out/talk-3.emf"));
+    QVERIFY(QFileInfo::exists(m_root + "out/talk-5.emf"));
+    QVERIFY(QFileInfo::exists(m_root + "out/talk-x.emf"));
+    // Without a first slide nothing is taken for an old output.
+    TlxConvertor::DeleteTarget(m_root + "out/talk.emf");
+    QVERIFY(QFileInfo::exists(m_root + "out/talk-5.emf"));
 }
 
 void TestConvertorRun::chainFromThreadsCount_data() {

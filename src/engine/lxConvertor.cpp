@@ -187,16 +187,39 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
     return dir + u'-' + shortName + u'-' + path.mid(slash + 1);
 }
 
+QStringList TlxConvertor::SlideFiles(const QString &path) {
+    QStringList files;
+    if (!QFileInfo::exists(path))
+        return files;
+    files << path;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    const bool hasExt = dot > path.lastIndexOf(u'/');
+    const QString base = hasExt ? path.left(dot) : path;
+    const QString ext = hasExt ? path.mid(dot) : QString();
+    for (int slide = 2;; ++slide) {
+        const QString next = base + u'-' + QString::number(slide) + ext;
+        if (!QFileInfo::exists(next))
+            break;
+        files << next;
+    }
+    return files;
+}
+
 void TlxConvertor::DeleteTarget(const QString &path) {
-    QFile::remove(path);
+    // The whole old output goes, not just its first slide: a deck that lost slides since its last conversion
+    // must not leave its old last slides beside the new ones.
+    for (const QString &file : SlideFiles(path))
+        QFile::remove(file);
 }
 
 void TlxConvertor::FinishSource(TlxBatch *, TlxNode *node, const QString &outputPath) {
     if (!lxProject)
         return;
     const QString &source = node->SourceFile;
-    if (lxProject->KeepFileTime())
-        copyFileTimes(source, outputPath);
+    if (lxProject->KeepFileTime()) {
+        for (const QString &file : SlideFiles(outputPath))
+            copyFileTimes(source, file);
+    }
     if (lxProject->DeleteSource())
         QFile::remove(source);
     const QString suffix = lxProject->RenameSource();

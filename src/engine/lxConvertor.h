@@ -5,6 +5,7 @@
 
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -97,6 +98,8 @@ public:
     static QString TargetPath(TlxBatch *batch, TlxNode *node);
     // Deletes an old output; failures are ignored.
     static void DeleteTarget(const QString &path);
+    // An output and the files of its further slides (name-2.ext, name-3.ext, ...) that exist, in slide order.
+    static QStringList SlideFiles(const QString &path);
     // The after-conversion actions, by the options "KeepFileTime" (the source's access and modification times
     // go to the output), "DeleteSource" and "RenameSource" (a suffix appended to the source's name). Failures
     // are ignored.
