@@ -89,6 +89,15 @@ void TlxMain::RunConsole() {
         QThread::msleep(100);
     m_convertor.reset(); // every worker has ended
     FinishRun();
+    if (EchoToStdout && m_batch->NodeCount() == 0) {
+        // Not an error (a watched folder may well be empty), but a user at a terminal should see why nothing
+        // happened: a source that is a bare folder has no mask, for example.
+        const QByteArray note =
+            QStringLiteral("No file matches \"%1\"%2.\n")
+                .arg(source, source.endsWith(u'/') ? QStringLiteral(" (add a mask such as *.ppt?)") : QString())
+                .toUtf8();
+        std::fwrite(note.constData(), 1, size_t(note.size()), stderr);
+    }
 }
 
 void TlxMain::FinishRun() {

@@ -164,6 +164,7 @@ private Q_SLOTS:
         const Result r = run(QStringLiteral("-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;LogFile=%3")
                                  .arg(path(QStringLiteral("nothing-here")), path(QStringLiteral("out")), log));
         QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.contains(QStringLiteral("No file matches")), qPrintable(r.err));
         QVERIFY(QFile::exists(log));
         QCOMPARE(QFileInfo(log).size(), 0);
         QCOMPARE(counter(QStringLiteral("C")), QStringLiteral("1"));
