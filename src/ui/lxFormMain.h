@@ -163,7 +163,7 @@ private:
     // The batch's OnNode and the workers' OnNodeDone, for the list generation they were made for.
     void attachBatch(TlxBatch *batch, quint64 generation);
     void postNode(quint64 generation, TlxNode *node, bool converted);
-    bool startRun();
+    void startRun();
     void endDaemonWait();
     // Stops a run in progress and serves its workers' ends, so that none outlives the window.
     void finishRunBeforeDestroy();

@@ -93,7 +93,8 @@ void TlxFrmMain::postNode(quint64 generation, TlxNode *node, bool converted) {
         // on that worker's thread, is safe. A result of several lines shows its first line.
         u.status = node->Status;
         u.hasResult = !node->ResultText.isEmpty();
-        u.result = node->ResultText.section(QRegularExpression(QStringLiteral("[\r\n]")), 0, 0);
+        static const QRegularExpression lineEnd(QStringLiteral("[\r\n]"));
+        u.result = node->ResultText.section(lineEnd, 0, 0);
     }
     m_results->Post(std::move(u));
 }
@@ -204,7 +205,7 @@ void TlxFrmMain::aConvertExecute() {
     startRun();
 }
 
-bool TlxFrmMain::startRun() {
+void TlxFrmMain::startRun() {
     aConvert->setEnabled(false);
     aSearchConvert->setEnabled(false);
     aSearch->setEnabled(false);
@@ -227,7 +228,6 @@ bool TlxFrmMain::startRun() {
         lxInfo->UpdateStat(QStringLiteral("C"), 0, 1);
     FStopRequested = false;
     updateStatusBar();
-    return true;
 }
 
 void TlxFrmMain::aSearchConvertExecute() {

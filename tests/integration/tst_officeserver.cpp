@@ -26,31 +26,14 @@ using namespace automation;
 namespace {
 const QString kProgId = QStringLiteral("PowerPoint.Application");
 
-struct Deck {
-    QString path;
-    int slides;
-};
+using Deck = TestSupport::CorpusDeck;
 
 // The decks the corpus says must convert, with their slide counts.
 QList<Deck> goodDecks() {
-    QList<Deck> decks;
-    const QString dir = TestSupport::corpusDir();
-    const QStringList lines =
-        QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
-    for (const QString &line : lines) {
-        const QStringList f = line.split(u'\t');
-        if (f.size() > 7 && f.at(7) == QLatin1String("convert"))
-            decks.append({dir + u'/' + f.at(0), f.at(4).toInt()});
-    }
-    return decks;
+    return TestSupport::corpusDecks(QStringLiteral("convert"));
 }
 
-QString slidePath(const QString &path, int k) {
-    if (k == 1)
-        return path;
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
-}
+using TestSupport::slidePath;
 
 // An EMF starts with its header record (type 1) and carries the " EMF" signature at byte 40.
 bool isEmf(const QString &path, QString *why) {

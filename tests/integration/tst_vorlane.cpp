@@ -20,35 +20,15 @@
 #include <unistd.h>
 
 namespace {
-struct Deck {
-    QString path;
-    int slides;
-};
-
-QList<Deck> corpusDecks(const QString &expect) {
-    QList<Deck> decks;
-    const QString dir = TestSupport::corpusDir();
-    const QStringList lines =
-        QString::fromUtf8(TestSupport::readAll(dir + QStringLiteral("/MANIFEST.tsv"))).split(u'\n');
-    for (const QString &line : lines) {
-        const QStringList f = line.split(u'\t');
-        if (f.size() > 7 && f.at(7) == expect)
-            decks.append({dir + u'/' + f.at(0), f.at(4).toInt()});
-    }
-    return decks;
-}
+using Deck = TestSupport::CorpusDeck;
+using TestSupport::corpusDecks;
 
 bool isEmf(const QString &path) {
     const QByteArray data = TestSupport::readAll(path);
     return data.size() >= 88 && qFromLittleEndian<quint32>(data.constData()) == 1 && data.mid(40, 4) == " EMF";
 }
 
-QString slidePath(const QString &path, int k) {
-    if (k == 1)
-        return path;
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
-}
+using TestSupport::slidePath;
 
 // soffice.bin processes whose parent is this program.
 QList<pid_t> officeChildren() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // Small helpers shared by the tests.
@@ -8,6 +9,17 @@ namespace TestSupport {
 
 // The folder of real presentations used by integration tests.
 QString corpusDir();
+
+// A presentation of the corpus with its slide count.
+struct CorpusDeck {
+    QString path;
+    int slides = 0;
+};
+// The corpus decks whose manifest entry expects this outcome ("convert" or "fail").
+QList<CorpusDeck> corpusDecks(const QString &expect);
+
+// The file of slide k of an output: slide 1 at the path itself, slide k as the path with "-k" before its extension.
+QString slidePath(const QString &path, int k);
 
 // Reads a whole file as bytes; empty when it cannot be read.
 QByteArray readAll(const QString &path);
