@@ -16,6 +16,8 @@ packages=(
     libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
     # fonts, so slides keep their metrics and CJK text is drawn
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core fonts-noto-core fonts-noto-cjk
+    # the fidelity check: an EMF renderer of its own and the picture comparison
+    inkscape imagemagick
     # running the windows without a display, looking at them
     xvfb xauth
 )

@@ -1,11 +1,15 @@
 #include "platform/office/OfficeSession.h"
 
+#include "engine/lxEmfFile.h"
 #include "platform/office/OfficeErrors.h"
+#include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficeSlideExport.h"
 #include "platform/office/OfficeStrings.h"
 #include "project/lxProject.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
@@ -45,24 +49,6 @@ constexpr int kEmfFormat = 23;
 // Encrypted binary presentations are reported with this office error code (a wrong-password/encrypted-file code)
 constexpr quint32 kErrEncryptedPpt = 0x10b11;
 
-beans::PropertyValue prop(const char *name, const uno::Any &value) {
-    beans::PropertyValue p;
-    p.Name = OUString::createFromAscii(name);
-    p.Value = value;
-    return p;
-}
-
-Sequence<beans::PropertyValue> props(std::initializer_list<beans::PropertyValue> list) {
-    return Sequence<beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
-}
-
-QString fileUrl(const QString &path) {
-    OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOU(path), url) != osl::FileBase::E_None)
-        return QString();
-    return fromOU(url);
-}
-
 bool isUrl(const QString &path) {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
     return scheme.match(path).hasMatch();
@@ -77,25 +63,6 @@ QString slidePath(const QString &path, int k) {
     if (dot > slash + 1)
         return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
     return path + QStringLiteral("-%1").arg(k);
-}
-// Creates an empty hidden file in dir for a slide to be written to. Made like any new file (mode 0666 less the
-// umask), so that the output keeps the permissions the user expects once it is moved into place.
-QString createTemporary(const QString &dir, const QString &ext, QString *error) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
-        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-            return QString();
-        }
-    }
-    *error = QStringLiteral("no free temporary name");
-    return QString();
 }
 } // namespace
 
@@ -305,7 +272,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
         count = pages->getCount();
         if (count == 0)
             throw Error(Failure::NoSlides, source);
-        Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
+        OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()));
+        slides.SetComposeLayers(m_composeLayers);
         for (int k = 1; k <= count; ++k) {
             // Every slide goes to a hidden temporary name beside its output first: a half-written slide never
             // takes the place of an output, and a folder that refuses files is told here, clearly.
@@ -314,14 +282,15 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
             if (tmp.isEmpty())
                 throw Error(Failure::OutputNotWritable, slidePath(target, k), error);
             temps << tmp;
-            Reference<lang::XComponent> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
-            exporter->setSourceDocument(page);
-            const Sequence<beans::PropertyValue> args = props({prop("URL", uno::Any(toOU(fileUrl(temps.last())))),
-                                                               prop("MediaType", uno::Any(OUString("image/x-emf")))});
-            const bool written = Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args);
-            if (!written || QFileInfo(temps.last()).size() <= 0)
+            Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
+            if (!slides.Write(page, tmp, &error))
                 throw Error(Failure::ExportFailed, slidePath(target, k),
-                            QStringLiteral("slide %1 of %2 was not written").arg(k).arg(count));
+                            QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
+            // A file that is not a whole EMF never counts as a converted slide.
+            error = TlxEmfFile::CheckFile(tmp);
+            if (!error.isEmpty())
+                throw Error(Failure::ExportFailed, slidePath(target, k),
+                            QStringLiteral("slide %1 of %2 is not a valid EMF: %3").arg(k).arg(count).arg(error));
         }
         for (int k = 1; k <= count; ++k) {
             const QString final = slidePath(target, k);
@@ -340,6 +309,50 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
         const QFileInfo out(slidePath(target, k));
         if (!out.exists() || out.size() <= 0)
             throw Error(Failure::ExportFailed, out.filePath(), QStringLiteral("the file is missing or empty"));
+    }
+}
+
+drawing::XDrawPages *OfficeSession::pagesOf(int doc, const QString &what, Reference<drawing::XDrawPages> &keep) {
+    auto it = m_docs.find(doc);
+    if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
+        throw Error(Failure::NotOpen, what);
+    keep = Reference<drawing::XDrawPagesSupplier>(it->second.component, UNO_QUERY_THROW)->getDrawPages();
+    return keep.get();
+}
+
+int OfficeSession::SlideCount(int doc) {
+    Reference<drawing::XDrawPages> pages;
+    try {
+        return pagesOf(doc, SourceOf(doc), pages)->getCount();
+    } catch (const uno::Exception &e) {
+        failCall(fromOU(e.Message), SourceOf(doc));
+    }
+}
+
+void OfficeSession::ExportPng(int doc, int slide, const QString &path, int width) {
+    const QString source = SourceOf(doc);
+    Reference<drawing::XDrawPages> pages;
+    try {
+        pagesOf(doc, path, pages);
+        if (slide < 1 || slide > pages->getCount())
+            throw Error(Failure::ExportFailed, path, QStringLiteral("there is no slide %1").arg(slide));
+        Reference<lang::XComponent> page(pages->getByIndex(slide - 1), UNO_QUERY_THROW);
+        Reference<beans::XPropertySet> size(page, UNO_QUERY_THROW);
+        sal_Int32 w = 0, h = 0;
+        size->getPropertyValue("Width") >>= w;
+        size->getPropertyValue("Height") >>= h;
+        const sal_Int32 height = w > 0 ? sal_Int32(qint64(width) * h / w) : width * 3 / 4;
+        Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
+        exporter->setSourceDocument(page);
+        const Sequence<beans::PropertyValue> filterData =
+            props({prop("PixelWidth", uno::Any(sal_Int32(width))), prop("PixelHeight", uno::Any(height))});
+        const Sequence<beans::PropertyValue> args =
+            props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/png"))),
+                   prop("FilterData", uno::Any(filterData))});
+        if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || QFileInfo(path).size() <= 0)
+            throw Error(Failure::ExportFailed, path, QStringLiteral("the office wrote no picture"));
+    } catch (const uno::Exception &e) {
+        failCall(fromOU(e.Message), source);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/OfficeWatchdog.h"
 
+#include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 
 #include <QString>
@@ -30,6 +31,9 @@ public:
     int Open(const QString &path);
     // Writes every slide as EMF: slide 1 at path, slide k as path with "-k" before the extension.
     void SaveAs(int doc, const QString &path, int format);
+    // Writes slide k (from 1) as the office itself draws it on screen, a PNG of the given width.
+    void ExportPng(int doc, int slide, const QString &path, int width);
+    int SlideCount(int doc);
     void Close(int doc);
     QString SourceOf(int doc) const;
     int OpenCount() const { return static_cast<int>(m_docs.size()); }
@@ -41,6 +45,8 @@ public:
     void SetTimeoutSeconds(int seconds) { m_timeoutOverride = seconds; }
     void SetRecycleAfter(int files) { m_recycleAfter = files; }
     void SetRecycleBytes(qint64 bytes) { m_recycleBytes = bytes; }
+    // Off: slides are written as the office's plain export writes them, without their master's objects.
+    void SetComposeLayers(bool on) { m_composeLayers = on; }
     int Restarts() const { return m_starts - 1; }
 
 private:
@@ -56,6 +62,9 @@ private:
     int timeoutSeconds() const;
     // Turns a failed call into the right error: timeout, crashed office, or the office's own message.
     [[noreturn]] void failCall(const QString &what, const QString &file);
+    // The slides of an open document (kept alive by keep); NotOpen when it is gone with its office.
+    css::drawing::XDrawPages *pagesOf(int doc, const QString &what,
+                                      css::uno::Reference<css::drawing::XDrawPages> &keep);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
 
     std::unique_ptr<OfficeProcess> m_process;
@@ -71,6 +80,7 @@ private:
     int m_recycleAfter = 200;
     qint64 m_recycleBytes = qint64(1) << 30;
     bool m_quit = false;
+    bool m_composeLayers = true;
     QString m_version;
 };
 

@@ -1,0 +1,156 @@
+// How closely the converter's EMF slides look like the office's own pictures of the same slides.
+//
+// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain]
+//   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
+//   converter writes it and, as the reference, as the office's own PNG. Inkscape draws each EMF and ImageMagick
+//   scores the pair (see FidelityCheck). Prints a score per deck and writes a montage of the worst slides
+//   (DIR/worst.png; DIR defaults to a new folder under /tmp). --plain writes the office's plain slide export
+//   instead, for a before-and-after comparison. Inkscape has gaps of its own (transparency, some text runs):
+//   look at the montage before blaming the EMF.
+#include "FidelityCheck.h"
+#include "platform/office/OfficeSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+namespace {
+struct Slide {
+    QString deck;
+    int number = 0;
+    double score = -1;
+    QString reference, picture;
+};
+
+QStringList decksIn(const QString &folder) {
+    QStringList decks;
+    QDirIterator it(
+        folder, {QStringLiteral("*.ppt"), QStringLiteral("*.ppt?"), QStringLiteral("*.odp"), QStringLiteral("*.fodp")},
+        QDir::Files | QDir::CaseSensitive, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        decks << it.next();
+    // The wildcard above is case-sensitive in Qt; take upper-case names too.
+    QDirIterator upper(folder, {QStringLiteral("*.PPT"), QStringLiteral("*.PPT?")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (upper.hasNext())
+        decks << upper.next();
+    decks.removeDuplicates();
+    std::sort(decks.begin(), decks.end());
+    return decks;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    QString folder, outDir;
+    int worst = 6;
+    bool plain = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--out") && i + 1 < args.size())
+            outDir = args[++i];
+        else if (args[i] == QLatin1String("--worst") && i + 1 < args.size())
+            worst = args[++i].toInt();
+        else if (args[i] == QLatin1String("--plain"))
+            plain = true;
+        else
+            folder = args[i];
+    }
+    if (folder.isEmpty()) {
+        std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain]\n");
+        return 2;
+    }
+    const QString missing = FidelityCheck::MissingTools();
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr, "fidelity: %s\n", qPrintable(missing));
+        return 2;
+    }
+    QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/fidelity-XXXXXX"));
+    tmp.setAutoRemove(false);
+    if (outDir.isEmpty())
+        outDir = tmp.path();
+    QDir().mkpath(outDir);
+
+    std::printf("%-44s %6s %6s %8s %8s %7s\n", "deck", "slides", "good", "mean", "worst", "at");
+    QList<Slide> all;
+    int decksGood = 0, decksScored = 0;
+    office::OfficeSession session;
+    session.SetComposeLayers(!plain);
+    for (const QString &deck : decksIn(folder)) {
+        const QString name = QDir(folder).relativeFilePath(deck);
+        const QString dir = outDir + u'/' + QString(name).replace(u'/', u'_');
+        QDir().mkpath(dir);
+        QList<Slide> slides;
+        try {
+            const int doc = session.Open(deck);
+            const int count = session.SlideCount(doc);
+            session.SaveAs(doc, dir + QStringLiteral("/slide.emf"), 23);
+            for (int k = 1; k <= count; ++k) {
+                Slide s;
+                s.deck = name;
+                s.number = k;
+                const QString base = k == 1 ? QStringLiteral("/slide") : QStringLiteral("/slide-%1").arg(k);
+                s.reference = dir + base + QStringLiteral(".office.png");
+                s.picture = dir + base + QStringLiteral(".png");
+                session.ExportPng(doc, k, s.reference, 960);
+                slides << s;
+            }
+            session.Close(doc);
+        } catch (const std::exception &e) {
+            std::printf("%-44s failed: %s\n", qPrintable(name), e.what());
+            continue;
+        }
+        QStringList emfs;
+        for (const Slide &s : slides)
+            emfs << s.picture.left(s.picture.size() - 4) + QStringLiteral(".emf");
+        QString error;
+        if (!FidelityCheck::Render(emfs, 960, &error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+        int good = 0;
+        double sum = 0, worstScore = 0;
+        int worstAt = 0;
+        for (Slide &s : slides) {
+            s.score = FidelityCheck::Score(s.picture, s.reference, &error);
+            if (s.score < 0) {
+                std::fprintf(stderr, "%s slide %d: %s\n", qPrintable(name), s.number, qPrintable(error));
+                s.score = 1;
+            }
+
+            sum += s.score;
+            good += s.score <= FidelityCheck::kGood;
+            if (s.score >= worstScore) {
+                worstScore = s.score;
+                worstAt = s.number;
+            }
+        }
+        ++decksScored;
+        decksGood += good == slides.size();
+        std::printf("%-44s %6lld %6d %8.4f %8.4f %7d\n", qPrintable(name.right(44)), qlonglong(slides.size()), good,
+                    slides.isEmpty() ? 0.0 : sum / slides.size(), worstScore, worstAt);
+        std::fflush(stdout);
+        all << slides;
+    }
+    const qsizetype goodSlides =
+        std::count_if(all.begin(), all.end(), [](const Slide &s) { return s.score <= FidelityCheck::kGood; });
+    std::printf("\n%d of %d decks have every slide within %.2f; %lld of %lld slides are\n", decksGood, decksScored,
+                FidelityCheck::kGood, qlonglong(goodSlides), qlonglong(all.size()));
+
+    std::sort(all.begin(), all.end(), [](const Slide &a, const Slide &b) { return a.score > b.score; });
+    QList<FidelityCheck::Pair> pairs;
+    for (const Slide &s : all.mid(0, worst))
+        pairs.append(
+            {s.reference, s.picture, QStringLiteral("%1 #%2 %3").arg(s.deck).arg(s.number).arg(s.score, 0, 'f', 3)});
+    QString error;
+    const QString montage = outDir + QStringLiteral("/worst.png");
+    if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error))
+        std::printf("the %lld worst slides side by side: %s\n", qlonglong(pairs.size()), qPrintable(montage));
+    else if (!pairs.isEmpty())
+        std::fprintf(stderr, "montage: %s\n", qPrintable(error));
+    return 0;
+}

@@ -1,0 +1,308 @@
+#include "engine/lxEmfFile.h"
+
+#include <QFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace {
+// Record types that matter here.
+enum : quint32 {
+    EmrHeader = 1,
+    EmrEof = 14,
+    EmrSaveDc = 33,
+    EmrRestoreDc = 34,
+    EmrComment = 70,
+};
+constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
+constexpr quint32 kEmfPlusId = 0x2B464D45;    // "EMF+" at the start of a comment's data
+constexpr quint16 kEmfPlusHeader = 0x4001;
+constexpr quint16 kEmfPlusEof = 0x4002;
+constexpr qsizetype kMinHeader = 88;
+constexpr quint32 kStockObject = 0x80000000u;
+
+quint32 u32(const char *p) {
+    return qFromLittleEndian<quint32>(p);
+}
+qint32 i32(const char *p) {
+    return qFromLittleEndian<qint32>(p);
+}
+void putU32(char *p, quint32 v) {
+    qToLittleEndian<quint32>(v, p);
+}
+
+// Where a record keeps the index of the object it creates, selects or deletes (bytes from its start), or 0.
+int handleOffset(quint32 type) {
+    switch (type) {
+    case 37:  // SELECTOBJECT
+    case 38:  // CREATEPEN
+    case 39:  // CREATEBRUSHINDIRECT
+    case 40:  // DELETEOBJECT
+    case 48:  // SELECTPALETTE
+    case 49:  // CREATEPALETTE
+    case 50:  // SETPALETTEENTRIES
+    case 51:  // RESIZEPALETTE
+    case 82:  // EXTCREATEFONTINDIRECTW
+    case 93:  // CREATEMONOBRUSH
+    case 94:  // CREATEDIBPATTERNBRUSHPT
+    case 95:  // EXTCREATEPEN
+    case 99:  // CREATECOLORSPACE
+    case 100: // SETCOLORSPACE
+    case 101: // DELETECOLORSPACE
+    case 122: // CREATECOLORSPACEW
+        return 8;
+    case 71: // FILLRGN: bounds, region size, then the brush
+    case 72: // FRAMERGN
+        return 28;
+    default:
+        return 0;
+    }
+}
+
+struct Part {
+    const char *data = nullptr;
+    qsizetype size = 0;
+    qsizetype headerSize = 0;
+    quint16 handles = 0;
+};
+
+// A comment without the EMF+ header and end records (only the first part's header and one end record may
+// stand in the file), or the comment unchanged when it holds no EMF+ records. Empty when nothing is left.
+QByteArray withoutPlusFrame(const char *rec, quint32 size) {
+    if (size < 16 || u32(rec + 12) != kEmfPlusId)
+        return QByteArray(rec, size);
+    const quint32 dataSize = std::min<quint32>(u32(rec + 8), size - 12);
+    QByteArray kept;
+    quint32 p = 16;
+    const quint32 end = 12 + dataSize;
+    bool dropped = false;
+    while (p + 12 <= end) {
+        const quint16 type = qFromLittleEndian<quint16>(rec + p);
+        const quint32 recSize = u32(rec + p + 4);
+        if (recSize < 12 || p + recSize > end)
+            return dropped ? QByteArray() : QByteArray(rec, size); // not ours to repair
+        if (type == kEmfPlusHeader || type == kEmfPlusEof)
+            dropped = true;
+        else
+            kept.append(rec + p, recSize);
+        p += recSize;
+    }
+    if (!dropped)
+        return QByteArray(rec, size);
+    if (kept.isEmpty())
+        return QByteArray();
+    QByteArray out(16, '\0');
+    putU32(out.data(), EmrComment);
+    putU32(out.data() + 8, quint32(kept.size() + 4));
+    putU32(out.data() + 12, kEmfPlusId);
+    out.append(kept);
+    while (out.size() % 4)
+        out.append('\0');
+    putU32(out.data() + 4, quint32(out.size()));
+    return out;
+}
+
+bool isPlusHeaderComment(const char *rec, quint32 size) {
+    return size >= 20 && u32(rec) == EmrComment && u32(rec + 12) == kEmfPlusId &&
+           qFromLittleEndian<quint16>(rec + 16) == kEmfPlusHeader;
+}
+
+QByteArray record(quint32 type, std::initializer_list<quint32> words) {
+    QByteArray r(int(8 + 4 * words.size()), '\0');
+    putU32(r.data(), type);
+    putU32(r.data() + 4, quint32(r.size()));
+    int at = 8;
+    for (quint32 w : words) {
+        putU32(r.data() + at, w);
+        at += 4;
+    }
+    return r;
+}
+} // namespace
+
+QString TlxEmfFile::Check(QByteArrayView data) {
+    const char *d = data.data();
+    const qsizetype n = data.size();
+    if (n < kMinHeader || u32(d) != EmrHeader)
+        return QStringLiteral("it does not begin with an EMF header");
+    if (u32(d + 40) != kEmfSignature)
+        return QStringLiteral("the header has no EMF signature");
+    const quint32 headerSize = u32(d + 4);
+    if (headerSize < kMinHeader || headerSize % 4 || headerSize > quint64(n))
+        return QStringLiteral("the header has an impossible size (%1 bytes)").arg(headerSize);
+    if (u32(d + 48) != quint64(n))
+        return QStringLiteral("the header gives %1 bytes, the file has %2").arg(u32(d + 48)).arg(n);
+    qsizetype off = 0;
+    qsizetype count = 0;
+    quint32 lastType = 0;
+    while (off < n) {
+        if (n - off < 8)
+            return QStringLiteral("record %1 is cut off at byte %2").arg(count + 1).arg(off);
+        if (lastType == EmrEof)
+            return QStringLiteral("the end record at record %1 is followed by more data").arg(count);
+        const quint32 type = u32(d + off);
+        const quint32 size = u32(d + off + 4);
+        if (size < 8 || size % 4)
+            return QStringLiteral("record %1 at byte %2 has an impossible size (%3)").arg(count + 1).arg(off).arg(size);
+        if (size > quint64(n - off))
+            return QStringLiteral("record %1 at byte %2 runs past the end of the file").arg(count + 1).arg(off);
+        lastType = type;
+        off += size;
+        ++count;
+    }
+    if (lastType != EmrEof)
+        return QStringLiteral("the last record is not the end record");
+    return QString();
+}
+
+QString TlxEmfFile::CheckFile(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+    const qint64 size = file.size();
+    if (size <= 0)
+        return QStringLiteral("it is empty");
+    // Mapped, so that only the record headers are read from a file of large pictures.
+    if (const uchar *mapped = file.map(0, size))
+        return Check(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
+    return Check(file.readAll());
+}
+
+QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *error) {
+    QList<Part> parts;
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        const QString why = Check(input.at(i));
+        if (!why.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("part %1 is not a complete EMF: %2").arg(i + 1).arg(why);
+            return QByteArray();
+        }
+        Part p;
+        p.data = input.at(i).data();
+        p.size = input.at(i).size();
+        p.headerSize = u32(p.data + 4);
+        p.handles = qFromLittleEndian<quint16>(p.data + 56);
+        parts << p;
+        total += p.size;
+    }
+    if (parts.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("nothing to compose");
+        return QByteArray();
+    }
+    if (parts.size() == 1)
+        return QByteArray(input.first().data(), input.first().size());
+
+    const Part &base = parts.last();
+    QByteArray out;
+    out.reserve(total + 64 * parts.size());
+    out.append(base.data, base.headerSize);
+    quint32 records = 1;
+    auto add = [&](const char *rec, qsizetype size) {
+        out.append(rec, size);
+        ++records;
+    };
+
+    // The first part that speaks EMF+ gives the one EMF+ header, right after the EMF header, as readers expect.
+    bool plus = false;
+    for (const Part &p : parts) {
+        const char *first = p.data + p.headerSize;
+        if (p.headerSize + 8 <= p.size && isPlusHeaderComment(first, u32(first + 4))) {
+            const QByteArray header(first, u32(first + 4));
+            // Only the header record itself: whatever else the comment held belongs to its part.
+            const quint32 plusSize = u32(first + 20);
+            if (plusSize >= 12 && 16 + plusSize <= quint32(header.size())) {
+                QByteArray rec = header.left(16 + plusSize);
+                while (rec.size() % 4)
+                    rec.append('\0');
+                putU32(rec.data() + 4, quint32(rec.size()));
+                putU32(rec.data() + 8, plusSize + 4);
+                add(rec.constData(), rec.size());
+                plus = true;
+            }
+            break;
+        }
+    }
+
+    qint32 bounds[4] = {INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+    quint32 handleBase = 0;
+    for (const Part &p : parts) {
+        // Bounds of an empty drawing come as right < left; they add nothing.
+        const qint32 l = i32(p.data + 8), t = i32(p.data + 12), r = i32(p.data + 16), b = i32(p.data + 20);
+        if (r >= l && b >= t) {
+            bounds[0] = std::min(bounds[0], l);
+            bounds[1] = std::min(bounds[1], t);
+            bounds[2] = std::max(bounds[2], r);
+            bounds[3] = std::max(bounds[3], b);
+        }
+        const QByteArray save = record(EmrSaveDc, {});
+        add(save.constData(), save.size());
+        qint64 depth = 0;
+        qsizetype off = p.headerSize;
+        while (off < p.size) {
+            const char *rec = p.data + off;
+            const quint32 type = u32(rec);
+            const quint32 size = u32(rec + 4);
+            off += size;
+            if (type == EmrEof)
+                break;
+            if (type == EmrComment) {
+                const QByteArray kept = withoutPlusFrame(rec, size);
+                if (!kept.isEmpty())
+                    add(kept.constData(), kept.size());
+                continue;
+            }
+            if (type == EmrSaveDc)
+                ++depth;
+            else if (type == EmrRestoreDc && size >= 12)
+                depth = std::max<qint64>(0, depth + (i32(rec + 8) < 0 ? i32(rec + 8) : -depth));
+            const int at = handleOffset(type);
+            if (at && handleBase && size >= quint32(at + 4)) {
+                const quint32 handle = u32(rec + at);
+                if (handle != 0 && !(handle & kStockObject)) {
+                    const qsizetype pos = out.size();
+                    add(rec, size);
+                    putU32(out.data() + pos + at, handle + handleBase);
+                    continue;
+                }
+            }
+            add(rec, size);
+        }
+        // Back to the state before this part, also when the part left some of its own saves open.
+        const QByteArray restore = record(EmrRestoreDc, {quint32(-qint32(depth + 1))});
+        add(restore.constData(), restore.size());
+        if (p.handles > 1)
+            handleBase += p.handles - 1u;
+    }
+
+    if (plus) {
+        QByteArray eof(28, '\0');
+        putU32(eof.data(), EmrComment);
+        putU32(eof.data() + 4, 28);
+        putU32(eof.data() + 8, 16);
+        putU32(eof.data() + 12, kEmfPlusId);
+        qToLittleEndian<quint16>(kEmfPlusEof, eof.data() + 16);
+        qToLittleEndian<quint16>(0, eof.data() + 18);
+        putU32(eof.data() + 20, 12);
+        putU32(eof.data() + 24, 0);
+        add(eof.constData(), eof.size());
+    }
+    // nPalEntries, offPalEntries, nSizeLast: no palette.
+    const QByteArray eof = record(EmrEof, {0, 16, 20});
+    add(eof.constData(), eof.size());
+
+    char *h = out.data();
+    if (bounds[0] <= bounds[2]) {
+        for (int i = 0; i < 4; ++i)
+            putU32(h + 8 + 4 * i, quint32(bounds[i]));
+    }
+    putU32(h + 48, quint32(out.size()));
+    putU32(h + 52, records);
+    const quint32 handles = std::min<quint32>(0xFFFF, handleBase + 1);
+    qToLittleEndian<quint16>(quint16(handles), h + 56);
+    putU32(h + 68, 0); // nPalEntries: the end record carries none
+    return out;
+}

@@ -1,0 +1,53 @@
+#include "platform/office/OfficeHelpers.h"
+
+#include "platform/office/OfficeStrings.h"
+
+#include <osl/file.hxx>
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace office {
+
+css::beans::PropertyValue prop(const char *name, const css::uno::Any &value) {
+    css::beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::PropertyValue> list) {
+    return css::uno::Sequence<css::beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
+}
+
+QString fileUrl(const QString &path) {
+    OUString url;
+    if (osl::FileBase::getFileURLFromSystemPath(toOU(path), url) != osl::FileBase::E_None)
+        return QString();
+    return fromOU(url);
+}
+
+QString createTemporary(const QString &dir, const QString &ext, QString *error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name =
+            dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
+        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) {
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+            return QString();
+        }
+    }
+    *error = QStringLiteral("no free temporary name");
+    return QString();
+}
+
+} // namespace office

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/uno/Sequence.hxx>
+
+#include <QString>
+
+#include <initializer_list>
+
+// Small routines shared by the office server's classes.
+namespace office {
+
+css::beans::PropertyValue prop(const char *name, const css::uno::Any &value);
+css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::beans::PropertyValue> list);
+
+// The office's URL of a local path; empty when the path cannot be expressed as one.
+QString fileUrl(const QString &path);
+
+// Creates an empty hidden file in dir for the office to write to. Made like any new file (mode 0666 less the
+// umask), so that an output keeps the permissions the user expects once it is moved into place. On failure
+// returns an empty string with error set to the system's reason.
+QString createTemporary(const QString &dir, const QString &ext, QString *error);
+
+} // namespace office

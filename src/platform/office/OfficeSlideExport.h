@@ -1,0 +1,42 @@
+#pragma once
+
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XGraphicExportFilter.hpp>
+
+#include <QString>
+#include <QStringList>
+
+namespace office {
+
+// Writes one slide as the office shows it into one EMF.
+//
+// The office's vector export of a slide draws its background and its own shapes but leaves out the objects of
+// its master page (logos, bars, rules, header and footer fields). Such a slide is drawn in three layers, each
+// exported by the office on its own and composed into one file: the background, the master's objects as the
+// slide shows them (placeholders hidden, the footer fields the slide asks for, with the slide's own texts and
+// number), and the slide's own shapes. A slide whose master adds nothing is exported in one piece, as before.
+// Changes to the pages for a layer are made in memory only and undone at once; the deck is never stored.
+class OfficeSlideExport {
+public:
+    explicit OfficeSlideExport(const css::uno::Reference<css::drawing::XGraphicExportFilter> &exporter)
+        : m_exporter(exporter) {}
+
+    // Writes the slide to path (an existing, empty temporary file). Layers go to temporary files beside it,
+    // which are gone again when this returns. Returns false with error set when the office wrote nothing usable.
+    bool Write(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, QString *error);
+
+    // Off: every slide in one piece, as the office's own export writes it (for comparisons).
+    void SetComposeLayers(bool on) { m_compose = on; }
+    // How many layers the last Write composed (1 when the slide was exported in one piece).
+    int LastLayers() const { return m_lastLayers; }
+
+private:
+    bool exportPage(const css::uno::Reference<css::lang::XComponent> &page, const QString &path,
+                    const css::uno::Sequence<css::beans::PropertyValue> &filterData);
+
+    css::uno::Reference<css::drawing::XGraphicExportFilter> m_exporter;
+    int m_lastLayers = 0;
+    bool m_compose = true;
+};
+
+} // namespace office
