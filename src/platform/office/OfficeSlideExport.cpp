@@ -112,6 +112,12 @@ bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, cons
 bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const QString &path, QString *error) {
     m_lastLayers = 1;
     const Reference<lang::XComponent> slideComponent(slide, UNO_QUERY_THROW);
+    if (!m_compose) {
+        if (exportPage(slideComponent, path, {}))
+            return true;
+        *error = QStringLiteral("the office wrote nothing");
+        return false;
+    }
     const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY);
     Reference<drawing::XDrawPage> master;
     const Reference<drawing::XMasterPageTarget> masterTarget(slide, UNO_QUERY);
@@ -119,13 +125,15 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         master = masterTarget->getMasterPage();
 
     struct MasterShape {
+        Reference<drawing::XShape> shape;
         Reference<beans::XPropertySet> set;
         bool wasVisible;
         bool shows;
+        bool field; // a footer, date, number or header placeholder: its text depends on the slide
     };
     std::vector<MasterShape> masterShapes;
     bool masterDraws = false;
-    if (m_compose && master.is() && boolProperty(slideProps, "IsBackgroundObjectsVisible", true)) {
+    if (master.is() && boolProperty(slideProps, "IsBackgroundObjectsVisible", true)) {
         Footers footers;
         footers.header = boolProperty(slideProps, "IsHeaderVisible", false);
         footers.footer = boolProperty(slideProps, "IsFooterVisible", false);
@@ -137,16 +145,12 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
             if (!shape.is() || !set.is())
                 continue;
             const bool shows = showsOnSlide(shape, set, footers);
-            masterShapes.push_back({set, boolProperty(set, "Visible", true), shows});
+            masterShapes.push_back({shape, set, boolProperty(set, "Visible", true), shows,
+                                    boolProperty(set, "IsPresentationObject", false)});
             masterDraws = masterDraws || shows;
         }
     }
-    if (!masterDraws) {
-        if (exportPage(slideComponent, path, {}))
-            return true;
-        *error = QStringLiteral("the office wrote nothing");
-        return false;
-    }
+    const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
 
     const QFileInfo target(path);
     const QString dir = target.absolutePath();
@@ -166,8 +170,9 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         return name;
     };
 
-    // 1. The background the slide shows: its own, or its master's. Nothing when it has none.
-    if (boolProperty(slideProps, "IsBackgroundVisible", true)) {
+    // 1. The background the slide shows: its own, or its master's (which the export of the whole slide loses in
+    // some decks, gradients among them). Nothing when it has none.
+    if (background) {
         const QString layer = newLayer();
         if (layer.isEmpty())
             return false;
@@ -178,7 +183,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     }
 
     // 2. The master's objects as this slide shows them; fields take the slide's texts and number.
-    {
+    if (masterDraws) {
         const QString layer = newLayer();
         if (layer.isEmpty())
             return false;
@@ -187,9 +192,14 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
                 if (s.shows != s.wasVisible)
                     s.set->setPropertyValue("Visible", uno::Any(s.wasVisible));
         });
-        for (const MasterShape &s : masterShapes)
+        for (const MasterShape &s : masterShapes) {
             if (s.shows != s.wasVisible)
                 s.set->setPropertyValue("Visible", uno::Any(s.shows));
+            // The office keeps a drawn field's text from the slide it was last drawn for; touching the shape
+            // makes it draw the fields anew for this one.
+            if (s.shows && s.field)
+                s.shape->setSize(s.shape->getSize());
+        }
         const Reference<lang::XComponent> masterComponent(master, UNO_QUERY_THROW);
         if (!exportPage(masterComponent, layer, props({prop("CurrentPage", uno::Any(slide))}))) {
             *error = QStringLiteral("the office wrote nothing for the master page's objects");
@@ -197,15 +207,15 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         }
     }
 
-    // 3. The slide's own shapes, without what the layers below already hold.
+    // 3. The slide's own shapes, without what the layers below already hold. Alone, it is the slide.
     {
-        const QString layer = newLayer();
+        const QString layer = layers.isEmpty() ? path : newLayer();
         if (layer.isEmpty())
             return false;
-        const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
-        Undo restore([&slideProps, background] {
+        const bool objects = boolProperty(slideProps, "IsBackgroundObjectsVisible", true);
+        Undo restore([&slideProps, background, objects] {
             slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(background));
-            slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(true));
+            slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(objects));
         });
         slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(false));
         slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(false));
@@ -213,6 +223,8 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
             *error = QStringLiteral("the office wrote nothing for the slide's own shapes");
             return false;
         }
+        if (layer == path)
+            return true;
     }
 
     std::vector<std::unique_ptr<MappedFile>> mapped;

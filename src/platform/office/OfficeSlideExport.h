@@ -10,11 +10,12 @@ namespace office {
 
 // Writes one slide as the office shows it into one EMF.
 //
-// The office's vector export of a slide draws its background and its own shapes but leaves out the objects of
-// its master page (logos, bars, rules, header and footer fields). Such a slide is drawn in three layers, each
-// exported by the office on its own and composed into one file: the background, the master's objects as the
-// slide shows them (placeholders hidden, the footer fields the slide asks for, with the slide's own texts and
-// number), and the slide's own shapes. A slide whose master adds nothing is exported in one piece, as before.
+// The office's vector export of a slide draws its own shapes but leaves out the objects of its master page
+// (logos, bars, rules, header and footer fields) and, in some decks, the master's background. So a slide is
+// drawn in up to three layers, each exported by the office on its own and composed into one file: the
+// background, the master's objects as the slide shows them (placeholders hidden, the footer fields the slide
+// asks for, with the slide's own texts and number), and the slide's own shapes. A slide with neither background
+// nor master objects is its own shapes alone, in one piece.
 // Changes to the pages for a layer are made in memory only and undone at once; the deck is never stored.
 class OfficeSlideExport {
 public:

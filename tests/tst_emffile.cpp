@@ -1,0 +1,224 @@
+// The EMF structure check on whole, cut and damaged files, and the composition of page layers into one EMF.
+#include "engine/lxEmfFile.h"
+
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+QByteArray u32(quint32 v) {
+    QByteArray b(4, '\0');
+    qToLittleEndian<quint32>(v, b.data());
+    return b;
+}
+
+QByteArray rec(quint32 type, const QList<quint32> &words = {}) {
+    QByteArray r = u32(type) + u32(8 + 4 * quint32(words.size()));
+    for (quint32 w : words)
+        r += u32(w);
+    return r;
+}
+
+// An EMF+ comment holding one EMF+ record of the given type.
+QByteArray plus(quint16 type) {
+    QByteArray body(12, '\0');
+    qToLittleEndian<quint16>(type, body.data());
+    qToLittleEndian<quint32>(12, body.data() + 4);
+    return u32(70) + u32(28) + u32(16) + u32(0x2B464D45) + body;
+}
+
+// A small EMF as the office writes one: header, EMF+ frame, drawing records, end record.
+QByteArray emf(const QList<QByteArray> &body, quint16 handles, QList<qint32> bounds = {0, 0, 959, 719},
+               bool withPlus = true) {
+    QByteArray h = u32(1) + u32(108);
+    for (qint32 v : bounds)
+        h += u32(quint32(v));
+    h += u32(0) + u32(0) + u32(25400) + u32(19050);        // frame
+    h += u32(0x464D4520) + u32(0x10000) + u32(0) + u32(0); // signature, version, bytes, records (set below)
+    QByteArray hh(4, '\0');
+    qToLittleEndian<quint16>(handles, hh.data());
+    h += hh + u32(0) + u32(0) + u32(0) + u32(960) + u32(720) + u32(254) + u32(190) + u32(0) + u32(0) + u32(0) +
+         u32(254000) + u32(190500);
+    QByteArray all = h;
+    int count = 1;
+    if (withPlus) {
+        all += plus(0x4001);
+        ++count;
+    }
+    for (const QByteArray &r : body) {
+        all += r;
+        ++count;
+    }
+    if (withPlus) {
+        all += plus(0x4002);
+        ++count;
+    }
+    all += rec(14, {0, 16, 20});
+    ++count;
+    qToLittleEndian<quint32>(quint32(all.size()), all.data() + 48);
+    qToLittleEndian<quint32>(quint32(count), all.data() + 52);
+    return all;
+}
+
+struct Record {
+    quint32 type, size;
+    qsizetype offset;
+};
+QList<Record> records(const QByteArray &d) {
+    QList<Record> out;
+    for (qsizetype off = 0; off + 8 <= d.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(d.constData() + off + 4);
+        out.append({qFromLittleEndian<quint32>(d.constData() + off), size, off});
+        if (size < 8)
+            break;
+        off += size;
+    }
+    return out;
+}
+quint32 word(const QByteArray &d, qsizetype at) {
+    return qFromLittleEndian<quint32>(d.constData() + at);
+}
+
+const QByteArray kSample = emf({rec(38, {1, 0, 1, 0, 0}), rec(37, {1}), rec(3, {0, 0, 10, 10, 0}), rec(40, {1})}, 2);
+} // namespace
+
+class TestEmfFile : public QObject {
+    Q_OBJECT
+private slots:
+    void check_data();
+    void check();
+    void checkFile();
+    void composeLayers();
+    void composeRefusesBrokenParts();
+};
+
+void TestEmfFile::check_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason"); // a word of the reason; empty when the file is whole
+
+    auto patched = [](qsizetype at, quint32 value) {
+        QByteArray d = kSample;
+        qToLittleEndian<quint32>(value, d.data() + at);
+        return d;
+    };
+    const QList<Record> r = records(kSample);
+    QTest::newRow("whole") << kSample << QString();
+    QTest::newRow("without EMF+") << emf({rec(3, {0, 0, 1, 1, 0})}, 1, {0, 0, 9, 9}, false) << QString();
+    QTest::newRow("empty") << QByteArray() << "header";
+    QTest::newRow("not an EMF") << QByteArray(200, 'x') << "header";
+    QTest::newRow("no signature") << patched(40, 0x12345678) << "signature";
+    QTest::newRow("header size past the end") << patched(4, 4096) << "header";
+    QTest::newRow("header size odd") << patched(4, 109) << "header";
+    QTest::newRow("byte count too small") << patched(48, quint32(kSample.size() - 4)) << "bytes";
+    QTest::newRow("record size zero") << patched(r.at(2).offset + 4, 0) << "size";
+    QTest::newRow("record size odd") << patched(r.at(2).offset + 4, 10) << "size";
+    QTest::newRow("record past the end") << patched(r.at(3).offset + 4, 0x7ffffff0) << "past";
+
+    // Cut anywhere: the byte count no longer fits; with the count made to fit, the records do not.
+    for (qsizetype cut : {qsizetype(120), r.at(3).offset + 6, kSample.size() - 4}) {
+        QByteArray d = kSample.left(cut);
+        QTest::addRow("cut at %lld", qlonglong(cut)) << d << "bytes";
+        qToLittleEndian<quint32>(quint32(d.size()), d.data() + 48);
+        QTest::addRow("cut at %lld, count fixed", qlonglong(cut)) << d << "record";
+    }
+    QByteArray noEnd = kSample.left(kSample.size() - 20);
+    qToLittleEndian<quint32>(quint32(noEnd.size()), noEnd.data() + 48);
+    QTest::newRow("no end record") << noEnd << "end record";
+    QByteArray trailing = kSample + rec(3, {0, 0, 1, 1, 0});
+    qToLittleEndian<quint32>(quint32(trailing.size()), trailing.data() + 48);
+    QTest::newRow("records after the end") << trailing << "followed";
+}
+
+void TestEmfFile::check() {
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    const QString why = TlxEmfFile::Check(data);
+    if (reason.isEmpty())
+        QCOMPARE(why, QString());
+    else
+        QVERIFY2(why.contains(reason), qPrintable(why));
+}
+
+void TestEmfFile::checkFile() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.emf"));
+    QVERIFY(TlxEmfFile::CheckFile(path).contains(QLatin1String("cannot be read")));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QVERIFY(TlxEmfFile::CheckFile(path).contains(QLatin1String("empty")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(kSample);
+    f.close();
+    QCOMPARE(TlxEmfFile::CheckFile(path), QString());
+    QVERIFY(f.resize(kSample.size() - 8));
+    QVERIFY(!TlxEmfFile::CheckFile(path).isEmpty());
+}
+
+void TestEmfFile::composeLayers() {
+    // Background: one brush, handle 1, left selected (not deleted). Master: a pen at 1 and a font at 2, a stock
+    // object, and a save left open. Slide: a brush at 1, with its own bounds.
+    const QByteArray background = emf({rec(39, {1, 0, 0xff, 0}), rec(37, {1}), rec(3, {0, 0, 959, 719, 0})}, 2);
+    const QByteArray master = emf({rec(33), rec(38, {1, 0, 1, 0, 0}), rec(82, {2, 0}), rec(37, {1}),
+                                   rec(37, {0x80000005}), rec(37, {2}), rec(40, {1}), rec(71, {0, 0, 0, 0, 0, 2})},
+                                  3, {10, 10, 500, 700});
+    const QByteArray slide = emf({rec(39, {1, 0, 0, 0}), rec(37, {1}), rec(40, {1})}, 2, {-5, 0, 100, 800});
+    QString error;
+    const QByteArray out = TlxEmfFile::Compose({background, master, slide}, &error);
+    QVERIFY2(!out.isEmpty(), qPrintable(error));
+    QCOMPARE(TlxEmfFile::Check(out), QString());
+
+    const QList<Record> r = records(out);
+    QCOMPARE(word(out, 52), quint32(r.size())); // records, the header included
+    QCOMPARE(qFromLittleEndian<quint16>(out.constData() + 56), quint16(1 + 1 + 2 + 1));
+    QCOMPARE(word(out, 8), quint32(-5)); // bounds: the union of the layers'
+    QCOMPARE(word(out, 16), 959u);
+    QCOMPARE(word(out, 20), 800u);
+    QCOMPARE(word(out, 32), 25400u); // the frame stays the page's
+
+    // One EMF+ header right after the EMF header, one EMF+ end record just before the end.
+    int plusHeaders = 0, plusEnds = 0;
+    for (const Record &x : r)
+        if (x.type == 70) {
+            plusHeaders += qFromLittleEndian<quint16>(out.constData() + x.offset + 16) == 0x4001;
+            plusEnds += qFromLittleEndian<quint16>(out.constData() + x.offset + 16) == 0x4002;
+        }
+    QCOMPARE(plusHeaders, 1);
+    QCOMPARE(plusEnds, 1);
+    QCOMPARE(qFromLittleEndian<quint16>(out.constData() + r.at(1).offset + 16), quint16(0x4001));
+    QCOMPARE(qFromLittleEndian<quint16>(out.constData() + r.at(r.size() - 2).offset + 16), quint16(0x4002));
+
+    // Handles: background 1; master 2 and 3; slide 4. Stock objects keep their index.
+    QList<quint32> created, selected;
+    int depth = 0, minDepth = 0;
+    for (const Record &x : r) {
+        const quint32 first = word(out, x.offset + 8);
+        if (x.type == 38 || x.type == 39 || x.type == 82)
+            created << first;
+        if (x.type == 37)
+            selected << first;
+        if (x.type == 71)
+            QCOMPARE(word(out, x.offset + 28), 3u);
+        if (x.type == 33)
+            ++depth;
+        if (x.type == 34)
+            depth += qint32(first);
+        minDepth = std::min(minDepth, depth);
+    }
+    QCOMPARE(created, (QList<quint32>{1, 2, 3, 4}));
+    QCOMPARE(selected, (QList<quint32>{1, 2, 0x80000005, 3, 4}));
+    // Every layer's state is restored, also the master's unclosed save.
+    QCOMPARE(depth, 0);
+    QCOMPARE(minDepth, 0);
+}
+
+void TestEmfFile::composeRefusesBrokenParts() {
+    QString error;
+    QVERIFY(TlxEmfFile::Compose({kSample, kSample.left(kSample.size() - 4)}, &error).isEmpty());
+    QVERIFY(error.contains(QLatin1String("part 2")));
+    QVERIFY(TlxEmfFile::Compose({}, &error).isEmpty());
+    QCOMPARE(TlxEmfFile::Compose({kSample}, &error), kSample);
+}
+
+QTEST_GUILESS_MAIN(TestEmfFile)
+#include "tst_emffile.moc"
