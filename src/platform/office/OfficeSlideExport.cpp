@@ -6,13 +6,16 @@
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XFilter.hpp>
 #include <com/sun/star/drawing/XMasterPageTarget.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRect>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -29,15 +32,11 @@ bool boolProperty(const Reference<beans::XPropertySet> &set, const char *name, b
     if (!set.is())
         return fallback;
     try {
-        const OUString key = OUString::createFromAscii(name);
-        Reference<beans::XPropertySetInfo> info = set->getPropertySetInfo();
-        if (info.is() && !info->hasPropertyByName(key))
-            return fallback;
         bool value = fallback;
-        set->getPropertyValue(key) >>= value;
+        set->getPropertyValue(OUString::createFromAscii(name)) >>= value;
         return value;
     } catch (const uno::Exception &) {
-        return fallback;
+        return fallback; // not a property of this object
     }
 }
 
@@ -59,41 +58,24 @@ private:
     std::function<void()> m_step;
 };
 
-// Whether a master's object appears on a slide: its own shapes always (as far as they are visible at all),
-// the header and footer fields when the slide asks for them, the other placeholders never (on a slide they
-// only say "Click to edit...").
-struct Footers {
-    bool header = false, footer = false, date = false, number = false;
-};
-
-bool showsOnSlide(const Reference<drawing::XShape> &shape, const Reference<beans::XPropertySet> &set,
-                  const Footers &footers) {
-    if (!boolProperty(set, "Visible", true))
-        return false;
+// What a master's object is to a slide: decoration shows on every slide (when visible at all), the header and
+// footer fields when the slide asks for them, the other placeholders never (on a slide they only say
+// "Click to edit...").
+OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Reference<beans::XPropertySet> &set) {
+    using Kind = OfficeSlideExport::Kind;
     if (!boolProperty(set, "IsPresentationObject", false))
-        return true;
+        return Kind::Decoration;
     const QString type = fromOU(shape->getShapeType());
     if (type.endsWith(QLatin1String(".FooterShape")))
-        return footers.footer;
+        return Kind::Footer;
     if (type.endsWith(QLatin1String(".DateTimeShape")))
-        return footers.date;
+        return Kind::Date;
     if (type.endsWith(QLatin1String(".SlideNumberShape")))
-        return footers.number;
+        return Kind::Number;
     if (type.endsWith(QLatin1String(".HeaderShape")))
-        return footers.header;
-    return false;
+        return Kind::Header;
+    return Kind::Placeholder;
 }
-
-// Mapped read-only for as long as it lives.
-struct MappedFile {
-    QFile file;
-    QByteArrayView data;
-    explicit MappedFile(const QString &path) : file(path) {
-        if (file.open(QIODevice::ReadOnly) && file.size() > 0)
-            if (const uchar *p = file.map(0, file.size()))
-                data = QByteArrayView(reinterpret_cast<const char *>(p), file.size());
-    }
-};
 
 } // namespace
 
@@ -107,6 +89,28 @@ bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, cons
         args.getArray()[2] = prop("FilterData", uno::Any(filterData));
     }
     return Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args) && QFileInfo(path).size() > 0;
+}
+
+const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const Reference<drawing::XDrawPage> &master) {
+    QString name;
+    if (const Reference<container::XNamed> named{master, UNO_QUERY}; named.is())
+        name = fromOU(named->getName());
+    auto known = m_masters.find(name);
+    if (known != m_masters.end() && !name.isEmpty())
+        return known->second;
+    std::vector<Shape> &shapes = m_masters[name];
+    shapes.clear();
+    for (sal_Int32 i = 0, n = master->getCount(); i < n; ++i) {
+        Reference<drawing::XShape> shape(master->getByIndex(i), UNO_QUERY);
+        Reference<beans::XPropertySet> set(shape, UNO_QUERY);
+        if (!shape.is() || !set.is())
+            continue;
+        const awt::Point p = shape->getPosition();
+        const awt::Size z = shape->getSize();
+        shapes.push_back({shape, set, kindOf(shape, set), boolProperty(set, "Visible", true),
+                          QRect(p.X, p.Y, std::max(1, z.Width), std::max(1, z.Height))});
+    }
+    return shapes;
 }
 
 bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const QString &path, QString *error) {
@@ -130,88 +134,186 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         bool wasVisible;
         bool shows;
         bool field; // a footer, date, number or header placeholder: its text depends on the slide
+        QRect area;
     };
     std::vector<MasterShape> masterShapes;
     bool masterDraws = false;
     if (master.is() && boolProperty(slideProps, "IsBackgroundObjectsVisible", true)) {
-        Footers footers;
-        footers.header = boolProperty(slideProps, "IsHeaderVisible", false);
-        footers.footer = boolProperty(slideProps, "IsFooterVisible", false);
-        footers.date = boolProperty(slideProps, "IsDateTimeVisible", false);
-        footers.number = boolProperty(slideProps, "IsPageNumberVisible", false);
-        for (sal_Int32 i = 0, n = master->getCount(); i < n; ++i) {
-            Reference<drawing::XShape> shape(master->getByIndex(i), UNO_QUERY);
-            Reference<beans::XPropertySet> set(shape, UNO_QUERY);
-            if (!shape.is() || !set.is())
-                continue;
-            const bool shows = showsOnSlide(shape, set, footers);
-            masterShapes.push_back({shape, set, boolProperty(set, "Visible", true), shows,
-                                    boolProperty(set, "IsPresentationObject", false)});
+        const bool header = boolProperty(slideProps, "IsHeaderVisible", false);
+        const bool footer = boolProperty(slideProps, "IsFooterVisible", false);
+        const bool date = boolProperty(slideProps, "IsDateTimeVisible", false);
+        const bool number = boolProperty(slideProps, "IsPageNumberVisible", false);
+        for (const Shape &m : shapesOf(master)) {
+            bool shows = m.visible;
+            switch (m.kind) {
+            case Kind::Decoration:
+                break;
+            case Kind::Footer:
+                shows = shows && footer;
+                break;
+            case Kind::Date:
+                shows = shows && date;
+                break;
+            case Kind::Number:
+                shows = shows && number;
+                break;
+            case Kind::Header:
+                shows = shows && header;
+                break;
+            case Kind::Placeholder:
+                shows = false;
+                break;
+            }
+            masterShapes.push_back({m.shape, m.set, m.visible, shows, m.kind != Kind::Decoration, m.area});
             masterDraws = masterDraws || shows;
         }
     }
     const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
+    // The decoration can be drawn apart from (below) the fields when no showing decoration above a showing field
+    // covers any part of it.
+    bool fieldShows = false, decorationShows = false, fieldsOnTop = true;
+    QList<QRect> fieldsBelow;
+    for (const MasterShape &m : masterShapes) {
+        if (!m.shows)
+            continue;
+        if (m.field) {
+            fieldsBelow << m.area;
+        } else if (!fieldsBelow.isEmpty() && fieldsOnTop) {
+            const QRect &over = m.area;
+            for (const QRect &f : fieldsBelow)
+                fieldsOnTop = fieldsOnTop && !over.intersects(f);
+        }
+        fieldShows = fieldShows || m.field;
+        decorationShows = decorationShows || !m.field;
+    }
+    // Layers that are the same on every slide of a master are exported once per deck: the master's background
+    // where the slide has none of its own, and the master's objects where no field of the slide shows.
+    QString masterName;
+    if (const Reference<container::XNamed> named{master, UNO_QUERY}; named.is())
+        masterName = fromOU(named->getName());
+    bool ownBackground = true;
+    try {
+        Reference<beans::XPropertySet> fill;
+        if (slideProps.is() && (slideProps->getPropertyValue("Background") >>= fill))
+            ownBackground = fill.is();
+    } catch (const uno::Exception &) {
+    }
+    const QString backgroundKey =
+        !masterName.isEmpty() && !ownBackground ? QStringLiteral("bg:") + masterName : QString();
+    const QString objectsKey =
+        !masterName.isEmpty() && fieldsOnTop ? QStringLiteral("objects:") + masterName : QString();
 
     const QFileInfo target(path);
     const QString dir = target.absolutePath();
     const QString ext = target.suffix().isEmpty() ? QString() : QStringLiteral(".") + target.suffix();
-    QStringList layers;
-    Undo removeLayers([&layers] {
-        for (const QString &layer : layers)
-            QFile::remove(layer);
+    QString scratch;
+    Undo removeScratch([&scratch] {
+        if (!scratch.isEmpty())
+            QFile::remove(scratch);
     });
-    auto newLayer = [&]() -> QString {
-        QString why;
-        const QString name = createTemporary(dir, ext, &why);
-        if (name.isEmpty())
-            *error = why;
-        else
-            layers << name;
-        return name;
+    QList<QByteArray> layers;
+    // Exports one layer into a scratch file beside the output and takes its bytes; an empty result means the
+    // office wrote nothing.
+    auto layerOf = [&](const Reference<lang::XComponent> &page, const uno::Sequence<beans::PropertyValue> &data,
+                       bool *failed) -> QByteArray {
+        if (scratch.isEmpty()) {
+            QString why;
+            scratch = createTemporary(dir, ext, &why);
+            if (scratch.isEmpty()) {
+                *error = why;
+                *failed = true;
+                return QByteArray();
+            }
+        }
+        if (!exportPage(page, scratch, data))
+            return QByteArray();
+        QFile file(scratch);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = file.errorString();
+            *failed = true;
+            return QByteArray();
+        }
+        return file.readAll();
     };
+    bool failed = false;
 
     // 1. The background the slide shows: its own, or its master's (which the export of the whole slide loses in
     // some decks, gradients among them). Nothing when it has none.
     if (background) {
-        const QString layer = newLayer();
-        if (layer.isEmpty())
-            return false;
-        if (!exportPage(slideComponent, layer, props({prop("ExportOnlyBackground", uno::Any(true))}))) {
-            QFile::remove(layer);
-            layers.removeLast();
+        auto cached = m_cache.find(backgroundKey);
+        if (backgroundKey.isEmpty() || cached == m_cache.end()) {
+            const QByteArray layer =
+                layerOf(slideComponent, props({prop("ExportOnlyBackground", uno::Any(true))}), &failed);
+            if (failed)
+                return false;
+            if (!backgroundKey.isEmpty())
+                cached = m_cache.insert(backgroundKey, layer);
+            if (!layer.isEmpty())
+                layers << layer;
+        } else if (!cached->isEmpty()) {
+            layers << *cached;
         }
     }
 
-    // 2. The master's objects as this slide shows them; fields take the slide's texts and number.
+    // 2. The master's objects as this slide shows them; fields take the slide's texts and number. The decoration
+    // is the same on every slide and is exported once; the fields, drawn above it, for each slide.
     if (masterDraws) {
-        const QString layer = newLayer();
-        if (layer.isEmpty())
-            return false;
-        Undo restore([&masterShapes] {
-            for (const MasterShape &s : masterShapes)
-                if (s.shows != s.wasVisible)
-                    s.set->setPropertyValue("Visible", uno::Any(s.wasVisible));
-        });
-        for (const MasterShape &s : masterShapes) {
-            if (s.shows != s.wasVisible)
-                s.set->setPropertyValue("Visible", uno::Any(s.shows));
-            // The office keeps a drawn field's text from the slide it was last drawn for; touching the shape
-            // makes it draw the fields anew for this one.
-            if (s.shows && s.field)
-                s.shape->setSize(s.shape->getSize());
-        }
         const Reference<lang::XComponent> masterComponent(master, UNO_QUERY_THROW);
-        if (!exportPage(masterComponent, layer, props({prop("CurrentPage", uno::Any(slide))}))) {
-            *error = QStringLiteral("the office wrote nothing for the master page's objects");
-            return false;
+        // Each call crosses to the office: only shapes whose visibility changes are touched.
+        std::vector<char> visibleNow;
+        for (const MasterShape &s : masterShapes)
+            visibleNow.push_back(s.wasVisible);
+        auto setVisible = [&](size_t i, bool visible) {
+            if (bool(visibleNow[i]) != visible) {
+                masterShapes[i].set->setPropertyValue("Visible", uno::Any(visible));
+                visibleNow[i] = visible;
+            }
+        };
+        Undo restore([&] {
+            for (size_t i = 0; i < masterShapes.size(); ++i)
+                setVisible(i, masterShapes[i].wasVisible);
+        });
+        // Exports the master with only the chosen kind of its showing objects visible.
+        auto masterLayer = [&](bool decoration, bool fields) -> bool {
+            for (size_t i = 0; i < masterShapes.size(); ++i) {
+                const MasterShape &s = masterShapes[i];
+                const bool visible = s.shows && (s.field ? fields : decoration);
+                setVisible(i, visible);
+                // The office keeps a drawn field's text from the slide it was last drawn for; touching the shape
+                // makes it draw the fields anew for this one.
+                if (visible && s.field)
+                    s.shape->setSize(s.shape->getSize());
+            }
+            const QByteArray layer = layerOf(masterComponent, props({prop("CurrentPage", uno::Any(slide))}), &failed);
+            if (layer.isEmpty()) {
+                if (!failed)
+                    *error = QStringLiteral("the office wrote nothing for the master page's objects");
+                return false;
+            }
+            layers << layer;
+            return true;
+        };
+        if (objectsKey.isEmpty()) {
+            if (!masterLayer(true, true))
+                return false;
+        } else {
+            if (decorationShows) {
+                auto cached = m_cache.constFind(objectsKey);
+                if (cached != m_cache.constEnd()) {
+                    layers << *cached;
+                } else {
+                    if (!masterLayer(true, false))
+                        return false;
+                    m_cache.insert(objectsKey, layers.last());
+                }
+            }
+            if (fieldShows && !masterLayer(false, true))
+                return false;
         }
     }
 
     // 3. The slide's own shapes, without what the layers below already hold. Alone, it is the slide.
     {
-        const QString layer = layers.isEmpty() ? path : newLayer();
-        if (layer.isEmpty())
-            return false;
         const bool objects = boolProperty(slideProps, "IsBackgroundObjectsVisible", true);
         Undo restore([&slideProps, background, objects] {
             slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(background));
@@ -219,28 +321,25 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         });
         slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(false));
         slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(false));
-        if (!exportPage(slideComponent, layer, {})) {
+        if (layers.isEmpty()) {
+            if (exportPage(slideComponent, path, {}))
+                return true;
             *error = QStringLiteral("the office wrote nothing for the slide's own shapes");
             return false;
         }
-        if (layer == path)
-            return true;
-    }
-
-    std::vector<std::unique_ptr<MappedFile>> mapped;
-    QList<QByteArrayView> parts;
-    for (const QString &layer : layers) {
-        mapped.push_back(std::make_unique<MappedFile>(layer));
-        if (mapped.back()->data.isEmpty()) {
-            *error = QStringLiteral("a layer the office wrote cannot be read back");
+        const QByteArray layer = layerOf(slideComponent, {}, &failed);
+        if (layer.isEmpty()) {
+            if (!failed)
+                *error = QStringLiteral("the office wrote nothing for the slide's own shapes");
             return false;
         }
-        parts << mapped.back()->data;
+        layers << layer;
     }
+
+    const QList<QByteArrayView> parts(layers.begin(), layers.end());
     const QByteArray composed = TlxEmfFile::Compose(parts, error);
     if (composed.isEmpty())
         return false;
-    mapped.clear();
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(composed) != composed.size() ||
         !out.flush()) {

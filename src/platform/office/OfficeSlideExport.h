@@ -1,10 +1,18 @@
 #pragma once
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XGraphicExportFilter.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
 
+#include <QByteArray>
+#include <QHash>
+#include <QRect>
 #include <QString>
 #include <QStringList>
+
+#include <map>
+#include <vector>
 
 namespace office {
 
@@ -22,8 +30,9 @@ public:
     explicit OfficeSlideExport(const css::uno::Reference<css::drawing::XGraphicExportFilter> &exporter)
         : m_exporter(exporter) {}
 
-    // Writes the slide to path (an existing, empty temporary file). Layers go to temporary files beside it,
-    // which are gone again when this returns. Returns false with error set when the office wrote nothing usable.
+    // Writes the slide to path (an existing, empty temporary file). Layers go to a temporary file beside it,
+    // which is gone again when this returns. One object serves the slides of one deck. Returns false with error set
+    // when the office wrote nothing usable.
     bool Write(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, QString *error);
 
     // Off: every slide in one piece, as the office's own export writes it (for comparisons).
@@ -31,12 +40,25 @@ public:
     // How many layers the last Write composed (1 when the slide was exported in one piece).
     int LastLayers() const { return m_lastLayers; }
 
+    enum class Kind { Decoration, Footer, Date, Number, Header, Placeholder };
+
 private:
+    // A master's object as the deck has it; the slides only change its visibility for a layer, and undo it.
+    struct Shape {
+        css::uno::Reference<css::drawing::XShape> shape;
+        css::uno::Reference<css::beans::XPropertySet> set;
+        Kind kind;
+        bool visible;
+        QRect area; // in the page's units
+    };
+    const std::vector<Shape> &shapesOf(const css::uno::Reference<css::drawing::XDrawPage> &master);
     bool exportPage(const css::uno::Reference<css::lang::XComponent> &page, const QString &path,
                     const css::uno::Sequence<css::beans::PropertyValue> &filterData);
 
     css::uno::Reference<css::drawing::XGraphicExportFilter> m_exporter;
     int m_lastLayers = 0;
+    QHash<QString, QByteArray> m_cache; // layers shared by the slides of one master
+    std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
 };
 
