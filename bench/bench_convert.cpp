@@ -1,9 +1,11 @@
 // Converts the corpus of sample decks with one and two converter workers and, in the same run, with one
-// `soffice --headless --convert-to emf` call per deck, and prints decks/s, slides/s and the ratios.
+// `soffice --headless --convert-to emf` call per deck, and prints decks/s, slides/s, the ratios, and where each
+// worker's time went (waiting for a file, starting its office, opening, exporting, writing and checking, closing).
 //
 // Usage: bench_convert [rounds]   (the worker runs convert the corpus `rounds` times over; default 2)
 #include "engine/lxBatch.h"
 #include "engine/lxVORLANE.h"
+#include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeServer.h"
 #include "project/lxProject.h"
 
@@ -18,6 +20,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 struct Deck {
@@ -53,6 +56,7 @@ struct Result {
     int decks = 0;
     int slides = 0; // slides of the decks converted (the soffice loop: EMF files it wrote)
     int failed = 0;
+    QList<TlxWorkTimes::Totals> times; // per worker, as each ended
     double decksPerSecond() const { return seconds > 0 ? decks / seconds : 0; }
     double slidesPerSecond() const { return seconds > 0 ? slides / seconds : 0; }
 };
@@ -62,6 +66,7 @@ Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QStri
     r.name = QStringLiteral("vorlane, %1 worker%2").arg(workers).arg(workers > 1 ? "s" : "");
     lxProject->SetOptions({QStringLiteral("ThreadsCount=%1").arg(workers), QStringLiteral("IsOverwrite=true")});
     TlxBatch batch;
+    TlxWorkTimes::Clear();
     QStringList files;
     for (int round = 0; round < rounds; ++round)
         for (const Deck &d : decks)
@@ -88,7 +93,36 @@ Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QStri
     r.decks = int(files.size());
     r.slides = slides.loadRelaxed();
     r.failed = batch.Failures();
+    r.times = TlxWorkTimes::Published();
     return r;
+}
+
+// Where the workers' time went: a column per worker and one for all of them, for each run side by side.
+void printTimes(const QList<Result> &runs) {
+    std::printf("\nseconds per phase%*s", 8, "");
+    for (const Result &r : runs) {
+        for (qsizetype w = 0; w < r.times.size(); ++w)
+            std::printf(" %6s#%lld", r.times.size() > 1 ? "w" : "1w", qlonglong(w + 1));
+        std::printf(" %8s", "total");
+        std::printf("  |");
+    }
+    std::printf("\n");
+    auto row = [&](const char *name, const std::function<double(const TlxWorkTimes::Totals &)> &value) {
+        std::printf("%-25s", name);
+        for (const Result &r : runs) {
+            double total = 0;
+            for (const TlxWorkTimes::Totals &t : r.times) {
+                std::printf(" %8.2f", value(t));
+                total += value(t);
+            }
+            std::printf(" %8.2f  |", total);
+        }
+        std::printf("\n");
+    };
+    for (int p = 0; p < TlxWorkTimes::PhaseCount; ++p)
+        row(TlxWorkTimes::Name(TlxWorkTimes::Phase(p)), [p](const TlxWorkTimes::Totals &t) { return t.seconds[p]; });
+    row("idle (rest of the run)", [](const TlxWorkTimes::Totals &t) { return t.wall - t.Busy(); });
+    row("worker's whole run", [](const TlxWorkTimes::Totals &t) { return t.wall; });
 }
 
 Result runSofficeLoop(const QList<Deck> &decks, const QString &outRoot) {
@@ -157,6 +191,8 @@ int main(int argc, char **argv) {
     const Result loop = runSofficeLoop(decks, out.path());
     print(loop);
 
+    printTimes({one, two});
+    std::printf("\n");
     const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     std::printf("ratio decks/s:  1 worker / soffice loop %.2fx, 2 workers / soffice loop %.2fx, 2 / 1 workers %.2fx\n",
                 ratio(one.decksPerSecond(), loop.decksPerSecond()), ratio(two.decksPerSecond(), loop.decksPerSecond()),

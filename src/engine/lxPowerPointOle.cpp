@@ -1,5 +1,6 @@
 #include "engine/lxPowerPointOle.h"
 
+#include "engine/lxWorkTimes.h"
 #include "info/lxInfo.h"
 #include "platform/automation/OleError.h"
 #include "platform/automation/OleRegistry.h"
@@ -35,6 +36,7 @@ void TlxPowerPointOle::QuitApp() {
 }
 
 void TlxPowerPointOle::CreateApp() {
+    TlxWorkTimes::Scope starting(TlxWorkTimes::StartOffice);
     CoInitialize();
     App = CreateOleObject(QStringLiteral("PowerPoint.Application"));
     try {
@@ -57,6 +59,7 @@ void TlxPowerPointOle::OpenPresentation(const QString &path) {
         CreateApp();
     if (Presentation)
         return;
+    TlxWorkTimes::Scope opening(TlxWorkTimes::Open);
     const bool readOnly = lxProject && lxProject->BoolOption(QStringLiteral("ReadOnly"), false);
     DispatchRef presentations = App->GetProperty(QStringLiteral("Presentations")).toObject();
     if (!presentations)
@@ -67,6 +70,7 @@ void TlxPowerPointOle::OpenPresentation(const QString &path) {
 void TlxPowerPointOle::ClosePresentation() {
     if (!Presentation)
         return;
+    TlxWorkTimes::Scope closing(TlxWorkTimes::Close);
     try {
         Presentation->CallMethod(QStringLiteral("Close"));
     } catch (...) {

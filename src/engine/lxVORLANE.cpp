@@ -1,6 +1,7 @@
 #include "engine/lxVORLANE.h"
 
 #include "engine/lxError.h"
+#include "engine/lxWorkTimes.h"
 #include "platform/automation/OleError.h"
 
 #include <exception>
@@ -32,7 +33,10 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
         DeleteTarget(output);
         if (!Presentation)
             throw ElxError(QStringLiteral("The presentation could not be opened: %1").arg(node->SourceFile));
-        Presentation->CallMethod(QStringLiteral("SaveAs"), {output, kEmfFormat});
+        {
+            TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
+            Presentation->CallMethod(QStringLiteral("SaveAs"), {output, kEmfFormat});
+        }
         ClosePresentation();
         FinishSource(batch, node, output);
         node->ResultText = output;

@@ -2,6 +2,7 @@
 
 #include "engine/lxBatch.h"
 #include "engine/lxError.h"
+#include "engine/lxWorkTimes.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -96,16 +97,22 @@ void TlxWorkBase::RunEndSteps() {
         }
     }
     try {
+        TlxWorkTimes::Scope closing(TlxWorkTimes::Close);
         CleanUp();
     } catch (...) {
     }
+    TlxWorkTimes::Publish();
     WorkerEnded();
     m_ended.store(true, std::memory_order_release);
 }
 
 void TlxWorkBase::Execute() {
     while (!Terminated()) {
-        TlxNode *node = m_batch ? m_batch->NextNode() : nullptr;
+        TlxNode *node = nullptr;
+        {
+            TlxWorkTimes::Scope waiting(TlxWorkTimes::WaitNode);
+            node = m_batch ? m_batch->NextNode() : nullptr;
+        }
         m_currentNode = node;
         if (!node) {
             Terminate();

@@ -1,6 +1,7 @@
 #include "platform/office/OfficeSlideExport.h"
 
 #include "engine/lxEmfFile.h"
+#include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeStrings.h"
 
@@ -81,6 +82,7 @@ OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Re
 
 bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, const QString &path,
                                    const uno::Sequence<beans::PropertyValue> &filterData) {
+    TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
     m_exporter->setSourceDocument(page);
     uno::Sequence<beans::PropertyValue> args =
         props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/x-emf")))});
