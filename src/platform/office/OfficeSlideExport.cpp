@@ -17,7 +17,12 @@
 #include <QRect>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace css;
@@ -78,7 +83,34 @@ OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Re
     return Kind::Placeholder;
 }
 
+// The reason a file could not be written, or empty when it was. A full disk is said as such.
+QString writeFile(const QString &path, const QByteArray &data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    for (qsizetype done = 0; fd >= 0 && !err && done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno != EINTR)
+            err = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (fd >= 0 && ::close(fd) != 0 && !err)
+        err = errno;
+    if (!err)
+        return QString();
+    return err == ENOSPC || err == EDQUOT ? QStringLiteral("the disk is full")
+                                          : QString::fromLocal8Bit(std::strerror(err));
+}
+
 } // namespace
+
+QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
+    // The office does not say why it wrote nothing; a folder without room is the usual reason.
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(dir).constData(), &fs) == 0 && quint64(fs.f_bavail) * fs.f_frsize < (1u << 20))
+        return QStringLiteral("the disk is full");
+    return what;
+}
 
 bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, const QString &path,
                                    const uno::Sequence<beans::PropertyValue> &filterData) {
@@ -121,7 +153,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     if (!m_compose) {
         if (exportPage(slideComponent, path, {}))
             return true;
-        *error = QStringLiteral("the office wrote nothing");
+        *error = WhyNothing(QFileInfo(path).absolutePath(), QStringLiteral("the office wrote nothing"));
         return false;
     }
     const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY);
@@ -231,7 +263,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
             return QByteArray();
         QFile file(scratch);
         if (!file.open(QIODevice::ReadOnly)) {
-            *error = file.errorString();
+            *error = WhyNothing(dir, file.errorString());
             *failed = true;
             return QByteArray();
         }
@@ -289,7 +321,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
             const QByteArray layer = layerOf(masterComponent, props({prop("CurrentPage", uno::Any(slide))}), &failed);
             if (layer.isEmpty()) {
                 if (!failed)
-                    *error = QStringLiteral("the office wrote nothing for the master page's objects");
+                    *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the master page's objects"));
                 return false;
             }
             layers << layer;
@@ -326,13 +358,13 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         if (layers.isEmpty()) {
             if (exportPage(slideComponent, path, {}))
                 return true;
-            *error = QStringLiteral("the office wrote nothing for the slide's own shapes");
+            *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the slide's own shapes"));
             return false;
         }
         const QByteArray layer = layerOf(slideComponent, {}, &failed);
         if (layer.isEmpty()) {
             if (!failed)
-                *error = QStringLiteral("the office wrote nothing for the slide's own shapes");
+                *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the slide's own shapes"));
             return false;
         }
         layers << layer;
@@ -342,14 +374,11 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     const QByteArray composed = TlxEmfFile::Compose(parts, error);
     if (composed.isEmpty())
         return false;
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(composed) != composed.size() ||
-        !out.flush()) {
-        *error = out.errorString();
-        out.close();
+    const QString written = writeFile(path, composed);
+    if (!written.isEmpty()) {
+        *error = written;
         return false;
     }
-    out.close();
     m_lastLayers = int(layers.size());
     return true;
 }

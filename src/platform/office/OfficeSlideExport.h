@@ -40,6 +40,9 @@ public:
     // How many layers the last Write composed (1 when the slide was exported in one piece).
     int LastLayers() const { return m_lastLayers; }
 
+    // what, or "the disk is full" when dir has (almost) no room left: the office does not say why it failed.
+    static QString WhyNothing(const QString &dir, const QString &what);
+
     enum class Kind { Decoration, Footer, Date, Number, Header, Placeholder };
 
 private:
