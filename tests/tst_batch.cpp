@@ -84,6 +84,9 @@ private slots:
     void addFileAndCompleteWithoutSearch();
     void throwingOnNodeStillCompletes();
     void projectOptionsReadAtSearch();
+    void shardsPartitionATree();
+    void invalidShardStartsNothing_data();
+    void invalidShardStartsNothing();
     void terminateEndsSearch();
     void destroyDuringDeepSearch();
 
@@ -283,6 +286,65 @@ void TestBatch::projectOptionsReadAtSearch() {
     QVERIFY(batch.SkipHidden());
     QCOMPARE(batch.NodeCount(), 1);
     QCOMPARE(batch.NextNode()->SourceFile, m_root + "in/final/a.ppt");
+}
+
+void TestBatch::shardsPartitionATree() {
+    // Folders of uneven depth, names that differ in one character, and files beside the matching ones.
+    for (int i = 0; i < 600; ++i)
+        touch(m_root +
+              QStringLiteral("in/%1/%2/deck-%3.pptx").arg(i % 7).arg(i % 13 ? QString::number(i % 5) : "x y").arg(i));
+    touch(m_root + "in/notes.txt");
+    auto sources = [this](const QString &shard) {
+        lxProject->SetOption(QStringLiteral("Shard"), shard);
+        TlxBatch batch;
+        batch.Search(m_root + "in/*.ppt?", m_root + "out", true);
+        batch.wait();
+        QStringList files;
+        while (TlxNode *node = batch.NextNode())
+            files << node->SourceFile;
+        return files;
+    };
+    const QStringList all = sources(QString());
+    QCOMPARE(all.size(), 600);
+    for (int n : {1, 2, 3, 8}) {
+        QSet<QString> covered;
+        for (int k = 1; k <= n; ++k) {
+            const QStringList share = sources(QStringLiteral("%1/%2").arg(k).arg(n));
+            // Each share keeps the search's order and gets a fair part of the files.
+            QStringList inOrder = all;
+            inOrder.removeIf([&share](const QString &f) { return !share.contains(f); });
+            QCOMPARE(share, inOrder);
+            QVERIFY2(share.size() > 600 / n / 2,
+                     qPrintable(QStringLiteral("%1/%2: %3").arg(k).arg(n).arg(share.size())));
+            for (const QString &f : share)
+                QVERIFY2(!covered.contains(f), qPrintable(f + " in two shares"));
+            covered.unite(QSet<QString>(share.begin(), share.end()));
+        }
+        QCOMPARE(covered.size(), all.size());
+    }
+    // The hash is of the path below the source folder: the same on every machine, wherever the tree is mounted.
+    QCOMPARE(TlxShard::Hash(QStringLiteral("a/b.pptx")), 0x9faa188c1e621dc1ull);
+}
+
+void TestBatch::invalidShardStartsNothing_data() {
+    QTest::addColumn<QString>("shard");
+    for (const char *bad : {"0/3", "4/3", "a/b", "3", "1/0", "-1/2", "1/2/3", "1.5/2"})
+        QTest::newRow(bad) << QString::fromLatin1(bad);
+}
+
+void TestBatch::invalidShardStartsNothing() {
+    QFETCH(QString, shard);
+    touch(m_root + "in/a.ppt");
+    lxProject->SetOption(QStringLiteral("Shard"), shard);
+    TlxBatch batch;
+    try {
+        batch.Search(m_root + "in/*.ppt", m_root + "out", true);
+        QFAIL("no exception");
+    } catch (const ElxError &e) {
+        QVERIFY2(e.Message().contains(QStringLiteral("Shard \"%1\"").arg(shard)), qPrintable(e.Message()));
+    }
+    QVERIFY(!batch.isRunning());
+    QCOMPARE(batch.NodeCount(), 0);
 }
 
 void TestBatch::terminateEndsSearch() {

@@ -35,6 +35,8 @@ void TlxBatch::Search(const QString &source, const QString &target, bool recurse
     const QString targetDir = NormalizePath(target);
     if (targetDir.isEmpty())
         throw ElxError(QStringLiteral("Unable to create directory"));
+    // A share the user got wrong stops the run here, before a single file is listed.
+    const TlxShard shard = TlxShard::Parse(lxProject ? lxProject->GetOption(QStringLiteral("Shard")) : QString());
     if (!QFileInfo(targetDir).isDir())
         QDir().mkpath(targetDir); // a folder that cannot be made is reported by every file written there
     const qsizetype slash = sourceDir.lastIndexOf(u'/');
@@ -48,6 +50,7 @@ void TlxBatch::Search(const QString &source, const QString &target, bool recurse
         m_targetDir = targetDir;
         m_mask = mask;
         m_recurse = recurse;
+        m_shard = shard;
         start = !m_started && !Complete();
         m_started = m_started || start;
     }
@@ -87,6 +90,12 @@ void TlxBatch::run() {
 void TlxBatch::AddFile(const QString &path) {
     if (!Accepts(path))
         return;
+    if (!m_shard.IsAll()) {
+        // The search thread alone adds files while a share is set (Search sets it before the thread starts).
+        const QString relative = path.startsWith(m_sourceDir) ? path.mid(m_sourceDir.size()) : path;
+        if (!m_shard.Takes(relative))
+            return;
+    }
     auto *node = new TlxNode;
     node->SourceFile = path;
     {

@@ -2,6 +2,7 @@
 
 #include "engine/lxFileSearch.h"
 #include "engine/lxNode.h"
+#include "engine/lxShard.h"
 
 #include <QList>
 #include <QMutex>
@@ -89,7 +90,8 @@ public:
     void SetTargetDir(const QString &targetDir);
     bool Recurse() const;
     QString Mask() const override;
-    // The project's "RegExt" and "SkipHidden", read when the search thread starts.
+    // The project's "RegExt" and "SkipHidden", read when the search thread starts. Its "Shard" ("K/N") is read by
+    // Search, which throws ElxError for an invalid one; the search then takes only that share of the files.
     QString RegExt() const override;
     bool SkipHidden() const;
 
@@ -113,6 +115,7 @@ private:
     QString m_mask;
     QString m_regExt;
     bool m_recurse = false;
+    TlxShard m_shard; // set by Search before its thread starts, then only read by it
     bool m_skipHidden = false;
     bool m_started = false;
     std::atomic<bool> m_complete{false};

@@ -95,6 +95,7 @@ QString UsageText() {
         "  ReadOnly=True|False  RegExt=REGEX  SkipHidden=True|False  Timeout=SECONDS (120, 0 = none)\n"
         "  PureConsole=True   run without a window     RunAndClose=True  run the window unattended\n"
         "  Daemon=MILLISECONDS  repeat the run         LogFile=FILE      write the run's log\n"
+        "  Shard=K/N            take only share K of N of the files (runs on N machines cover all)\n"
         "\n"
         "Examples:\n"
         "  vorlane \"-P:Source=/data/decks/*.ppt?;Target=/data/emf;Subdir=1;PureConsole=1\"\n"
