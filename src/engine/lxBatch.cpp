@@ -103,7 +103,8 @@ void TlxBatch::AddFile(const QString &path) {
         node->ListIndex = int(m_nodes.size());
         m_nodes.append(node);
     }
-    QThread::yieldCurrentThread(); // let waiting workers and the window run
+    if (node->ListIndex % 64 == 0)
+        QThread::yieldCurrentThread(); // let waiting workers and the window run now and then
     if (OnNode)
         OnNode(this, node);
 }

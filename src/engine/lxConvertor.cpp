@@ -130,6 +130,7 @@ void TlxConvertor::WorkerEnded() {
     } else {
         RunningWorkers.fetch_sub(1);
     }
+    RunningWorkers.notify_all(); // an owner may be waiting for the count to change
     // From here on the batch is not touched again: the owner may free it once every worker has reported.
     if (const TlxEvent finish = OnFinish())
         runOnMainThread(finish);
@@ -167,10 +168,15 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
     const QString file = path.mid(slash + 1);
     for (int round = 1; !batch->ClaimOutput(path); ++round)
         path = dir + u'-' + shortName + (round > 1 ? QString::number(round) : QString()) + u'-' + file;
-    if (!dir.isEmpty() && !QFileInfo(dir).isDir()) {
-        QDir().mkpath(dir);
-        if (!QFileInfo(dir).isDir())
-            batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
+    // Files come folder by folder: a folder this thread has just seen exists is not looked up again.
+    thread_local QString knownDir;
+    if (!dir.isEmpty() && dir != knownDir) {
+        if (!QFileInfo(dir).isDir()) {
+            QDir().mkpath(dir);
+            if (!QFileInfo(dir).isDir())
+                batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
+        }
+        knownDir = QFileInfo(dir).isDir() ? dir : QString();
     }
     if (!QFileInfo::exists(path))
         return path;

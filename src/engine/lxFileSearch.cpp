@@ -64,50 +64,78 @@ QString patternFor(const QString &mask) {
 
 } // namespace
 
+namespace {
+// Letter case folded the cheap way for ASCII, which nearly every file name is.
+inline char16_t folded(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u;
+    return c.toCaseFolded().unicode();
+}
+} // namespace
+
 bool TlxFileSearch::WildcardMatch(QStringView name, QStringView mask) {
     const qsizetype m = mask.size();
     if (m == 0)
         return false;
+    // Called for every file of a scan: short masks work in buffers on the stack.
+    constexpr qsizetype kShort = 64;
+    char16_t maskBuffer[kShort];
+    char mayBuffer[kShort], curBuffer[kShort + 1], nextBuffer[kShort + 1];
+    std::vector<char16_t> maskLong;
+    std::vector<char> mayLong, curLong, nextLong;
+    char16_t *pattern = maskBuffer;
+    char *qmarkMayBeEmpty = mayBuffer, *cur = curBuffer, *next = nextBuffer;
+    if (m > kShort) {
+        maskLong.resize(size_t(m));
+        mayLong.resize(size_t(m));
+        curLong.resize(size_t(m) + 1);
+        nextLong.resize(size_t(m) + 1);
+        pattern = maskLong.data();
+        qmarkMayBeEmpty = mayLong.data();
+        cur = curLong.data();
+        next = nextLong.data();
+    }
+    for (qsizetype j = 0; j < m; ++j)
+        pattern[j] = folded(mask[j]);
     // A '?' may stand for nothing when only further '?' lie between it and a '.' or the end of the mask.
-    std::vector<char> qmarkMayBeEmpty(size_t(m), 0);
     for (qsizetype j = m - 1, run = 1; j >= 0; --j) {
-        if (mask[j] == u'?')
-            qmarkMayBeEmpty[size_t(j)] = char(run);
-        else
-            run = mask[j] == u'.';
+        qmarkMayBeEmpty[j] = pattern[j] == u'?' ? char(run) : 0;
+        if (pattern[j] != u'?')
+            run = pattern[j] == u'.';
     }
     // Simulates the mask as an automaton: state j means "mask[0..j) has been matched".
-    std::vector<char> cur(size_t(m) + 1, 0), next(size_t(m) + 1, 0);
-    const auto close = [&](std::vector<char> &states) {
+    const auto close = [&](char *states) {
         for (qsizetype j = 0; j < m; ++j) {
-            if (states[size_t(j)] && (mask[j] == u'*' || (mask[j] == u'?' && qmarkMayBeEmpty[size_t(j)])))
-                states[size_t(j) + 1] = 1;
+            if (states[j] && (pattern[j] == u'*' || (pattern[j] == u'?' && qmarkMayBeEmpty[j])))
+                states[j + 1] = 1;
         }
     };
+    std::fill(cur, cur + m + 1, 0);
     cur[0] = 1;
     close(cur);
     for (const QChar c : name) {
-        std::fill(next.begin(), next.end(), 0);
+        std::fill(next, next + m + 1, 0);
         bool any = false;
-        const QChar folded = c.toCaseFolded();
+        const char16_t f = folded(c);
         for (qsizetype j = 0; j < m; ++j) {
-            if (!cur[size_t(j)])
+            if (!cur[j])
                 continue;
-            const QChar p = mask[j];
+            const char16_t p = pattern[j];
             if (p == u'*') {
-                next[size_t(j)] = 1;
+                next[j] = 1;
                 any = true;
-            } else if (p == u'?' || p.toCaseFolded() == folded) {
-                next[size_t(j) + 1] = 1;
+            } else if (p == u'?' || p == f) {
+                next[j + 1] = 1;
                 any = true;
             }
         }
         if (!any)
             return false;
         close(next);
-        cur.swap(next);
+        std::swap(cur, next);
     }
-    return cur[size_t(m)];
+    return cur[m];
 }
 
 bool TlxFileSearch::Accepts(const QString &path) const {

@@ -60,7 +60,12 @@ void TlxMain::OnFileDone(TlxBatch *batch, TlxNode *node) {
             (EchoCount ? QStringLiteral("[%1/%2] ").arg(m_log.size()).arg(batch->NodeCount()) + line : line).toUtf8();
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
         std::fputc('\n', stdout);
-        std::fflush(stdout);
+        // A terminal sees every line at once; a pipe or file gets them at least every 50 ms, not in a system
+        // call each (a run that skips thousands of files would spend its time there).
+        if (EchoCount || !m_flushed.isValid() || m_flushed.elapsed() >= 50) {
+            std::fflush(stdout);
+            m_flushed.start();
+        }
     }
 }
 
@@ -85,9 +90,11 @@ void TlxMain::RunConsole() {
     m_convertor->StartAll();
     if (lxInfo)
         lxInfo->UpdateStat(QStringLiteral("C"), 0, 1);
-    while (RunningWorkers.load() > 0)
-        QThread::msleep(100);
+    // Every ending worker lowers the count and wakes this thread, so the run ends as soon as its last worker.
+    for (int running = RunningWorkers.load(); running > 0; running = RunningWorkers.load())
+        RunningWorkers.wait(running);
     m_convertor.reset(); // every worker has ended
+    std::fflush(stdout);
     FinishRun();
     if (EchoToStdout && m_batch->NodeCount() == 0) {
         // Not an error (a watched folder may well be empty), but a user at a terminal should see why nothing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,7 @@ private:
     std::unique_ptr<TlxBatch> m_batch;
     std::shared_ptr<TlxConvertor> m_convertor; // head of the chain; each worker ends by itself
     mutable QMutex m_logLock;
+    QElapsedTimer m_flushed; // when the console lines were last flushed (under m_logLock)
     QStringList m_log;
 };
 
