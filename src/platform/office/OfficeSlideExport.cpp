@@ -148,7 +148,6 @@ const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const R
 }
 
 bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const QString &path, QString *error) {
-    m_lastLayers = 1;
     const Reference<lang::XComponent> slideComponent(slide, UNO_QUERY_THROW);
     if (!m_compose) {
         if (exportPage(slideComponent, path, {}))
@@ -379,7 +378,6 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         *error = written;
         return false;
     }
-    m_lastLayers = int(layers.size());
     return true;
 }
 

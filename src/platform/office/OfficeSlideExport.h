@@ -37,8 +37,6 @@ public:
 
     // Off: every slide in one piece, as the office's own export writes it (for comparisons).
     void SetComposeLayers(bool on) { m_compose = on; }
-    // How many layers the last Write composed (1 when the slide was exported in one piece).
-    int LastLayers() const { return m_lastLayers; }
 
     // what, or "the disk is full" when dir has (almost) no room left: the office does not say why it failed.
     static QString WhyNothing(const QString &dir, const QString &what);
@@ -59,7 +57,6 @@ private:
                     const css::uno::Sequence<css::beans::PropertyValue> &filterData);
 
     css::uno::Reference<css::drawing::XGraphicExportFilter> m_exporter;
-    int m_lastLayers = 0;
     QHash<QString, QByteArray> m_cache; // layers shared by the slides of one master
     std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
