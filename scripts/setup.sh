@@ -9,7 +9,7 @@ shift || true
 packages=(
     # build
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev zlib1g-dev
     # the SVG image and icon plugins that draw the windows' pictures
     libqt6svg6
     # the office application and its SDK (Writer turns the manual into PDF)

@@ -1,6 +1,7 @@
 #include "engine/lxBatch.h"
 
 #include "engine/lxError.h"
+#include "engine/lxOutputOptions.h"
 #include "project/lxProject.h"
 #include "regex/VBScriptRegex.h"
 
@@ -37,6 +38,9 @@ void TlxBatch::Search(const QString &source, const QString &target, bool recurse
         throw ElxError(QStringLiteral("Unable to create directory"));
     // A share the user got wrong stops the run here, before a single file is listed.
     const TlxShard shard = TlxShard::Parse(lxProject ? lxProject->GetOption(QStringLiteral("Shard")) : QString());
+    // So does an output format, slide list or picture resolution it does not understand: never a file under a
+    // made-up name.
+    TlxOutputOptions::FromProject();
     if (!QFileInfo(targetDir).isDir())
         QDir().mkpath(targetDir); // a folder that cannot be made is reported by every file written there
     const qsizetype slash = sourceDir.lastIndexOf(u'/');

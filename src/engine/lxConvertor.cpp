@@ -1,6 +1,7 @@
 #include "engine/lxConvertor.h"
 
 #include "engine/lxError.h"
+#include "engine/lxOutputOptions.h"
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
@@ -152,7 +153,11 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
     if (!targetDir.isEmpty() && !targetDir.endsWith(u'/'))
         targetDir += u'/';
     QString path = targetDir + name;
-    const QString targetExt = lxProject ? lxProject->TargetExt : QString();
+    const TlxOutputOptions output = TlxOutputOptions::CurrentOrDefault();
+    // The product's own extension stands for its default format; any other format brings its own.
+    const QString targetExt = output.format != TlxOutputOptions::Format::Emf ? output.Extension()
+                              : lxProject                                    ? lxProject->TargetExt
+                                                                             : QString();
     if (!targetExt.isEmpty()) {
         const qsizetype dot = path.lastIndexOf(u'.');
         if (dot > path.lastIndexOf(u'/'))
@@ -178,7 +183,8 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
         }
         knownDir = QFileInfo(dir).isDir() ? dir : QString();
     }
-    if (!QFileInfo::exists(path))
+    // An earlier output is there when the file of the first slide this run writes is.
+    if (!QFileInfo::exists(output.PerSlide() ? TlxOutputOptions::SlidePath(path, output.FirstSlide()) : path))
         return path;
     switch (lxProject ? lxProject->OverwriteMode() : TlxOverwriteMode::Overwrite) {
     case TlxOverwriteMode::Overwrite:
@@ -194,19 +200,25 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
 }
 
 QStringList TlxConvertor::SlideFiles(const QString &path) {
+    const TlxOutputOptions output = TlxOutputOptions::CurrentOrDefault();
     QStringList files;
-    if (!QFileInfo::exists(path))
+    if (!output.PerSlide()) {
+        if (QFileInfo::exists(path))
+            files << path;
         return files;
-    files << path;
-    const qsizetype dot = path.lastIndexOf(u'.');
-    const bool hasExt = dot > path.lastIndexOf(u'/');
-    const QString base = hasExt ? path.left(dot) : path;
-    const QString ext = hasExt ? path.mid(dot) : QString();
-    for (int slide = 2;; ++slide) {
-        const QString next = base + u'-' + QString::number(slide) + ext;
-        if (!QFileInfo::exists(next))
+    }
+    // Every chosen slide up to the last one named; a range that runs to the deck's end ends at the first slide
+    // whose file is not there.
+    const int openFrom = output.OpenFrom();
+    const int last = output.LastSlide();
+    for (int slide = output.FirstSlide(); openFrom > 0 || slide <= last; ++slide) {
+        if (!output.Takes(slide))
+            continue;
+        const QString file = TlxOutputOptions::SlidePath(path, slide);
+        if (QFileInfo::exists(file))
+            files << file;
+        else if (openFrom > 0 && slide >= openFrom)
             break;
-        files << next;
     }
     return files;
 }

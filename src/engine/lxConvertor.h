@@ -91,14 +91,17 @@ public:
 
     // The output path of a node, or empty when the node is skipped (the output exists and "IsOverwrite" is
     // "skip": the node is then marked nsSuccess). Sub-folders below the source folder are kept when
-    // "KeepTargetSubdirs" is true; ':' in the name becomes '_'; the extension becomes the project's TargetExt;
+    // "KeepTargetSubdirs" is true; ':' in the name becomes '_'; the extension becomes the project's TargetExt
+    // (for the default format; any other "Format" brings its own extension); the output exists when the file of
+    // the first slide the run writes exists;
     // missing folders are created ("CreateDir Failed: " + folder goes to the batch's failures when that fails,
     // and the path is still returned); an existing output under "IsOverwrite" false gives the name
     // "-<ShortName>-<name>" in the same folder.
     static QString TargetPath(TlxBatch *batch, TlxNode *node);
     // Deletes an old output; failures are ignored.
     static void DeleteTarget(const QString &path);
-    // An output and the files of its further slides (name-2.ext, name-3.ext, ...) that exist, in slide order.
+    // An output and the files of its further slides (name-2.ext, name-3.ext, ...) that exist, in slide order;
+    // only the slides that "Slides" chooses, and for a one-file-per-deck format just the output.
     static QStringList SlideFiles(const QString &path);
     // The after-conversion actions, by the options "KeepFileTime" (the source's access and modification times
     // go to the output), "DeleteSource" and "RenameSource" (a suffix appended to the source's name). Failures

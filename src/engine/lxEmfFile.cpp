@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -165,9 +167,75 @@ QString TlxEmfFile::CheckFile(const QString &path) {
     if (size <= 0)
         return QStringLiteral("it is empty");
     // Mapped, so that only the record headers are read from a file of large pictures.
-    if (const uchar *mapped = file.map(0, size))
-        return Check(QByteArrayView(reinterpret_cast<const char *>(mapped), size));
-    return Check(file.readAll());
+    QByteArray read;
+    QByteArrayView data;
+    if (const uchar *mapped = file.map(0, size)) {
+        data = QByteArrayView(reinterpret_cast<const char *>(mapped), size);
+    } else {
+        read = file.readAll();
+        data = read;
+    }
+    if (!IsGzip(data))
+        return Check(data);
+    QString error;
+    const QByteArray inner = Gunzip(data, &error);
+    return error.isEmpty() ? Check(inner) : QStringLiteral("its compressed data is damaged (%1)").arg(error);
+}
+
+QByteArray TlxEmfFile::Gzip(QByteArrayView data) {
+    z_stream z{};
+    // 15 window bits plus 16: a gzip header and trailer, not zlib's own.
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return QByteArray();
+    QByteArray out;
+    out.resize(qsizetype(deflateBound(&z, uLong(data.size()))) + 64);
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    z.avail_in = uInt(data.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    const int rc = deflate(&z, Z_FINISH);
+    const qsizetype written = qsizetype(z.total_out);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END)
+        return QByteArray();
+    out.truncate(written);
+    return out;
+}
+
+QByteArray TlxEmfFile::Gunzip(QByteArrayView data, QString *error, qint64 maxBytes) {
+    z_stream z{};
+    if (inflateInit2(&z, 15 + 16) != Z_OK) {
+        *error = QStringLiteral("zlib cannot start");
+        return QByteArray();
+    }
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    z.avail_in = uInt(data.size());
+    QByteArray out;
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        if (qint64(out.size()) >= maxBytes) {
+            rc = Z_MEM_ERROR;
+            break;
+        }
+        const qsizetype done = out.size();
+        const qsizetype chunk = qsizetype(std::min<qint64>(maxBytes - done, std::max<qint64>(done, 1 << 16)));
+        out.resize(done + chunk);
+        z.next_out = reinterpret_cast<Bytef *>(out.data() + done);
+        z.avail_out = uInt(chunk);
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.resize(done + chunk - qsizetype(z.avail_out));
+        if (rc == Z_BUF_ERROR && z.avail_in > 0)
+            rc = Z_OK; // only the output was full
+    }
+    const bool whole = rc == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    if (!whole) {
+        *error = rc == Z_MEM_ERROR    ? QStringLiteral("larger than %1 bytes").arg(maxBytes)
+                 : rc == Z_STREAM_END ? QStringLiteral("bytes after its end")
+                                      : QStringLiteral("cut short or not gzip");
+        return QByteArray();
+    }
+    return out;
 }
 
 QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *error) {

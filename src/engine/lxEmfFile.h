@@ -13,8 +13,16 @@ public:
     // size, records of sound sizes that chain exactly to the end, and an end-of-file record last. Otherwise a short
     // reason for the user.
     static QString Check(QByteArrayView data);
-    // The same for a file; also says when it cannot be read.
+    // The same for a file; also says when it cannot be read. A compressed EMF (.emz) is checked as the EMF in it.
     static QString CheckFile(const QString &path);
+
+    // The gzip stream of data, as compressed EMF files (.emz) hold it; empty when zlib fails.
+    static QByteArray Gzip(QByteArrayView data);
+    // The data inside a gzip stream, at most maxBytes of it; empty with error set when it is not a whole stream.
+    static QByteArray Gunzip(QByteArrayView data, QString *error, qint64 maxBytes = qint64(1) << 30);
+    static bool IsGzip(QByteArrayView data) {
+        return data.size() >= 2 && quint8(data[0]) == 0x1f && quint8(data[1]) == 0x8b;
+    }
 
     // One EMF of all parts in order, the later ones drawn over the earlier ones. Every part must pass Check. The
     // header is the last part's (its frame and device), with bounds, byte, record and object counts made right;

@@ -1,14 +1,13 @@
 #include "engine/lxVORLANE.h"
 
 #include "engine/lxError.h"
+#include "engine/lxOutputOptions.h"
 #include "engine/lxWorkTimes.h"
 #include "platform/automation/OleError.h"
 
 #include <exception>
 
 namespace {
-constexpr int kEmfFormat = 23;
-
 const TlxConvertorClassOf<TlxVORLANE> vorlaneClass;
 
 QString messageOf(const std::exception &e) {
@@ -35,11 +34,14 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
             throw ElxError(QStringLiteral("The presentation could not be opened: %1").arg(node->SourceFile));
         {
             TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
-            Presentation->CallMethod(QStringLiteral("SaveAs"), {output, kEmfFormat});
+            const int format = TlxOutputOptions::CurrentOrDefault().SaveAsCode();
+            Presentation->CallMethod(QStringLiteral("SaveAs"), {output, format});
         }
         ClosePresentation();
         FinishSource(batch, node, output);
-        node->ResultText = output;
+        // The first file written: with a choice of slides that need not be the deck's output name itself.
+        const QStringList written = SlideFiles(output);
+        node->ResultText = written.isEmpty() ? output : written.first();
         node->Status = nsSuccess;
         batch->AddSuccess();
     } catch (const std::exception &e) {

@@ -2,7 +2,8 @@
 
 #include "engine/lxPowerPointOle.h"
 
-// The program's converter: every presentation is opened in the application and saved as EMF (format code 23).
+// The program's converter: every presentation is opened in the application and saved in the run's format (EMF,
+// format code 23, by default).
 class TlxVORLANE : public TlxPowerPointOle {
 public:
     using TlxPowerPointOle::TlxPowerPointOle;
@@ -11,7 +12,7 @@ public:
     static const TlxConvertorClass *Class();
 
 protected:
-    // Output path; then open, delete the old output, SaveAs(output, 23), close, after-conversion actions and the
+    // Output path; then open, delete the old output, SaveAs(output, format code), close, after-conversion actions and the
     // node's result. A per-file error becomes the node's failure text; the presentation is closed in any case.
     void ConvertNode(TlxBatch *batch, TlxNode *node) override;
 };

@@ -47,6 +47,8 @@ const char *TlxWorkTimes::Name(Phase phase) {
         return "start office";
     case Open:
         return "open";
+    case Pictures:
+        return "pictures";
     case Export:
         return "export";
     case Write:

@@ -5,12 +5,12 @@
 #include <chrono>
 
 // Where a converter worker's time goes, measured on its own thread: waiting for a file, starting the office,
-// opening decks, the office's export, writing and checking the files, closing. A phase may run inside another
+// opening decks, resampling pictures, the office's export, writing and checking the files, closing. A phase may run inside another
 // (the export inside writing a deck): the inner one's time is its own, not the outer's. Reading the clock is all
 // it costs, so it is always on; the conversion benchmark prints it.
 class TlxWorkTimes {
 public:
-    enum Phase { WaitNode, StartOffice, Open, Export, Write, Close, PhaseCount };
+    enum Phase { WaitNode, StartOffice, Open, Pictures, Export, Write, Close, PhaseCount };
     static const char *Name(Phase phase);
 
     struct Totals {

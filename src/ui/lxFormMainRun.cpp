@@ -6,6 +6,7 @@
 #include "engine/lxConvertor.h"
 #include "engine/lxFileUtils.h"
 #include "engine/lxNode.h"
+#include "engine/lxOutputOptions.h"
 #include "info/lxInfo.h"
 #include "project/lxMain.h"
 #include "project/lxProject.h"
@@ -201,6 +202,15 @@ void TlxFrmMain::aConvertExecute() {
         }
         if (!FBatch)
             return;
+    }
+    // The options may have changed since the files were listed: a format or slide list that is not understood
+    // stops the run before its first file.
+    try {
+        TlxOutputOptions::FromProject();
+    } catch (const std::exception &error) {
+        ReportError(error);
+        RunEnded();
+        return;
     }
     startRun();
 }

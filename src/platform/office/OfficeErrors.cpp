@@ -28,7 +28,9 @@ automation::EOleError Error(Failure failure, const QString &detail, const QStrin
         return EOleError(0x80040206u, QStringLiteral("The slides could not be written: %1 (%2)").arg(detail, extra));
     case Failure::BadFormat:
         return EOleError(0x80070057u,
-                         QStringLiteral("SaveAs: format code %1 is not supported, only 23 (EMF)").arg(detail));
+                         QStringLiteral("SaveAs: format code %1 is not supported, only 23 (EMF), 101 (EMZ), 102 (SVG), "
+                                        "18 (PNG) and 32 (PDF)")
+                             .arg(detail));
     case Failure::NotOpen:
         return EOleError(0x80040207u, QStringLiteral("The presentation is no longer open: %1").arg(detail));
     case Failure::Crashed:

@@ -50,4 +50,22 @@ QString createTemporary(const QString &dir, const QString &ext, QString *error) 
     return QString();
 }
 
+QString writeWhole(const QString &path, const QByteArray &data) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    for (qsizetype done = 0; fd >= 0 && !err && done < data.size();) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno != EINTR)
+            err = errno;
+        else if (n > 0)
+            done += n;
+    }
+    if (fd >= 0 && ::close(fd) != 0 && !err)
+        err = errno;
+    if (!err)
+        return QString();
+    return err == ENOSPC || err == EDQUOT ? QStringLiteral("the disk is full")
+                                          : QString::fromLocal8Bit(std::strerror(err));
+}
+
 } // namespace office

@@ -3,6 +3,7 @@
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
+#include <QByteArray>
 #include <QString>
 
 #include <initializer_list>
@@ -20,5 +21,9 @@ QString fileUrl(const QString &path);
 // umask), so that an output keeps the permissions the user expects once it is moved into place. On failure
 // returns an empty string with error set to the system's reason.
 QString createTemporary(const QString &dir, const QString &ext, QString *error);
+
+// Writes data over the existing file at path. Empty when it was written, else the reason ("the disk is full"
+// when it is).
+QString writeWhole(const QString &path, const QByteArray &data);
 
 } // namespace office

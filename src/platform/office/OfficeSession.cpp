@@ -1,9 +1,14 @@
 #include "platform/office/OfficeSession.h"
 
 #include "engine/lxEmfFile.h"
+#include "engine/lxError.h"
+#include "engine/lxOutputOptions.h"
+#include "engine/lxSvgFile.h"
+#include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficePictureLimit.h"
 #include "platform/office/OfficeSlideExport.h"
 #include "platform/office/OfficeStrings.h"
 #include "project/lxProject.h"
@@ -19,6 +24,7 @@
 #include <com/sun/star/drawing/GraphicExportFilter.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -28,7 +34,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -43,7 +51,6 @@ using css::uno::UNO_QUERY_THROW;
 namespace office {
 
 namespace {
-constexpr int kEmfFormat = 23;
 // Encrypted binary presentations are reported with this office error code (a wrong-password/encrypted-file code)
 constexpr quint32 kErrEncryptedPpt = 0x10b11;
 
@@ -52,16 +59,6 @@ bool isUrl(const QString &path) {
     return scheme.match(path).hasMatch();
 }
 
-// slide 1 keeps the path; slide k gets "-k" before the extension of the file-name part.
-QString slidePath(const QString &path, int k) {
-    if (k == 1)
-        return path;
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const qsizetype dot = path.lastIndexOf(u'.');
-    if (dot > slash + 1)
-        return path.left(dot) + QStringLiteral("-%1").arg(k) + path.mid(dot);
-    return path + QStringLiteral("-%1").arg(k);
-}
 } // namespace
 
 OfficeSession::OfficeSession()
@@ -247,53 +244,180 @@ QString OfficeSession::SourceOf(int doc) const {
     return it == m_docs.end() ? QString() : it->second.source;
 }
 
-void OfficeSession::SaveAs(int doc, const QString &path, int format) {
-    if (format != kEmfFormat)
-        throw Error(Failure::BadFormat, QString::number(format));
+namespace {
+// The chosen slides as the office's page ranges: "1-3,5,7-9".
+QString pageRange(const QList<int> &slides) {
+    QStringList parts;
+    for (qsizetype i = 0; i < slides.size();) {
+        qsizetype j = i;
+        while (j + 1 < slides.size() && slides.at(j + 1) == slides.at(j) + 1)
+            ++j;
+        parts << (i == j ? QString::number(slides.at(i)) : QStringLiteral("%1-%2").arg(slides.at(i)).arg(slides.at(j)));
+        i = j + 1;
+    }
+    return parts.join(u',');
+}
+
+QByteArray readFile(const QString &path, QString *error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = file.errorString();
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+// Empty when the file is what the format says it is; a reason for the user otherwise.
+QString checkOutput(const QString &path, TlxOutputOptions::Format format, int pngWidth) {
+    using Format = TlxOutputOptions::Format;
+    if (format == Format::Emf || format == Format::Emz)
+        return TlxEmfFile::CheckFile(path);
+    QString error;
+    const QByteArray data = readFile(path, &error);
+    if (!error.isEmpty())
+        return QStringLiteral("it cannot be read (%1)").arg(error);
+    switch (format) {
+    case Format::Svg:
+        return TlxSvgFile::Check(data);
+    case Format::Png: {
+        // The signature, then the header chunk with the width asked for.
+        if (!data.startsWith("\x89PNG\r\n\x1a\n") || data.size() < 24 || data.mid(12, 4) != "IHDR")
+            return QStringLiteral("it is not a PNG picture");
+        const quint32 width = qFromBigEndian<quint32>(data.constData() + 16);
+        if (width != quint32(pngWidth))
+            return QStringLiteral("it is %1 pixels wide, not %2").arg(width).arg(pngWidth);
+        return QString();
+    }
+    case Format::Pdf:
+        if (!data.startsWith("%PDF-") || !data.right(1024).contains("%%EOF"))
+            return QStringLiteral("it is not a complete PDF document");
+        return QString();
+    case Format::Emf:
+    case Format::Emz:
+        break;
+    }
+    return QString();
+}
+} // namespace
+
+void OfficeSession::SaveAs(int doc, const QString &path, int code) {
+    using Format = TlxOutputOptions::Format;
+    Format format = Format::Emf;
+    if (!TlxOutputOptions::FromSaveAsCode(code, &format))
+        throw Error(Failure::BadFormat, QString::number(code));
+    TlxOutputOptions options;
+    try {
+        options = TlxOutputOptions::FromProject();
+    } catch (const ElxError &e) {
+        throw Error(Failure::Other, e.Message());
+    }
+    options.format = format;
     auto it = m_docs.find(doc);
     if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
         throw Error(Failure::NotOpen, path);
     const QString source = it->second.source;
     const QString target = QFileInfo(path).absoluteFilePath();
     const QString dir = QFileInfo(target).absolutePath();
-    const QString ext =
-        QFileInfo(target).fileName().contains(u'.') ? QStringLiteral(".") + QFileInfo(target).suffix() : QString();
-    QStringList temps;
+    // The office picks its way of writing by the file's name too: a compressed EMF is written as a plain one
+    // first (under ".emz" it would keep the pictures as the deck stores them) and compressed here.
+    const QString ext = format == Format::Emz ? QStringLiteral(".emf")
+                        : QFileInfo(target).fileName().contains(u'.')
+                            ? QStringLiteral(".") + QFileInfo(target).suffix()
+                            : QString();
+    QStringList temps, finals;
     auto removeTemps = [&temps] {
         for (const QString &t : temps)
             QFile::remove(t);
     };
-    int count = 0;
+    // Every file goes to a hidden temporary name beside its output first: a half-written file never takes the
+    // place of an output, and a folder that refuses files is told here, clearly.
+    auto temporaryFor = [&](const QString &final) {
+        QString error;
+        const QString tmp = createTemporary(dir, ext, &error);
+        if (tmp.isEmpty())
+            throw Error(Failure::OutputNotWritable, final, error);
+        temps << tmp;
+        finals << final;
+        return tmp;
+    };
     try {
         Reference<drawing::XDrawPagesSupplier> supplier(it->second.component, UNO_QUERY_THROW);
         Reference<drawing::XDrawPages> pages = supplier->getDrawPages();
-        count = pages->getCount();
+        const int count = pages->getCount();
         if (count == 0)
             throw Error(Failure::NoSlides, source);
-        OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()));
-        slides.SetComposeLayers(m_composeLayers);
-        for (int k = 1; k <= count; ++k) {
-            // Every slide goes to a hidden temporary name beside its output first: a half-written slide never
-            // takes the place of an output, and a folder that refuses files is told here, clearly.
-            QString error;
-            const QString tmp = createTemporary(dir, ext, &error);
-            if (tmp.isEmpty())
-                throw Error(Failure::OutputNotWritable, slidePath(target, k), error);
-            temps << tmp;
+        const QList<int> chosen = options.ChosenSlides(count);
+        if (chosen.isEmpty())
+            throw Error(Failure::ExportFailed, target,
+                        QStringLiteral("the deck has %1 slides, none of them among the slides %2")
+                            .arg(count)
+                            .arg(options.SlidesText()));
+        // A PNG's resolution is its width; the other formats keep pictures at most this fine.
+        OfficePictureLimit pictures(m_process->Context(), format == Format::Png ? 0 : options.imageResolution);
+        auto slideAt = [&](int k) {
             Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
-            if (!slides.Write(page, tmp, &error))
-                throw Error(Failure::ExportFailed, slidePath(target, k),
-                            QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
-            // A file that is not a whole EMF never counts as a converted slide.
-            error = TlxEmfFile::CheckFile(tmp);
+            pictures.Apply(page);
+            return page;
+        };
+        if (format == Format::Pdf) {
+            for (int k : chosen)
+                slideAt(k);
+            const QString tmp = temporaryFor(target);
+            TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
+            uno::Sequence<beans::PropertyValue> filterData =
+                props({prop("ReduceImageResolution", uno::Any(options.imageResolution > 0)),
+                       prop("MaxImageResolution", uno::Any(sal_Int32(std::max(1, options.imageResolution)))),
+                       prop("ExportNotesPages", uno::Any(false))});
+            if (!options.AllSlides()) {
+                filterData.realloc(filterData.getLength() + 1);
+                filterData.getArray()[filterData.getLength() - 1] =
+                    prop("PageRange", uno::Any(toOU(pageRange(chosen))));
+            }
+            Reference<frame::XStorable>(it->second.component, UNO_QUERY_THROW)
+                ->storeToURL(toOU(fileUrl(tmp)), props({prop("FilterName", uno::Any(OUString("impress_pdf_Export"))),
+                                                        prop("FilterData", uno::Any(filterData))}));
+            const QString error = checkOutput(tmp, format, options.pngWidth);
             if (!error.isEmpty())
-                throw Error(Failure::ExportFailed, slidePath(target, k),
-                            QStringLiteral("slide %1 of %2 is not a valid EMF: %3").arg(k).arg(count).arg(error));
+                throw Error(Failure::ExportFailed, target,
+                            OfficeSlideExport::WhyNothing(dir, QStringLiteral("the PDF is not valid: %1").arg(error)));
+        } else {
+            OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()),
+                                     format == Format::Svg ? OfficeSlideExport::Drawing::Svg
+                                                           : OfficeSlideExport::Drawing::Emf);
+            slides.SetComposeLayers(m_composeLayers);
+            for (int k : chosen) {
+                const QString final = TlxOutputOptions::SlidePath(target, k);
+                const QString tmp = temporaryFor(final);
+                const Reference<drawing::XDrawPage> page = slideAt(k);
+                QString error;
+                if (format == Format::Png) {
+                    writePng(page, tmp, options.pngWidth);
+                } else if (!slides.Write(page, tmp, &error)) {
+                    throw Error(Failure::ExportFailed, final,
+                                QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
+                }
+                TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
+                if (format == Format::Emz) {
+                    // The EMF is whole before it is compressed; the .emz is then checked as the EMF inside it.
+                    error = TlxEmfFile::CheckFile(tmp);
+                    const QByteArray emf = error.isEmpty() ? readFile(tmp, &error) : QByteArray();
+                    if (error.isEmpty())
+                        error = writeWhole(tmp, TlxEmfFile::Gzip(emf));
+                }
+                // A file that is not whole never counts as a converted slide.
+                if (error.isEmpty())
+                    error = checkOutput(tmp, format, options.pngWidth);
+                if (!error.isEmpty())
+                    throw Error(Failure::ExportFailed, final,
+                                QStringLiteral("slide %1 of %2 is not a valid %3: %4")
+                                    .arg(k)
+                                    .arg(count)
+                                    .arg(options.FormatName().toUpper(), error));
+            }
         }
-        for (int k = 1; k <= count; ++k) {
-            const QString final = slidePath(target, k);
-            if (::rename(QFile::encodeName(temps.at(k - 1)).constData(), QFile::encodeName(final).constData()) != 0)
-                throw Error(Failure::OutputNotWritable, final, QString::fromLocal8Bit(std::strerror(errno)));
+        for (qsizetype i = 0; i < temps.size(); ++i) {
+            if (::rename(QFile::encodeName(temps.at(i)).constData(), QFile::encodeName(finals.at(i)).constData()) != 0)
+                throw Error(Failure::OutputNotWritable, finals.at(i), QString::fromLocal8Bit(std::strerror(errno)));
         }
         temps.clear();
     } catch (const automation::EOleError &) {
@@ -303,8 +427,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int format) {
         removeTemps();
         failCall(fromOU(e.Message), source);
     }
-    for (int k = 1; k <= count; ++k) {
-        const QFileInfo out(slidePath(target, k));
+    for (const QString &final : finals) {
+        const QFileInfo out(final);
         if (!out.exists() || out.size() <= 0)
             throw Error(Failure::ExportFailed, out.filePath(), QStringLiteral("the file is missing or empty"));
     }
@@ -334,24 +458,31 @@ void OfficeSession::ExportPng(int doc, int slide, const QString &path, int width
         pagesOf(doc, path, pages);
         if (slide < 1 || slide > pages->getCount())
             throw Error(Failure::ExportFailed, path, QStringLiteral("there is no slide %1").arg(slide));
-        Reference<lang::XComponent> page(pages->getByIndex(slide - 1), UNO_QUERY_THROW);
-        Reference<beans::XPropertySet> size(page, UNO_QUERY_THROW);
-        sal_Int32 w = 0, h = 0;
-        size->getPropertyValue("Width") >>= w;
-        size->getPropertyValue("Height") >>= h;
-        const sal_Int32 height = w > 0 ? sal_Int32(qint64(width) * h / w) : width * 3 / 4;
-        Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
-        exporter->setSourceDocument(page);
-        const Sequence<beans::PropertyValue> filterData =
-            props({prop("PixelWidth", uno::Any(sal_Int32(width))), prop("PixelHeight", uno::Any(height))});
-        const Sequence<beans::PropertyValue> args =
-            props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/png"))),
-                   prop("FilterData", uno::Any(filterData))});
-        if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || QFileInfo(path).size() <= 0)
-            throw Error(Failure::ExportFailed, path, QStringLiteral("the office wrote no picture"));
+        writePng(Reference<drawing::XDrawPage>(pages->getByIndex(slide - 1), UNO_QUERY_THROW), path, width);
     } catch (const uno::Exception &e) {
         failCall(fromOU(e.Message), source);
     }
+}
+
+void OfficeSession::writePng(const Reference<drawing::XDrawPage> &slide, const QString &path, int width) {
+    TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
+    Reference<lang::XComponent> page(slide, UNO_QUERY_THROW);
+    Reference<beans::XPropertySet> size(page, UNO_QUERY_THROW);
+    sal_Int32 w = 0, h = 0;
+    size->getPropertyValue("Width") >>= w;
+    size->getPropertyValue("Height") >>= h;
+    const sal_Int32 height = w > 0 ? sal_Int32(qint64(width) * h / w) : width * 3 / 4;
+    Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
+    exporter->setSourceDocument(page);
+    const Sequence<beans::PropertyValue> filterData =
+        props({prop("PixelWidth", uno::Any(sal_Int32(width))), prop("PixelHeight", uno::Any(height))});
+    const Sequence<beans::PropertyValue> args =
+        props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/png"))),
+               prop("FilterData", uno::Any(filterData))});
+    if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || QFileInfo(path).size() <= 0)
+        throw Error(Failure::ExportFailed, path,
+                    OfficeSlideExport::WhyNothing(QFileInfo(path).absolutePath(),
+                                                  QStringLiteral("the office wrote no picture")));
 }
 
 void OfficeSession::closeComponent(const Reference<lang::XComponent> &component) {

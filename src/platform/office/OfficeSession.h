@@ -3,6 +3,7 @@
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/OfficeWatchdog.h"
 
+#include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 
@@ -29,7 +30,9 @@ public:
     QString Version();
     // Opens a presentation and returns its handle. The office always loads it read-only and hidden.
     int Open(const QString &path);
-    // Writes every slide as EMF: slide 1 at path, slide k as path with "-k" before the extension.
+    // Writes the slides the project's "Slides" chooses in the format of the code (see TlxOutputOptions): for
+    // the per-slide formats slide 1 at path, slide k as path with "-k" before the extension; a PDF at path. Each
+    // file is checked before it takes its name; pictures are resampled to "ImageResolution" first.
     void SaveAs(int doc, const QString &path, int format);
     // Writes slide k (from 1) as the office itself draws it on screen, a PNG of the given width.
     void ExportPng(int doc, int slide, const QString &path, int width);
@@ -65,6 +68,7 @@ private:
     // The slides of an open document (kept alive by keep); NotOpen when it is gone with its office.
     css::drawing::XDrawPages *pagesOf(int doc, const QString &what,
                                       css::uno::Reference<css::drawing::XDrawPages> &keep);
+    void writePng(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, int width);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
 
     std::unique_ptr<OfficeProcess> m_process;

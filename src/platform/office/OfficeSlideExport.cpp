@@ -1,6 +1,7 @@
 #include "platform/office/OfficeSlideExport.h"
 
 #include "engine/lxEmfFile.h"
+#include "engine/lxSvgFile.h"
 #include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeStrings.h"
@@ -83,25 +84,6 @@ OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Re
     return Kind::Placeholder;
 }
 
-// The reason a file could not be written, or empty when it was. A full disk is said as such.
-QString writeFile(const QString &path, const QByteArray &data) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    int err = fd < 0 ? errno : 0;
-    for (qsizetype done = 0; fd >= 0 && !err && done < data.size();) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno != EINTR)
-            err = errno;
-        else if (n > 0)
-            done += n;
-    }
-    if (fd >= 0 && ::close(fd) != 0 && !err)
-        err = errno;
-    if (!err)
-        return QString();
-    return err == ENOSPC || err == EDQUOT ? QStringLiteral("the disk is full")
-                                          : QString::fromLocal8Bit(std::strerror(err));
-}
-
 } // namespace
 
 QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
@@ -117,7 +99,9 @@ bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, cons
     TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
     m_exporter->setSourceDocument(page);
     uno::Sequence<beans::PropertyValue> args =
-        props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/x-emf")))});
+        props({prop("URL", uno::Any(toOU(fileUrl(path)))),
+               prop("MediaType",
+                    uno::Any(OUString::createFromAscii(m_drawing == Drawing::Svg ? "image/svg+xml" : "image/x-emf")))});
     if (filterData.hasElements()) {
         args.realloc(3);
         args.getArray()[2] = prop("FilterData", uno::Any(filterData));
@@ -370,10 +354,11 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     }
 
     const QList<QByteArrayView> parts(layers.begin(), layers.end());
-    const QByteArray composed = TlxEmfFile::Compose(parts, error);
+    const QByteArray composed =
+        m_drawing == Drawing::Svg ? TlxSvgFile::Compose(parts, error) : TlxEmfFile::Compose(parts, error);
     if (composed.isEmpty())
         return false;
-    const QString written = writeFile(path, composed);
+    const QString written = writeWhole(path, composed);
     if (!written.isEmpty()) {
         *error = written;
         return false;

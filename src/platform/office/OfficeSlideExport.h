@@ -16,7 +16,7 @@
 
 namespace office {
 
-// Writes one slide as the office shows it into one EMF.
+// Writes one slide as the office shows it into one EMF or SVG drawing.
 //
 // The office's vector export of a slide draws its own shapes but leaves out the objects of its master page
 // (logos, bars, rules, header and footer fields) and, in some decks, the master's background. So a slide is
@@ -27,8 +27,10 @@ namespace office {
 // Changes to the pages for a layer are made in memory only and undone at once; the deck is never stored.
 class OfficeSlideExport {
 public:
-    explicit OfficeSlideExport(const css::uno::Reference<css::drawing::XGraphicExportFilter> &exporter)
-        : m_exporter(exporter) {}
+    enum class Drawing { Emf, Svg };
+    OfficeSlideExport(const css::uno::Reference<css::drawing::XGraphicExportFilter> &exporter,
+                      Drawing drawing = Drawing::Emf)
+        : m_exporter(exporter), m_drawing(drawing) {}
 
     // Writes the slide to path (an existing, empty temporary file). Layers go to a temporary file beside it,
     // which is gone again when this returns. One object serves the slides of one deck. Returns false with error set
@@ -57,6 +59,7 @@ private:
                     const css::uno::Sequence<css::beans::PropertyValue> &filterData);
 
     css::uno::Reference<css::drawing::XGraphicExportFilter> m_exporter;
+    Drawing m_drawing;
     QHash<QString, QByteArray> m_cache; // layers shared by the slides of one master
     std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
