@@ -6,6 +6,7 @@
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/awt/XBitmap.hpp>
+#include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/drawing/BitmapMode.hpp>
@@ -16,6 +17,7 @@
 #include <com/sun/star/graphic/GraphicType.hpp>
 #include <com/sun/star/io/TempFile.hpp>
 #include <com/sun/star/io/XTempFile.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/text/GraphicCrop.hpp>
 
 #include <algorithm>
@@ -76,8 +78,9 @@ template <class F> void tolerant(F f) {
 }
 } // namespace
 
-OfficePictureLimit::OfficePictureLimit(const Reference<uno::XComponentContext> &context, int pixelsPerInch)
-    : m_context(context), m_ppi(pixelsPerInch) {}
+OfficePictureLimit::OfficePictureLimit(const Reference<uno::XComponentContext> &context,
+                                       const Reference<lang::XComponent> &document, int pixelsPerInch)
+    : m_context(context), m_document(document), m_ppi(pixelsPerInch) {}
 
 std::pair<int, int> OfficePictureLimit::TargetPixels(int width, int height, double widthInches, double heightInches,
                                                      int pixelsPerInch) {
@@ -118,9 +121,15 @@ void OfficePictureLimit::applyToPage(const Reference<drawing::XDrawPage> &page) 
         if (!has(pageProps, "Background") || !(pageProps->getPropertyValue("Background") >>= background) ||
             !background.is())
             return;
-        // The page hands out a copy of its background: it counts once it is set back.
+        // The page hands out a copy of its background: it counts once it is set back. Some offices keep the old
+        // picture however often the copy comes back (it depends on the process), but take a new background.
+        int attempt = 0;
         applyToFill(
-            background, width, height, [&] { pageProps->setPropertyValue("Background", uno::Any(background)); },
+            background, width, height,
+            [&] {
+                pageProps->setPropertyValue("Background",
+                                            uno::Any(++attempt == 1 ? background : freshCopy(background)));
+            },
             [&] {
                 Reference<beans::XPropertySet> now;
                 pageProps->getPropertyValue("Background") >>= now;
@@ -269,6 +278,23 @@ Reference<graphic::XGraphic> OfficePictureLimit::smaller(const Reference<graphic
         return nullptr;
     ++m_resampled;
     return resampled;
+}
+
+Reference<beans::XPropertySet> OfficePictureLimit::freshCopy(const Reference<beans::XPropertySet> &background) {
+    const Reference<lang::XMultiServiceFactory> factory(m_document, UNO_QUERY);
+    if (!factory.is())
+        return background;
+    const Reference<beans::XPropertySet> fresh(factory->createInstance("com.sun.star.drawing.Background"), UNO_QUERY);
+    if (!fresh.is())
+        return background;
+    const Reference<beans::XPropertySetInfo> oldInfo = background->getPropertySetInfo();
+    for (const beans::Property &p : fresh->getPropertySetInfo()->getProperties()) {
+        if ((p.Attributes & beans::PropertyAttribute::READONLY) || !oldInfo->hasPropertyByName(p.Name) ||
+            p.Name == "FillBitmapName" || p.Name == "FillBitmapURL")
+            continue;
+        tolerant([&] { fresh->setPropertyValue(p.Name, background->getPropertyValue(p.Name)); });
+    }
+    return fresh;
 }
 
 bool OfficePictureLimit::takes(const std::function<void()> &set,

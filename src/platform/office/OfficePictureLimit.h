@@ -5,6 +5,7 @@
 #include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/graphic/XGraphicProvider.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <QSet>
@@ -21,7 +22,8 @@ namespace office {
 // An export then writes the smaller pictures; the deck on disk is never changed (it is open read-only).
 class OfficePictureLimit {
 public:
-    OfficePictureLimit(const css::uno::Reference<css::uno::XComponentContext> &context, int pixelsPerInch);
+    OfficePictureLimit(const css::uno::Reference<css::uno::XComponentContext> &context,
+                       const css::uno::Reference<css::lang::XComponent> &document, int pixelsPerInch);
 
     // Resamples the pictures of a slide and, the first time it is seen, of its master page.
     void Apply(const css::uno::Reference<css::drawing::XDrawPage> &slide);
@@ -41,6 +43,9 @@ private:
     void applyToFill(const css::uno::Reference<css::beans::XPropertySet> &fill, double width, double height,
                      const std::function<void()> &commit,
                      const std::function<css::uno::Reference<css::beans::XPropertySet>()> &current);
+    // A new page background with every setting of background but its picture.
+    css::uno::Reference<css::beans::XPropertySet>
+    freshCopy(const css::uno::Reference<css::beans::XPropertySet> &background);
     // Sets a new picture until the office shows one width pixels wide; false when it never does.
     static bool takes(const std::function<void()> &set,
                       const std::function<css::uno::Reference<css::graphic::XGraphic>()> &get, int width);
@@ -48,6 +53,7 @@ private:
                                                         int width, int height);
 
     css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::lang::XComponent> m_document;
     css::uno::Reference<css::graphic::XGraphicProvider> m_provider;
     const int m_ppi;
     QSet<QString> m_masters;

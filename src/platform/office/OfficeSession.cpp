@@ -320,10 +320,9 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
     const QString dir = QFileInfo(target).absolutePath();
     // The office picks its way of writing by the file's name too: a compressed EMF is written as a plain one
     // first (under ".emz" it would keep the pictures as the deck stores them) and compressed here.
-    const QString ext = format == Format::Emz ? QStringLiteral(".emf")
-                        : QFileInfo(target).fileName().contains(u'.')
-                            ? QStringLiteral(".") + QFileInfo(target).suffix()
-                            : QString();
+    const QString ext = format == Format::Emz                         ? QStringLiteral(".emf")
+                        : QFileInfo(target).fileName().contains(u'.') ? QStringLiteral(".") + QFileInfo(target).suffix()
+                                                                      : QString();
     QStringList temps, finals;
     auto removeTemps = [&temps] {
         for (const QString &t : temps)
@@ -353,7 +352,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                             .arg(count)
                             .arg(options.SlidesText()));
         // A PNG's resolution is its width; the other formats keep pictures at most this fine.
-        OfficePictureLimit pictures(m_process->Context(), format == Format::Png ? 0 : options.imageResolution);
+        OfficePictureLimit pictures(m_process->Context(), it->second.component,
+                                    format == Format::Png ? 0 : options.imageResolution);
         auto slideAt = [&](int k) {
             Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
             pictures.Apply(page);
