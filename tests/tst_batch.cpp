@@ -85,8 +85,8 @@ private slots:
     void throwingOnNodeStillCompletes();
     void projectOptionsReadAtSearch();
     void shardsPartitionATree();
-    void invalidShardStartsNothing_data();
-    void invalidShardStartsNothing();
+    void invalidOptionStartsNothing_data();
+    void invalidOptionStartsNothing();
     void terminateEndsSearch();
     void destroyDuringDeepSearch();
 
@@ -326,22 +326,33 @@ void TestBatch::shardsPartitionATree() {
     QCOMPARE(TlxShard::Hash(QStringLiteral("a/b.pptx")), 0x9faa188c1e621dc1ull);
 }
 
-void TestBatch::invalidShardStartsNothing_data() {
-    QTest::addColumn<QString>("shard");
+void TestBatch::invalidOptionStartsNothing_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
     for (const char *bad : {"0/3", "4/3", "a/b", "3", "1/0", "-1/2", "1/2/3", "1.5/2"})
-        QTest::newRow(bad) << QString::fromLatin1(bad);
+        QTest::addRow("Shard=%s", bad) << "Shard" << QString::fromLatin1(bad);
+    // Never files under a made-up extension, nor a run that quietly writes other slides than asked.
+    for (const char *bad : {"tiff", "emf2", ".emf", "svgz"})
+        QTest::addRow("Format=%s", bad) << "Format" << QString::fromLatin1(bad);
+    for (const char *bad : {"0", "3-1", "a", "1;2", "1,,2", "-3", "2-4-6", "1.5"})
+        QTest::addRow("Slides=%s", bad) << "Slides" << QString::fromLatin1(bad);
+    for (const char *bad : {"-1", "high", "2.5"})
+        QTest::addRow("ImageResolution=%s", bad) << "ImageResolution" << QString::fromLatin1(bad);
+    QTest::addRow("PngWidth=0") << "PngWidth"
+                                << "0";
 }
 
-void TestBatch::invalidShardStartsNothing() {
-    QFETCH(QString, shard);
+void TestBatch::invalidOptionStartsNothing() {
+    QFETCH(QString, key);
+    QFETCH(QString, value);
     touch(m_root + "in/a.ppt");
-    lxProject->SetOption(QStringLiteral("Shard"), shard);
+    lxProject->SetOption(key, value);
     TlxBatch batch;
     try {
         batch.Search(m_root + "in/*.ppt", m_root + "out", true);
         QFAIL("no exception");
     } catch (const ElxError &e) {
-        QVERIFY2(e.Message().contains(QStringLiteral("Shard \"%1\"").arg(shard)), qPrintable(e.Message()));
+        QVERIFY2(e.Message().contains(QStringLiteral("%1 \"%2\"").arg(key, value)), qPrintable(e.Message()));
     }
     QVERIFY(!batch.isRunning());
     QCOMPARE(batch.NodeCount(), 0);

@@ -138,6 +138,8 @@ private slots:
     void targetFolderCannotBeMade();
     void sameOutputInOneRun();
     void deleteTargetTakesEverySlide();
+    void formatAndSlidesChooseTheFiles_data();
+    void formatAndSlidesChooseTheFiles();
     void finishSource_data();
     void finishSource();
     void chainFromThreadsCount_data();
@@ -387,6 +389,70 @@ void TestConvertorRun::deleteTargetTakesEverySlide() {
     // Without a first slide nothing is taken for an old output.
     TlxConvertor::DeleteTarget(m_root + "out/talk.emf");
     QVERIFY(QFileInfo::exists(m_root + "out/talk-5.emf"));
+}
+
+void TestConvertorRun::formatAndSlidesChooseTheFiles_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("slides");
+    QTest::addColumn<QStringList>("existing"); // in out/
+    QTest::addColumn<QString>("output");       // the output name a run gives in/talk.pptx
+    QTest::addColumn<QStringList>("files");    // the slide files of it that count (SlideFiles, DeleteTarget)
+    QTest::addColumn<bool>("skipped");         // under IsOverwrite=skip
+    const QStringList emf = {"talk.emf", "talk-2.emf", "talk-3.emf", "talk-5.emf", "talk-6.emf", "talk-8.emf"};
+    QTest::newRow("every slide") << ""
+                                 << "" << emf << "talk.emf" << QStringList{"talk.emf", "talk-2.emf", "talk-3.emf"}
+                                 << true;
+    QTest::newRow("a range") << "EMF"
+                             << "2-3" << emf << "talk.emf" << QStringList{"talk-2.emf", "talk-3.emf"} << true;
+    QTest::newRow("ranges, open end") << "emf"
+                                      << "1,3,5-" << emf << "talk.emf"
+                                      << QStringList{"talk.emf", "talk-3.emf", "talk-5.emf", "talk-6.emf"} << true;
+    QTest::newRow("open end beyond the files") << "emf"
+                                               << "9-" << emf << "talk.emf" << QStringList{} << false;
+    // Skip looks for the first slide the run writes, not for slide 1.
+    QTest::newRow("slide 1 missing, slide 2 chosen")
+        << "emf"
+        << "2" << QStringList{"talk-2.emf"} << "talk.emf" << QStringList{"talk-2.emf"} << true;
+    QTest::newRow("slide 1 missing, every slide")
+        << "emf"
+        << "" << QStringList{"talk-2.emf"} << "talk.emf" << QStringList{} << false;
+    // Skip looks for the file of the chosen format.
+    QTest::newRow("svg beside emf") << "Svg"
+                                    << "" << emf << "talk.svg" << QStringList{} << false;
+    QTest::newRow("emz") << "emz"
+                         << "" << QStringList{"talk.emz", "talk-2.emz"} << "talk.emz"
+                         << QStringList{"talk.emz", "talk-2.emz"} << true;
+    // One file a deck: further slide names are not its own.
+    QTest::newRow("pdf") << "pdf"
+                         << "2-" << QStringList{"talk.pdf", "talk-2.pdf"} << "talk.pdf" << QStringList{"talk.pdf"}
+                         << true;
+}
+
+void TestConvertorRun::formatAndSlidesChooseTheFiles() {
+    QFETCH(QString, format);
+    QFETCH(QString, slides);
+    QFETCH(QStringList, existing);
+    QFETCH(QString, output);
+    QFETCH(QStringList, files);
+    QFETCH(bool, skipped);
+    for (const QString &file : existing)
+        touch(m_root + "out/" + file);
+    lxProject->SetOption(QStringLiteral("Format"), format);
+    lxProject->SetOption(QStringLiteral("Slides"), slides);
+    lxProject->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("skip"));
+    TlxBatch batch;
+    batch.AddFileAndComplete(m_root + "in/talk.pptx");
+    batch.Search(m_root + "in/*.ppt?", m_root + "out", true);
+    const QString path = TlxConvertor::TargetPath(&batch, batch.NextNode());
+    QCOMPARE(path, skipped ? QString() : m_root + "out/" + output);
+
+    QStringList expected;
+    for (const QString &file : files)
+        expected << m_root + "out/" + file;
+    QCOMPARE(TlxConvertor::SlideFiles(m_root + "out/" + output), expected);
+    TlxConvertor::DeleteTarget(m_root + "out/" + output);
+    for (const QString &file : existing)
+        QCOMPARE(QFileInfo::exists(m_root + "out/" + file), !files.contains(file));
 }
 
 void TestConvertorRun::chainFromThreadsCount_data() {

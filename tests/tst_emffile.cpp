@@ -88,6 +88,8 @@ private slots:
     void check_data();
     void check();
     void checkFile();
+    void compressedFile_data();
+    void compressedFile();
     void composeLayers();
     void composeRefusesBrokenParts();
 };
@@ -153,6 +155,39 @@ void TestEmfFile::checkFile() {
     QCOMPARE(TlxEmfFile::CheckFile(path), QString());
     QVERIFY(f.resize(kSample.size() - 8));
     QVERIFY(!TlxEmfFile::CheckFile(path).isEmpty());
+}
+
+void TestEmfFile::compressedFile_data() {
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason"); // a word of the reason; empty when the file is whole
+    const QByteArray gz = TlxEmfFile::Gzip(kSample);
+    QTest::newRow("whole") << gz << QString();
+    QTest::newRow("cut") << gz.left(gz.size() - 6) << "compressed";
+    QByteArray flipped = gz;
+    flipped[gz.size() / 2] = char(flipped[gz.size() / 2] ^ 0x55);
+    QTest::newRow("damaged") << flipped << "compressed";
+    QTest::newRow("bytes after the stream") << gz + "xx"
+                                            << "compressed";
+    // Whole as gzip, but what it holds is no whole EMF.
+    QTest::newRow("cut EMF inside") << TlxEmfFile::Gzip(kSample.left(kSample.size() - 8)) << "bytes";
+}
+
+void TestEmfFile::compressedFile() {
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.emz"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(data) == data.size());
+    f.close();
+    const QString why = TlxEmfFile::CheckFile(path);
+    if (reason.isEmpty()) {
+        QCOMPARE(why, QString());
+        QString error;
+        QCOMPARE(TlxEmfFile::Gunzip(data, &error), kSample);
+    } else {
+        QVERIFY2(why.contains(reason), qPrintable(why));
+    }
 }
 
 void TestEmfFile::composeLayers() {

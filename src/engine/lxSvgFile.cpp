@@ -41,11 +41,18 @@ void writeAttributes(QXmlStreamWriter &writer, const QXmlStreamAttributes &attri
         writer.writeAttribute(a.qualifiedName().toString(), a.value().toString());
 }
 
+// Names are copied as written (prefix and all), so the namespaces an element declares are written as written too.
+void writeNamespaces(QXmlStreamWriter &writer, const QXmlStreamReader &reader) {
+    for (const QXmlStreamNamespaceDeclaration &d : reader.namespaceDeclarations())
+        writer.writeAttribute(d.prefix().isEmpty() ? QStringLiteral("xmlns")
+                                                   : QStringLiteral("xmlns:") + d.prefix().toString(),
+                              d.namespaceUri().toString());
+}
+
 } // namespace
 
 QString TlxSvgFile::Check(QByteArrayView data) {
     QXmlStreamReader reader(QByteArray::fromRawData(data.data(), data.size()));
-    reader.setNamespaceProcessing(false);
     if (!readToRoot(reader)) {
         if (reader.hasError())
             return QStringLiteral("it is not well-formed XML (%1)").arg(reader.errorString());
@@ -82,15 +89,14 @@ QByteArray TlxSvgFile::Compose(const QList<QByteArrayView> &parts, QString *erro
                                    "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">"));
     {
         QXmlStreamReader last(QByteArray::fromRawData(parts.last().data(), parts.last().size()));
-        last.setNamespaceProcessing(false);
         readToRoot(last);
         writer.writeStartElement(last.qualifiedName().toString());
+        writeNamespaces(writer, last);
         writeAttributes(writer, last.attributes());
     }
     for (qsizetype i = 0; i < parts.size(); ++i) {
         const QString prefix = QStringLiteral("layer%1-").arg(i + 1);
         QXmlStreamReader reader(QByteArray::fromRawData(parts.at(i).data(), parts.at(i).size()));
-        reader.setNamespaceProcessing(false);
         readToRoot(reader);
         // The part's content goes into a group that keeps what its root passes down (stroke width, line joins,
         // white space); the size, view box and namespaces are the outer root's.
@@ -105,7 +111,7 @@ QByteArray TlxSvgFile::Compose(const QList<QByteArrayView> &parts, QString *erro
                                             QStringLiteral("x"),
                                             QStringLiteral("y"),
                                             QStringLiteral("preserveAspectRatio")};
-            if (!own.contains(name) && name != QLatin1String("xmlns") && !name.startsWith(QLatin1String("xmlns:")))
+            if (!own.contains(name))
                 inherited.append(a);
         }
         writeAttributes(writer, inherited);
@@ -116,6 +122,7 @@ QByteArray TlxSvgFile::Compose(const QList<QByteArrayView> &parts, QString *erro
             if (token == QXmlStreamReader::StartElement) {
                 ++depth;
                 writer.writeStartElement(reader.qualifiedName().toString());
+                writeNamespaces(writer, reader);
                 writeAttributes(writer, prefixed(reader.attributes(), prefix));
                 inStyle = reader.name() == QLatin1String("style");
             } else if (token == QXmlStreamReader::EndElement) {
