@@ -42,8 +42,15 @@ private slots:
         TlxFrmCfg cfg(m_main.get());
         QCOMPARE(cfg.windowTitle(), QStringLiteral("Config"));
         cfg.show();
+        // The output options the project does not set are offered with their defaults.
         QCOMPARE(cfg.txtCfg->toPlainText(), QStringLiteral("ThreadsCount=2\nTarget=/old/\nSource=/typed/*.ppt?\n"
-                                                           "Subdir=True"));
+                                                           "Subdir=True\nFormat=emf\nSlides=all\nImageResolution=220\n"
+                                                           "PngWidth=1920"));
+        cfg.hide();
+        lxProject->SetOption(QStringLiteral("format"), QStringLiteral("svg"));
+        cfg.show();
+        QVERIFY(cfg.txtCfg->toPlainText().contains(QLatin1String("format=svg\nSlides=all")));
+        QVERIFY(!cfg.txtCfg->toPlainText().contains(QLatin1String("Format=emf")));
         QVERIFY(!cfg.isSizeGripEnabled());
         QCOMPARE(cfg.minimumSize(), cfg.maximumSize()); // not resizable
     }

@@ -100,6 +100,12 @@ TlxOutputOptions TlxOutputOptions::CurrentOrDefault() {
     }
 }
 
+QStringList TlxOutputOptions::DefaultLines() {
+    const TlxOutputOptions d;
+    return {QStringLiteral("Format=") + d.FormatName(), QStringLiteral("Slides=") + d.SlidesText(),
+            QStringLiteral("ImageResolution=%1").arg(d.imageResolution), QStringLiteral("PngWidth=%1").arg(d.pngWidth)};
+}
+
 QString TlxOutputOptions::Extension() const {
     return u'.' + FormatName();
 }

@@ -26,6 +26,9 @@ public:
     static TlxOutputOptions Parse(const QString &format, const QString &slides, const QString &imageResolution,
                                   const QString &pngWidth);
 
+    // The options as name=value lines with their defaults ("Format=emf", ...), for a user to edit.
+    static QStringList DefaultLines();
+
     // ".emf", ".emz", ".svg", ".png", ".pdf".
     QString Extension() const;
     QString FormatName() const;

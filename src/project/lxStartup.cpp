@@ -73,7 +73,7 @@ QString UsageText() {
         "Usage: vorlane [PROJECT.batch-vorlane | PRESENTATION | -P:OPTIONS | -I[TEXT] | -U]\n"
         "\n"
         "Converts presentations (*.ppt, *.pptx, ... by default every file matching \"*.ppt?\") into EMF images,\n"
-        "one file per slide, with LibreOffice Impress.\n"
+        "one file per slide (or EMZ, SVG, PNG, or one PDF per deck), with LibreOffice Impress.\n"
         "\n"
         "Only the first parameter is read:\n"
         "  PROJECT.batch-vorlane   open this project\n"
@@ -86,7 +86,11 @@ QString UsageText() {
         "\n"
         "Option keys:\n"
         "  Source=FOLDER/MASK | FILE   what to convert, e.g. /in/*.ppt?\n"
-        "  Target=FOLDER               where the EMF files go\n"
+        "  Target=FOLDER               where the output files go\n"
+        "  Format=emf|emz|svg|png|pdf  what to write: EMF, gzip-compressed EMF, SVG, PNG a slide; PDF a deck (emf)\n"
+        "  Slides=LIST                 which slides, e.g. 1 or 2-4 or 1,3,5- (all)\n"
+        "  ImageResolution=PPI         pictures finer than this are resampled down; 0 keeps them (220)\n"
+        "  PngWidth=PIXELS             the width of a slide written as PNG (1920)\n"
         "  Subdir=True|False           search sub-folders too (False)\n"
         "  ThreadsCount=N              converter workers, each with its own office (1)\n"
         "  IsOverwrite=True|False|skip existing outputs: overwrite, keep (new name), skip (True)\n"
@@ -102,6 +106,6 @@ QString UsageText() {
         "  vorlane -P:Source=/data/talk.pptx,Target=/tmp/out,PureConsole=1,LogFile=/tmp/out/run.log\n"
         "  vorlane my-job.batch-vorlane\n"
         "\n"
-        "Slide 1 of talk.pptx becomes talk.emf, slide k becomes talk-k.emf. The exit code is 0 when the run\n"
-        "ended (also when single files failed: see the log), 1 when it could not run.\n");
+        "Slide 1 of talk.pptx becomes talk.emf, slide k becomes talk-k.emf (a PDF is talk.pdf). The exit code\n"
+        "is 0 when the run ended (also when single files failed: see the log), 1 when it could not run.\n");
 }

@@ -1,5 +1,6 @@
 #include "ui/lxFormCfg.h"
 
+#include "engine/lxOutputOptions.h"
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
 
@@ -36,7 +37,13 @@ void TlxFrmCfg::FormShow() {
     if (!lxProject)
         return;
     lxProject->StoreOptions(false);
-    txtCfg->setPlainText(lxProject->Options().join(u'\n'));
+    // The output options are shown with their defaults when the project has none of its own, so that a user
+    // sees what can be changed.
+    QStringList lines = lxProject->Options();
+    for (const QString &line : TlxOutputOptions::DefaultLines())
+        if (lxProject->GetOption(line.section(u'=', 0, 0)).isEmpty())
+            lines << line;
+    txtCfg->setPlainText(lines.join(u'\n'));
     txtCfg->setFocus();
 }
 
