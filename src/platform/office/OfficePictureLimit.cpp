@@ -88,7 +88,9 @@ std::pair<int, int> OfficePictureLimit::TargetPixels(int width, int height, doub
         return {width, height};
     // The axis with fewer pixels per inch decides, so that neither falls below the limit.
     const double ppi = std::min(width / widthInches, height / heightInches);
-    if (ppi <= pixelsPerInch)
+    // A picture within a tenth of the limit is left as it is: a few per cent fewer pixels are not worth a
+    // second round of compression.
+    if (ppi <= pixelsPerInch * 1.1)
         return {width, height};
     const double scale = pixelsPerInch / ppi;
     return {std::max(1, int(std::lround(width * scale))), std::max(1, int(std::lround(height * scale)))};
@@ -253,6 +255,11 @@ void OfficePictureLimit::applyToFill(const Reference<beans::XPropertySet> &fill,
 
 Reference<graphic::XGraphic> OfficePictureLimit::smaller(const Reference<graphic::XGraphic> &graphic, int width,
                                                          int height) {
+    // A picture shown at the same size in several places is resampled once.
+    const Reference<uno::XInterface> identity(graphic, UNO_QUERY);
+    for (const Done &d : m_done)
+        if (d.original == identity && d.width == width && d.height == height)
+            return d.resampled;
     if (!m_provider.is())
         m_provider = graphic::GraphicProvider::create(m_context);
     PictureInfo info;
@@ -277,6 +284,7 @@ Reference<graphic::XGraphic> OfficePictureLimit::smaller(const Reference<graphic
         qint64(after.width) * after.height >= qint64(info.width) * info.height)
         return nullptr;
     ++m_resampled;
+    m_done.push_back({identity, width, height, resampled});
     return resampled;
 }
 

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <utility>
+#include <vector>
 
 namespace office {
 
@@ -29,7 +30,8 @@ public:
     void Apply(const css::uno::Reference<css::drawing::XDrawPage> &slide);
     int Resampled() const { return m_resampled; }
 
-    // The pixel size a picture of pixels showing on inches gets: the limit's, or pixels when it is not above.
+    // The pixel size a picture of pixels showing on inches gets: the limit's, or pixels when it is not more than
+    // a tenth above it.
     // widthInches and heightInches are what the visible part of the picture covers on the slide.
     static std::pair<int, int> TargetPixels(int width, int height, double widthInches, double heightInches,
                                             int pixelsPerInch);
@@ -57,6 +59,12 @@ private:
     css::uno::Reference<css::graphic::XGraphicProvider> m_provider;
     const int m_ppi;
     QSet<QString> m_masters;
+    struct Done {
+        css::uno::Reference<css::uno::XInterface> original;
+        int width, height;
+        css::uno::Reference<css::graphic::XGraphic> resampled;
+    };
+    std::vector<Done> m_done;
     int m_resampled = 0;
 };
 
