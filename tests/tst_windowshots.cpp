@@ -70,7 +70,7 @@ private slots:
             p.drawPixmap(24 + 15 * 16 + i * 32, 4, icon.pixmap(32, 32));
         }
         p.end();
-        QCOMPARE(drawn, 13);
+        QCOMPARE(drawn, 14);
         QVERIFY(!TlxImageList::Icon(TlxImageList::Failure).pixmap(16, 16).toImage().isNull());
         QVERIFY(sheet.save(m_outDir + QStringLiteral("/images.png")));
     }

@@ -31,6 +31,16 @@ QString TlxBatch::NormalizePath(const QString &text) {
     return (slashes == 2 ? QStringLiteral("//") : QStringLiteral("/")) + path;
 }
 
+void TlxBatch::SetPreviews(std::shared_ptr<TlxPreviewCache> previews) {
+    QMutexLocker lock(&m_lock);
+    m_previews = std::move(previews);
+}
+
+std::shared_ptr<TlxPreviewCache> TlxBatch::Previews() const {
+    QMutexLocker lock(&m_lock);
+    return m_previews;
+}
+
 void TlxBatch::Search(const QString &source, const QString &target, bool recurse) {
     QString sourceDir = NormalizePath(source);
     const QString targetDir = NormalizePath(target);

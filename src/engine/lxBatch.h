@@ -2,6 +2,7 @@
 
 #include "engine/lxFileSearch.h"
 #include "engine/lxNode.h"
+#include "engine/lxPreviewCache.h"
 #include "engine/lxShard.h"
 
 #include <QList>
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 // Called for a node of a batch: after a node is added (OnNode, on the adding thread) and after a worker has
 // processed it (OnNodeDone, on the worker's thread). Bind an owner with a lambda.
@@ -98,6 +100,11 @@ public:
     // Called after each node is added, on the adding thread. Assign before Search or AddFile.
     TlxNodeEvent OnNode;
 
+    // Where the workers put small pictures of the slides they write; none (the default) makes none. Set it
+    // before the workers start.
+    void SetPreviews(std::shared_ptr<TlxPreviewCache> previews);
+    std::shared_ptr<TlxPreviewCache> Previews() const;
+
 protected:
     void run() override;
     bool TerminateRequested() const override { return Terminated(); }
@@ -115,6 +122,7 @@ private:
     QString m_mask;
     QString m_regExt;
     bool m_recurse = false;
+    std::shared_ptr<TlxPreviewCache> m_previews;
     TlxShard m_shard; // set by Search before its thread starts, then only read by it
     bool m_skipHidden = false;
     bool m_started = false;

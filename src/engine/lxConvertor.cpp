@@ -137,7 +137,7 @@ void TlxConvertor::WorkerEnded() {
         runOnMainThread(finish);
 }
 
-QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
+QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existing) {
     const QString &source = node->SourceFile;
     const QString sourceDir = batch->SourceDir();
     const bool keepSubdirs = lxProject ? lxProject->KeepTargetSubdirs() : true;
@@ -191,6 +191,8 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node) {
         return path; // the converter deletes the old file just before it saves
     case TlxOverwriteMode::Skip:
         node->Status = nsSuccess;
+        if (existing)
+            *existing = path;
         return QString();
     case TlxOverwriteMode::KeepExisting:
         break;

@@ -97,7 +97,8 @@ public:
     // missing folders are created ("CreateDir Failed: " + folder goes to the batch's failures when that fails,
     // and the path is still returned); an existing output under "IsOverwrite" false gives the name
     // "-<ShortName>-<name>" in the same folder.
-    static QString TargetPath(TlxBatch *batch, TlxNode *node);
+    // A skipped node's output path goes to existing when given.
+    static QString TargetPath(TlxBatch *batch, TlxNode *node, QString *existing = nullptr);
     // Deletes an old output; failures are ignored.
     static void DeleteTarget(const QString &path);
     // An output and the files of its further slides (name-2.ext, name-3.ext, ...) that exist, in slide order;

@@ -83,7 +83,7 @@ QByteArray withoutPlusFrame(const char *rec, quint32 size) {
     while (p + 12 <= end) {
         const quint16 type = qFromLittleEndian<quint16>(rec + p);
         const quint32 recSize = u32(rec + p + 4);
-        if (recSize < 12 || p + recSize > end)
+        if (recSize < 12 || recSize > end - p) // compared so, a size near 4 GB cannot wrap around
             return dropped ? QByteArray() : QByteArray(rec, size); // not ours to repair
         if (type == kEmfPlusHeader || type == kEmfPlusEof)
             dropped = true;
@@ -281,8 +281,8 @@ QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *erro
         if (p.headerSize + 8 <= p.size && isPlusHeaderComment(first, u32(first + 4))) {
             const QByteArray header(first, u32(first + 4));
             // Only the header record itself: whatever else the comment held belongs to its part.
-            const quint32 plusSize = u32(first + 20);
-            if (plusSize >= 12 && 16 + plusSize <= quint32(header.size())) {
+            const quint32 plusSize = header.size() >= 24 ? u32(first + 20) : 0;
+            if (plusSize >= 12 && plusSize <= quint32(header.size()) - 16) {
                 QByteArray rec = header.left(16 + plusSize);
                 while (rec.size() % 4)
                     rec.append('\0');

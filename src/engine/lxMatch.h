@@ -27,6 +27,7 @@ public:
 extern TlxMatchBase *Matcher;
 
 // Turns a file mask into a regular expression: "." "+" "^" "$" "(" ")" "[" "]" "{" "}" are escaped, "*" becomes
-// ".*" and "?" becomes ".?" (zero or one character); "\" and "|" pass unchanged. The result is anchored at the end
-// only: "*.ppt?" gives ".*\.ppt.?$", the empty mask gives "$".
+// ".*" and "?" becomes ".?" (zero or one character); "\" and "|" pass unchanged. A run of wildcards gives one
+// quantifier of the same meaning ("**" ".*", "???" ".{0,3}"). The result is anchored at the end only: "*.ppt?"
+// gives ".*\.ppt.?$", the empty mask gives "$".
 QString WildcardToRegex(const QString &mask);

@@ -19,14 +19,44 @@ QString messageOf(const std::exception &e) {
 }
 } // namespace
 
+void TlxVORLANE::WritePreviews(TlxPreviewCache &previews, const QString &source, const QString &output) {
+    // Pictures are a convenience of the window: a deck whose pictures fail is converted all the same.
+    try {
+        const TlxOutputOptions options = TlxOutputOptions::CurrentOrDefault();
+        const int count = Presentation->GetProperty(QStringLiteral("SlideCount")).toInt();
+        const QString folder = previews.DeckFolder(source);
+        if (folder.isEmpty())
+            return;
+        QList<TlxPreviewCache::Entry> entries;
+        for (int slide : options.ChosenSlides(count)) {
+            const QString picture = folder + QStringLiteral("/%1.png").arg(slide);
+            Presentation->CallMethod(QStringLiteral("ExportPng"), {slide, picture, TlxPreviewCache::kWidth});
+            entries << TlxPreviewCache::Entry{slide, picture,
+                                              options.PerSlide() ? TlxOutputOptions::SlidePath(output, slide) : output};
+        }
+        previews.Store(source, entries);
+    } catch (const std::exception &) {
+    }
+}
+
 const TlxConvertorClass *TlxVORLANE::Class() {
     return &vorlaneClass;
 }
 
 void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
-    const QString output = TargetPath(batch, node);
-    if (output.isEmpty())
-        return; // skipped: the application is not even started for it
+    QString existing;
+    const QString output = TargetPath(batch, node, &existing);
+    const std::shared_ptr<TlxPreviewCache> previews = batch->Previews();
+    if (output.isEmpty()) {
+        // Skipped: the application is not even started for it; a window can still list the outputs it has.
+        if (previews && !existing.isEmpty()) {
+            QList<TlxPreviewCache::Entry> entries;
+            for (const QString &file : SlideFiles(existing))
+                entries << TlxPreviewCache::Entry{0, QString(), file};
+            previews->Store(node->SourceFile, entries);
+        }
+        return;
+    }
     try {
         OpenPresentation(node->SourceFile);
         DeleteTarget(output);
@@ -37,6 +67,8 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
             const int format = TlxOutputOptions::CurrentOrDefault().SaveAsCode();
             Presentation->CallMethod(QStringLiteral("SaveAs"), {output, format});
         }
+        if (previews)
+            WritePreviews(*previews, node->SourceFile, output);
         ClosePresentation();
         FinishSource(batch, node, output);
         // The first file written: with a choice of slides that need not be the deck's output name itself.

@@ -7,8 +7,10 @@
 #include "ui/QtShellDialogs.h"
 #include "ui/lxFormCfg.h"
 #include "ui/lxImageList.h"
+#include "ui/lxPreviewPane.h"
 #include "ui/lxResultModel.h"
 #include "ui/lxShellDialogs.h"
+#include "ui/lxToggleAction.h"
 #include "ui/lxVorlaneAbout.h"
 
 #include "ui_TLXFRMMAIN.h"
@@ -18,6 +20,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSplitter>
 
 #include <exception>
 
@@ -113,6 +116,7 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
     lViewer->setColumnWidth(2, 370);
 
     buildToolBar();
+    buildPreview();
     buildMenus();
     buildStatusBar();
     alignRows();
@@ -185,6 +189,59 @@ void TlxFrmMain::buildToolBar() {
         if (++separator == 2)
             break;
     }
+}
+
+void TlxFrmMain::buildPreview() {
+    aPreview = new TlxToggleAction(this);
+    aPreview->setObjectName(QStringLiteral("aPreview"));
+    aPreview->setText(tr("Preview"));
+    aPreview->setToolTip(tr("Show the slides of the selected file"));
+    aPreview->setIcon(TlxImageList::Icon(TlxImageList::Preview));
+    ToolBar->insertAction(tb1, aPreview);
+    tbPreview = qobject_cast<QToolButton *>(ToolBar->widgetForAction(aPreview));
+    if (tbPreview)
+        tbPreview->setObjectName(QStringLiteral("tbPreview"));
+
+    // The list and the pane share the list's frame, the pane to the right.
+    m_split = new QSplitter(Qt::Horizontal, pViewer);
+    m_split->setObjectName(QStringLiteral("sPreview"));
+    m_split->setChildrenCollapsible(false);
+    pViewer->layout()->removeWidget(lViewer);
+    m_split->addWidget(lViewer);
+    m_preview = new TlxPreviewPane(m_split);
+    m_preview->setMinimumWidth(TlxPreviewCache::kWidth + 40);
+    m_split->addWidget(m_preview);
+    m_split->setStretchFactor(0, 3);
+    m_split->setStretchFactor(1, 2);
+    pViewer->layout()->addWidget(m_split);
+    m_preview->setVisible(false);
+    connect(aPreview, &QAction::toggled, this, [this](bool on) {
+        m_preview->setVisible(on);
+        updatePreview();
+    });
+    connect(lViewer->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &) { updatePreview(); });
+    // A selected row that changes (converted, failed) is shown anew; other updates leave the pane alone.
+    connect(m_results, &TlxResultModel::RowsUpdated, this, [this] {
+        const int row = lViewer->currentIndex().row();
+        if (m_preview->isVisible() && row >= 0 && row < m_results->rowCount() &&
+            (row != m_previewRow || m_results->RowStatus(row) != m_previewStatus))
+            updatePreview();
+    });
+}
+
+void TlxFrmMain::updatePreview() {
+    const int row = lViewer->currentIndex().row();
+    m_previewRow = row;
+    if (!m_preview->isVisible() || row < 0 || row >= m_results->rowCount()) {
+        m_previewStatus = -1;
+        m_preview->Clear();
+        return;
+    }
+    m_previewStatus = m_results->RowStatus(row);
+    const QString source = m_results->RowFile(row);
+    m_preview->ShowRow(m_previewStatus, source, m_results->RowHasResult(row) ? m_results->RowResult(row) : QString(),
+                       m_previews ? m_previews->Entries(source) : QList<TlxPreviewCache::Entry>());
 }
 
 void TlxFrmMain::buildMenus() {
@@ -261,6 +318,7 @@ void TlxFrmMain::RegisterBoundControls() {
     lxProject->BindControl(eSource);
     lxProject->BindControl(cSubdir);
     lxProject->BindControl(eTarget);
+    lxProject->BindControl(aPreview);
 }
 
 void TlxFrmMain::FormCreate() {
@@ -296,6 +354,8 @@ void TlxFrmMain::FormDestroy() {
     std::shared_ptr<TlxBatch> batch;
     batch.swap(FBatch);
     batch.reset();
+    // The slides' pictures of this window's runs go with it.
+    m_previews.reset();
     if (lxProject)
         lxProject->UnbindControls();
     if (m_dialogs && IShellDialogs::current() == m_dialogs.get())

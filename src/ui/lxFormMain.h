@@ -27,6 +27,10 @@ class TlxResultModel;
 class QWidget;
 class QtShellDialogs;
 class TlxFrmCfg;
+class TlxPreviewCache;
+class TlxPreviewPane;
+class TlxToggleAction;
+class QSplitter;
 namespace Ui {
 class TlxFrmMain;
 }
@@ -59,6 +63,8 @@ public:
             *aSave = nullptr, *aSaveAs = nullptr, *aUpdate = nullptr, *aHelp = nullptr, *aHomePage = nullptr,
             *aSupports = nullptr, *aAbout = nullptr, *aSearch = nullptr, *aView = nullptr, *aSearchConvert = nullptr,
             *aPause = nullptr;
+    TlxToggleAction *aPreview = nullptr; // shows and hides the preview pane; the project keeps it as "Preview"
+    QToolButton *tbPreview = nullptr;
     QMenu *pm1 = nullptr; // the result list's context menu
     QMenu *pm2 = nullptr; // the recent projects under tbOpen
     QAction *BrowseFiles1 = nullptr, *N1 = nullptr, *ViewSource1 = nullptr, *OpenSource1 = nullptr, *N2 = nullptr,
@@ -100,7 +106,7 @@ public:
     // Opens the selected row's source file, or its folder.
     void OpenSelectedSource(bool folderOnly);
 
-    // Hands eSource, cSubdir and eTarget, in this order, to the project's binding.
+    // Hands eSource, cSubdir, eTarget and aPreview, in this order, to the project's binding.
     virtual void RegisterBoundControls();
     // "Quillon Converter - " and the project file name, or "None".
     void UpdateTitle();
@@ -109,6 +115,10 @@ public:
     // Gives a button an action (the run swaps Convert/Pause and Start/Stop); the button shows while its action is
     // visible and keeps its place in the row while hidden.
     void SetButtonAction(QToolButton *button, QAction *action);
+    // The pane beside the list that shows the selected row's slides.
+    TlxPreviewPane *Preview() const { return m_preview; }
+    // The pictures of this window's runs; none before the first run that makes them.
+    std::shared_ptr<TlxPreviewCache> Previews() const { return m_previews; }
     // The Config dialog, made at its first use and kept.
     TlxFrmCfg *FrmCfg() const { return m_frmCfg; }
 
@@ -176,6 +186,8 @@ private:
     bool m_closeWhenIdle = false;
 
     void buildToolBar();
+    void buildPreview();
+    void updatePreview();
     void buildMenus();
     void alignRows();
     // Runs a handler; an error reaching the window goes to the product information's error report.
@@ -184,6 +196,10 @@ private:
     std::unique_ptr<Ui::TlxFrmMain> ui;
     std::unique_ptr<QtShellDialogs> m_dialogs;
     TlxFrmCfg *m_frmCfg = nullptr;
+    QSplitter *m_split = nullptr;
+    TlxPreviewPane *m_preview = nullptr;
+    int m_previewRow = -1, m_previewStatus = -1; // the row the pane shows, as it was
+    std::shared_ptr<TlxPreviewCache> m_previews;
 };
 
 // The program's main window while the windowed program runs.

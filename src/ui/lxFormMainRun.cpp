@@ -7,6 +7,7 @@
 #include "engine/lxFileUtils.h"
 #include "engine/lxNode.h"
 #include "engine/lxOutputOptions.h"
+#include "engine/lxPreviewCache.h"
 #include "info/lxInfo.h"
 #include "project/lxMain.h"
 #include "project/lxProject.h"
@@ -221,6 +222,12 @@ void TlxFrmMain::startRun() {
     aSearch->setEnabled(false);
 
     m_runBatch = FBatch;
+    // Pictures of the slides for the preview pane: a run someone watches makes them, an unattended one does not.
+    if (!lxProject->RunAndClose()) {
+        if (!m_previews)
+            m_previews = std::make_shared<TlxPreviewCache>();
+        FBatch->SetPreviews(m_previews);
+    }
     const quint64 generation = m_results->Generation();
     FConvertor =
         TlxConvertor::CreateWorkers(FBatch.get(), eTarget->text(), [this, generation](TlxBatch *, TlxNode *node) {

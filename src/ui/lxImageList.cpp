@@ -10,7 +10,7 @@ static void initImageResources() {
 namespace {
 const char *const kFiles[TlxImageList::Count] = {"00-pending", "01-success", "02-failure", "03-open", "04-new",
                                                  "05-save",    "06-saveas",  "07-update",  "08-help", "09-home",
-                                                 "10-mail",    "11-about",   nullptr,      nullptr,   "14-config"};
+                                                 "10-mail",    "11-about",   "12-preview", nullptr,   "14-config"};
 
 void ensureResources() {
     static const bool done = (initImageResources(), true);

@@ -19,6 +19,7 @@ public:
         HomePage = 9,  // house
         Supports = 10, // envelope
         About = 11,    // speech bubble with "i"
+        Preview = 12,  // four small slides on a board
         Config = 14,   // crossed hammer and wrench
         Count = 15
     };

@@ -3,8 +3,10 @@
 #include "platform/automation/OleError.h"
 #include "platform/automation/OleRegistry.h"
 
+#include <QColor>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThread>
@@ -49,11 +51,25 @@ public:
     Variant GetProperty(const QString &name, const VariantList &) override {
         if (IsMember(name, QLatin1String("FullName")))
             return m_source;
+        if (IsMember(name, QLatin1String("SlideCount")))
+            return scriptCopy().slideCount;
         UnknownMember(name);
     }
     void PutProperty(const QString &name, const Variant &) override { UnknownMember(name); }
     Variant CallMethod(const QString &name, const VariantList &args) override {
         const FakePowerPoint::Script s = scriptCopy();
+        if (IsMember(name, QLatin1String("ExportPng"))) {
+            CheckArgs(args, 3, 3);
+            record(m_app, QStringLiteral("ExportPng %1 %2 %3")
+                              .arg(args.at(0).describe(), args.at(1).describe(), args.at(2).describe()));
+            // A picture of the asked width, its slide number in its shade.
+            const int width = args.at(2).toInt();
+            QImage picture(width, width * 3 / 4, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(args.at(0).toInt() * 40 % 360, 120, 230));
+            if (!picture.save(args.at(1).toString(), "PNG"))
+                fail(QStringLiteral("Cannot write %1").arg(args.at(1).toString()));
+            return Variant();
+        }
         if (IsMember(name, QLatin1String("SaveAs"))) {
             CheckArgs(args, 2, 2);
             const QString path = args.at(0).toString();

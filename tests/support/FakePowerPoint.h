@@ -25,7 +25,8 @@ public:
         QSet<QString> failSaveAs; // outputs whose SaveAs fails with "Cannot save <path>" (nothing written)
         bool failClose = false;
         bool failQuit = false;
-        QString watchPath; // each call notes whether this file exists at that moment
+        QString watchPath;  // each call notes whether this file exists at that moment
+        int slideCount = 1; // a presentation's SlideCount; ExportPng draws any slide asked for
     };
 
     struct Call {

@@ -11,6 +11,8 @@ Variant OfficePresentation::GetProperty(const QString &name, const VariantList &
     CheckArgs(args, 0, 0);
     if (IsMember(name, QLatin1String("FullName")))
         return m_session->SourceOf(m_doc);
+    if (IsMember(name, QLatin1String("SlideCount")))
+        return m_session->SlideCount(m_doc);
     UnknownMember(name);
 }
 
@@ -25,6 +27,12 @@ Variant OfficePresentation::CallMethod(const QString &name, const VariantList &a
         if (args.size() < 2)
             throw Error(Failure::BadFormat, QStringLiteral("(none)"));
         m_session->SaveAs(m_doc, args.at(0).toString(), args.at(1).toInt());
+        return Variant();
+    }
+    if (IsMember(name, QLatin1String("ExportPng"))) {
+        // ExportPng(Slide, FileName, Width): the slide as the office draws it, a PNG of that width.
+        CheckArgs(args, 3, 3);
+        m_session->ExportPng(m_doc, args.at(0).toInt(), args.at(1).toString(), args.at(2).toInt());
         return Variant();
     }
     if (IsMember(name, QLatin1String("Close"))) {

@@ -8,7 +8,7 @@ namespace office {
 
 class OfficeSession;
 
-// One open presentation: SaveAs(path, format code), Close, FullName.
+// One open presentation: SaveAs(path, format code), ExportPng(slide, path, width), Close, FullName, SlideCount.
 class OfficePresentation : public automation::IDispatchObject {
 public:
     OfficePresentation(std::shared_ptr<OfficeSession> session, int doc) : m_session(std::move(session)), m_doc(doc) {}
