@@ -92,6 +92,8 @@ private slots:
     void compressedFile();
     void composeLayers();
     void composeRefusesBrokenParts();
+    void composeKeepsDamagedPlusComments_data();
+    void composeKeepsDamagedPlusComments();
 };
 
 void TestEmfFile::check_data() {
@@ -253,6 +255,32 @@ void TestEmfFile::composeRefusesBrokenParts() {
     QVERIFY(error.contains(QLatin1String("part 2")));
     QVERIFY(TlxEmfFile::Compose({}, &error).isEmpty());
     QCOMPARE(TlxEmfFile::Compose({kSample}, &error), kSample);
+}
+
+// EMF+ comments whose inner sizes are damaged (sizes near 4 GB once wrapped around in the arithmetic: whole
+// gigabytes read, or a header record cut to nothing and written past): the picture still composes and stays
+// sound, the damaged comment passed on as it is.
+void TestEmfFile::composeKeepsDamagedPlusComments_data() {
+    QTest::addColumn<QByteArray>("comment");
+    QTest::addColumn<bool>("first"); // the comment right after the header, where the EMF+ header stands
+    // An EMF+ record that claims nearly 4 GB inside a comment of 28 bytes.
+    QByteArray huge = u32(70) + u32(28) + u32(16) + u32(0x2B464D45) + u32(0x4008) + u32(0xFFFFFFF4) + u32(0);
+    QTest::newRow("record size wraps") << huge << false;
+    QByteArray header = plus(0x4001);
+    qToLittleEndian<quint32>(0xFFFFFFF4u, header.data() + 20);
+    QTest::newRow("header size wraps") << header << true;
+}
+
+void TestEmfFile::composeKeepsDamagedPlusComments() {
+    QFETCH(QByteArray, comment);
+    QFETCH(bool, first);
+    const QByteArray damaged = emf({comment, rec(39, {1, 0, 0xff, 0}), rec(40, {1})}, 2, {0, 0, 959, 719}, !first);
+    QCOMPARE(TlxEmfFile::Check(damaged), QString());
+    QString error;
+    const QByteArray out = TlxEmfFile::Compose({damaged, kSample}, &error);
+    QCOMPARE(error, QString());
+    QCOMPARE(TlxEmfFile::Check(out), QString());
+    QVERIFY(out.contains(comment));
 }
 
 QTEST_GUILESS_MAIN(TestEmfFile)
