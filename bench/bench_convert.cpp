@@ -1,9 +1,11 @@
 // Converts the corpus of sample decks with one and two converter workers and, in the same run, with one
 // `soffice --headless --convert-to emf` call per deck, and prints decks/s, slides/s, the ratios, and where each
-// worker's time went (waiting for a file, starting its office, opening, exporting, writing and checking, closing).
+// worker's time went (waiting for a file, starting its office, opening, exporting, writing and checking, closing);
+// then one worker again making the small slide pictures a window run makes for its preview pane.
 //
 // Usage: bench_convert [rounds]   (the worker runs convert the corpus `rounds` times over; default 2)
 #include "engine/lxBatch.h"
+#include "engine/lxPreviewCache.h"
 #include "engine/lxVORLANE.h"
 #include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeServer.h"
@@ -61,11 +63,17 @@ struct Result {
     double slidesPerSecond() const { return seconds > 0 ? slides / seconds : 0; }
 };
 
-Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QString &outRoot) {
+Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QString &outRoot, bool previews = false) {
     Result r;
-    r.name = QStringLiteral("vorlane, %1 worker%2").arg(workers).arg(workers > 1 ? "s" : "");
+    r.name = QStringLiteral("vorlane, %1 worker%2%3")
+                 .arg(workers)
+                 .arg(workers > 1 ? "s" : "")
+                 .arg(previews ? ", window previews" : "");
     lxProject->SetOptions({QStringLiteral("ThreadsCount=%1").arg(workers), QStringLiteral("IsOverwrite=true")});
     TlxBatch batch;
+    // As a window run makes them: a small picture of every written slide into a cache of its own.
+    if (previews)
+        batch.SetPreviews(std::make_shared<TlxPreviewCache>(outRoot + QStringLiteral("/cache")));
     TlxWorkTimes::Clear();
     QStringList files;
     for (int round = 0; round < rounds; ++round)
@@ -77,7 +85,7 @@ Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QStri
         batch.AddFile(files.at(i));
     batch.AddFileAndComplete(files.last());
     QAtomicInt slides = 0;
-    const QString target = outRoot + QStringLiteral("/workers%1/").arg(workers);
+    const QString target = outRoot + QStringLiteral("/workers%1%2/").arg(workers).arg(previews ? "p" : "");
     std::shared_ptr<TlxConvertor> head = TlxConvertor::CreateWorkers(&batch, target, [&](TlxBatch *, TlxNode *n) {
         if (n->Status != nsSuccess)
             return;
@@ -188,15 +196,20 @@ int main(int argc, char **argv) {
     const Result two = runWorkers(decks, rounds, 2, out.path());
     print(two);
     std::fflush(stdout);
+    const Result previews = runWorkers(decks, rounds, 1, out.path(), true);
+    print(previews);
+    std::fflush(stdout);
     const Result loop = runSofficeLoop(decks, out.path());
     print(loop);
 
-    printTimes({one, two});
+    printTimes({one, two, previews});
     std::printf("\n");
     const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
     std::printf("ratio decks/s:  1 worker / soffice loop %.2fx, 2 workers / soffice loop %.2fx, 2 / 1 workers %.2fx\n",
                 ratio(one.decksPerSecond(), loop.decksPerSecond()), ratio(two.decksPerSecond(), loop.decksPerSecond()),
                 ratio(two.decksPerSecond(), one.decksPerSecond()));
+    std::printf("ratio time:     1 worker with window previews / without %.2fx\n",
+                ratio(previews.seconds, one.seconds));
     std::printf("ratio slides/s: 1 worker / soffice loop %.2fx, 2 workers / soffice loop %.2fx\n",
                 ratio(one.slidesPerSecond(), loop.slidesPerSecond()),
                 ratio(two.slidesPerSecond(), loop.slidesPerSecond()));
