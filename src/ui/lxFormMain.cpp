@@ -209,10 +209,10 @@ void TlxFrmMain::buildPreview() {
     pViewer->layout()->removeWidget(lViewer);
     m_split->addWidget(lViewer);
     m_preview = new TlxPreviewPane(m_split);
-    m_preview->setMinimumWidth(TlxPreviewCache::kWidth + 40);
+    m_preview->setMinimumWidth(TlxPreviewCache::kWidth);
     m_split->addWidget(m_preview);
-    m_split->setStretchFactor(0, 3);
-    m_split->setStretchFactor(1, 2);
+    m_split->setStretchFactor(0, 1);
+    m_split->setStretchFactor(1, 1);
     pViewer->layout()->addWidget(m_split);
     m_preview->setVisible(false);
     connect(aPreview, &QAction::toggled, this, [this](bool on) {

@@ -16,8 +16,9 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kIconWidth = TlxPreviewCache::kWidth;
-constexpr int kIconHeight = TlxPreviewCache::kWidth * 3 / 4;
+// Shown smaller than they are made, so that a narrow pane still holds two slides side by side.
+constexpr int kIconWidth = TlxPreviewCache::kWidth * 2 / 3;
+constexpr int kIconHeight = kIconWidth * 3 / 4;
 constexpr int kOutputRole = Qt::UserRole + 1;
 
 // A blank card of the icon's size, shown until the picture is read (and for outputs nothing can draw here).
@@ -46,7 +47,8 @@ TlxPreviewPane::TlxPreviewPane(QWidget *parent) : QWidget(parent) {
     m_strip->setIconSize(QSize(kIconWidth, kIconHeight));
     m_strip->setResizeMode(QListView::Adjust);
     m_strip->setMovement(QListView::Static);
-    m_strip->setSpacing(6);
+    m_strip->setGridSize(QSize(kIconWidth + 16, kIconHeight + 8 + m_strip->fontMetrics().height() * 3 / 2));
+    m_strip->setWordWrap(false);
     m_strip->setUniformItemSizes(true);
     m_strip->setSelectionMode(QAbstractItemView::SingleSelection);
     m_strip->setToolTip(tr("Double-click a slide to open it"));
