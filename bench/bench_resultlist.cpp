@@ -1,11 +1,16 @@
 // How the result list takes 100,000 rows reported from worker threads: the longest stall of the GUI thread
 // while rows arrive, the time until every row is shown, and the memory the rows take. The peer, measured in the
-// same run, is a QTreeWidget filled row by row through queued calls, the straightforward way.
+// same run, is a QTreeWidget filled row by row through queued calls, the straightforward way. The list is also
+// measured with the preview pane beside it, a row selected and its slides shown all the while.
+#include "ui/lxPreviewPane.h"
 #include "ui/lxResultModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
@@ -93,6 +98,55 @@ int main(int argc, char **argv) {
         },
         [&] { return model.rowCount() == kRows && model.Done() == kRows; });
 
+    // The same again with the preview pane shown and a row selected every 20 ms while rows arrive, each showing
+    // 30 slide pictures (read on pool threads).
+    TlxResultModel withPane;
+    QWidget window;
+    auto *layout = new QHBoxLayout(&window);
+    QTreeView paneView;
+    paneView.setModel(&withPane);
+    paneView.setUniformRowHeights(true);
+    TlxPreviewPane pane;
+    layout->addWidget(&paneView, 1);
+    layout->addWidget(&pane, 1);
+    window.resize(1200, 500);
+    window.show();
+    QTemporaryDir pictures;
+    QList<TlxPreviewCache::Entry> slides;
+    for (int k = 1; k <= 30; ++k) {
+        QImage picture(TlxPreviewCache::kWidth, TlxPreviewCache::kWidth * 3 / 4, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(k * 12, 120, 220));
+        const QString file = pictures.filePath(QStringLiteral("%1.png").arg(k));
+        picture.save(file);
+        slides << TlxPreviewCache::Entry{k, file, QStringLiteral("/out/deck-%1.emf").arg(k)};
+    }
+    QTimer selecting;
+    QObject::connect(&selecting, &QTimer::timeout, [&] {
+        const int row = withPane.rowCount() - 1;
+        if (row < 0)
+            return;
+        paneView.setCurrentIndex(withPane.index(row, 0));
+        pane.ShowRow(withPane.RowStatus(row), withPane.RowFile(row), withPane.RowResult(row), slides);
+    });
+    selecting.start(20);
+    const quint64 paneGeneration = withPane.Generation();
+    const Figures previewing = measure(
+        [&](int i) {
+            TlxResultModel::Update found;
+            found.generation = paneGeneration;
+            found.index = i;
+            found.file = fileName(i);
+            withPane.Post(found);
+            TlxResultModel::Update done = found;
+            done.converted = true;
+            done.status = 1;
+            done.hasResult = true;
+            done.result = QStringLiteral("/out/deck-%1.emf").arg(i);
+            withPane.Post(done);
+        },
+        [&] { return withPane.rowCount() == kRows && withPane.Done() == kRows; });
+    selecting.stop();
+
     QTreeWidget peer;
     peer.setColumnCount(3);
     peer.setUniformRowHeights(true);
@@ -114,6 +168,8 @@ int main(int argc, char **argv) {
     std::printf("%-28s %10s %18s %12s\n", "", "total ms", "longest stall ms", "memory MiB");
     std::printf("%-28s %10lld %18lld %12.1f\n", "result list (batched model)", ours.totalMs, ours.longestStallMs,
                 ours.memoryKiB / 1024.0);
+    std::printf("%-28s %10lld %18lld %12.1f\n", "the same, preview selecting", previewing.totalMs,
+                previewing.longestStallMs, previewing.memoryKiB / 1024.0);
     std::printf("%-28s %10lld %18lld %12.1f\n", "QTreeWidget, row by row", theirs.totalMs, theirs.longestStallMs,
                 theirs.memoryKiB / 1024.0);
     std::printf("ratios (peer / ours): total %.2fx, longest stall %.2fx\n",
