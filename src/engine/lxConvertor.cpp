@@ -232,6 +232,37 @@ void TlxConvertor::DeleteTarget(const QString &path) {
         QFile::remove(file);
 }
 
+namespace {
+bool identify(const QString &path, TlxConvertor::OldFile *file) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    file->path = path;
+    file->inode = quint64(st.st_ino);
+    file->mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    file->size = qint64(st.st_size);
+    return true;
+}
+} // namespace
+
+QList<TlxConvertor::OldFile> TlxConvertor::OldOutputs(const QString &path) {
+    QList<OldFile> old;
+    for (const QString &file : SlideFiles(path)) {
+        OldFile f;
+        if (identify(file, &f))
+            old << f;
+    }
+    return old;
+}
+
+void TlxConvertor::DeleteLeftOver(const QList<OldFile> &old) {
+    for (const OldFile &was : old) {
+        OldFile now;
+        if (identify(was.path, &now) && now.inode == was.inode && now.mtimeNs == was.mtimeNs && now.size == was.size)
+            QFile::remove(was.path);
+    }
+}
+
 void TlxConvertor::FinishSource(TlxBatch *, TlxNode *node, const QString &outputPath) {
     if (!lxProject)
         return;

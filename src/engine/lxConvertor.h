@@ -101,6 +101,17 @@ public:
     static QString TargetPath(TlxBatch *batch, TlxNode *node, QString *existing = nullptr);
     // Deletes an old output; failures are ignored.
     static void DeleteTarget(const QString &path);
+    // The old output files of a path as they are now, to be compared after a new conversion wrote its files.
+    struct OldFile {
+        QString path;
+        quint64 inode = 0;
+        qint64 mtimeNs = 0;
+        qint64 size = 0;
+    };
+    static QList<OldFile> OldOutputs(const QString &path);
+    // Deletes those old files that are still the very same files: the new conversion did not write them (slides
+    // the deck no longer has). Until then an old output stays whole, also when the new conversion fails.
+    static void DeleteLeftOver(const QList<OldFile> &old);
     // An output and the files of its further slides (name-2.ext, name-3.ext, ...) that exist, in slide order;
     // only the slides that "Slides" chooses, and for a one-file-per-deck format just the output.
     static QStringList SlideFiles(const QString &path);

@@ -59,7 +59,9 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
     }
     try {
         OpenPresentation(node->SourceFile);
-        DeleteTarget(output);
+        // The old output stays until the new one is written: a deck that fails (a full disk, a broken file)
+        // leaves the last good conversion in place.
+        const QList<OldFile> old = OldOutputs(output);
         if (!Presentation)
             throw ElxError(QStringLiteral("The presentation could not be opened: %1").arg(node->SourceFile));
         {
@@ -67,6 +69,7 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
             const int format = TlxOutputOptions::CurrentOrDefault().SaveAsCode();
             Presentation->CallMethod(QStringLiteral("SaveAs"), {output, format});
         }
+        DeleteLeftOver(old);
         if (previews)
             WritePreviews(*previews, node->SourceFile, output);
         ClosePresentation();

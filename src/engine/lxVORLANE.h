@@ -13,8 +13,9 @@ public:
     static const TlxConvertorClass *Class();
 
 protected:
-    // Output path; then open, delete the old output, SaveAs(output, format code), close, after-conversion actions and
-    // the node's result. A per-file error becomes the node's failure text; the presentation is closed in any case.
+    // Output path; then open, SaveAs(output, format code), delete what is left of an old output, close,
+    // after-conversion actions and the node's result. A per-file error becomes the node's failure text; the
+    // presentation is closed in any case.
     void ConvertNode(TlxBatch *batch, TlxNode *node) override;
     // Small pictures of the slides just written, made by the open presentation, recorded in previews.
     void WritePreviews(TlxPreviewCache &previews, const QString &source, const QString &output);
