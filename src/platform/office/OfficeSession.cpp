@@ -425,6 +425,10 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
         throw;
     } catch (const uno::Exception &e) {
         removeTemps();
+        // A store that fails on a full disk says only "I/O error": say what the user can act on.
+        if (!m_watchdog.Fired() && m_process && !m_process->IsDead() &&
+            OfficeSlideExport::WhyNothing(dir, QString()) == QLatin1String("the disk is full"))
+            throw Error(Failure::ExportFailed, target, QStringLiteral("the disk is full"));
         failCall(fromOU(e.Message), source);
     }
     for (const QString &final : finals) {

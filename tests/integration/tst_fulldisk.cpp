@@ -1,0 +1,92 @@
+// A target disk that fills up, for every output format: on a small tmpfs (mounting one needs root; without it
+// the test says so and skips) the deck that does not fit fails with a message that says the disk is full,
+// nothing partial is left, the output it was to replace is still whole, and the run goes on to its end.
+#include "TestSupport.h"
+#include "engine/lxBatch.h"
+#include "engine/lxVORLANE.h"
+#include "info/lxInfo.h"
+#include "platform/office/OfficeServer.h"
+#include "project/lxProject.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+
+class TestFullDisk : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_mount;
+    bool m_mounted = false;
+
+private slots:
+    void initTestCase() {
+        RegisterOfficeServer();
+        lxInfo = new TlxInfo;
+        lxProject = new TlxProject;
+        lxProject->ConverterClass = TlxVORLANE::Class();
+        lxProject->TargetExt = QStringLiteral(".emf");
+        lxProject->ShortName = QStringLiteral("vorlane");
+        if (::mount("tmpfs", QFile::encodeName(m_mount.path()).constData(), "tmpfs", 0, "size=4m") != 0)
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs at %1 (%2): run as root to test a full disk")
+                                 .arg(m_mount.path(), QString::fromLocal8Bit(strerror(errno)))));
+        m_mounted = true;
+    }
+    void cleanupTestCase() {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_mount.path()).constData(), MNT_DETACH);
+        delete lxProject;
+        lxProject = nullptr;
+        delete lxInfo;
+        lxInfo = nullptr;
+    }
+
+    void deckThatDoesNotFitFails_data() {
+        QTest::addColumn<QString>("format");
+        for (const char *format : {"emf", "emz", "svg", "png", "pdf"})
+            QTest::newRow(format) << format;
+    }
+    void deckThatDoesNotFitFails() {
+        QFETCH(QString, format);
+        const QString target = m_mount.filePath(format);
+        QVERIFY(QDir().mkpath(target));
+        const QString old = target + QStringLiteral("/test_slides.") + format;
+        QVERIFY(TestSupport::writeAll(old, "the last good conversion"));
+        // All but a few pages of the disk taken.
+        const QString filler = m_mount.filePath(QStringLiteral("filler"));
+        {
+            QFile f(filler);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'x');
+            while (f.write(block) == block.size() && f.flush()) {
+            }
+        }
+        QFile::resize(filler, QFileInfo(filler).size() - 2 * 4096);
+
+        lxProject->SetOptions({QStringLiteral("Format=") + format});
+        TlxBatch batch;
+        batch.AddFile(TestSupport::corpusDir() + QStringLiteral("/test_slides.pptx"));
+        batch.AddFileAndComplete(TestSupport::corpusDir() + QStringLiteral("/bar-chart.pptx"));
+        std::shared_ptr<TlxConvertor> head = TlxConvertor::CreateWorkers(&batch, target, [](TlxBatch *, TlxNode *) {});
+        head->StartAll();
+        QTRY_VERIFY_WITH_TIMEOUT(head->Ended(), 120000);
+        QFile::remove(filler);
+
+        // Both decks were tried: the run went on after the first.
+        const QList<TlxNode *> nodes = batch.LockNodes();
+        batch.UnlockNodes();
+        QCOMPARE(nodes.size(), 2);
+        for (TlxNode *node : nodes) {
+            QCOMPARE(node->Status, qint32(nsFailure));
+            QVERIFY2(node->ResultText.contains(QLatin1String("the disk is full")), qPrintable(node->ResultText));
+        }
+        QCOMPARE(TestSupport::readAll(old), QByteArray("the last good conversion"));
+        QCOMPARE(QDir(target).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(old).fileName()});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFullDisk)
+#include "tst_fulldisk.moc"
