@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# Soak: hundreds of conversions (copies of the shared corpus, its broken decks mixed in) with two workers while
+# an office is killed at random every few seconds and one office is frozen (SIGSTOP) until the per-file time
+# limit replaces it. Afterwards: every good deck has all its slides or a failure line that names the cause, no
+# temporary file is left in the targets, no office process is left, and the program's memory and open file
+# descriptors stayed near where they started. Not part of CI.
+# Usage: scripts/soak.sh [ROUNDS (20)] [BUILD-DIR] [CORPUS]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-20}
+build=${2:-$here/build}
+corpus=$(cd "${3:-$here/../shared/corpus}" && pwd)
+work=$(mktemp -d)
+trap 'kill "$prog" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+# The decks, each round in a folder of its own.
+while IFS=$'\t' read -r file _ _ _ slides _ _ expect _; do
+    [ "$file" = file ] && continue
+    for r in $(seq "$rounds"); do
+        mkdir -p "$work/in/r$r/$(dirname "$file")"
+        cp "$corpus/$file" "$work/in/r$r/$file"
+    done
+    printf '%s\t%s\t%s\n' "$file" "${slides:-0}" "$expect" >>"$work/decks.tsv"
+done <"$corpus/MANIFEST.tsv"
+total=$(find "$work/in" -type f | wc -l)
+echo "soak: $total decks in $rounds rounds, 2 workers, offices killed every 3-6 s, one frozen"
+
+offices_before=$(pgrep -xc soffice.bin || true)
+"$build/src/vorlane" "-P:Source=$work/in/*.ppt?;Target=$work/out;Subdir=1;PureConsole=1;ThreadsCount=2;Timeout=20" \
+    >"$work/run.out" 2>"$work/run.err" &
+prog=$!
+
+offices() { pgrep -P "$prog" -x soffice.bin 2>/dev/null || true; }
+sample() { # rss-KiB fds
+    local rss fds
+    rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$prog/status" 2>/dev/null || echo 0)
+    fds=$(ls "/proc/$prog/fd" 2>/dev/null | wc -l)
+    echo "$rss $fds"
+}
+killed=0 frozen=0 first="" last="" peak_rss=0 peak_fds=0 start=$(date +%s)
+next_kill=$((start + 5))
+while kill -0 "$prog" 2>/dev/null; do
+    now=$(date +%s)
+    read -r rss fds < <(sample)
+    if [ "$rss" -gt 0 ]; then
+        [ -z "$first" ] && [ $((now - start)) -ge 5 ] && first="$rss $fds"
+        last="$rss $fds"
+        [ "$rss" -gt "$peak_rss" ] && peak_rss=$rss
+        [ "$fds" -gt "$peak_fds" ] && peak_fds=$fds
+    fi
+    if [ "$now" -ge "$next_kill" ]; then
+        mapfile -t pids < <(offices)
+        if [ "${#pids[@]}" -gt 0 ]; then
+            victim=${pids[RANDOM % ${#pids[@]}]}
+            if [ "$frozen" -eq 0 ] && [ $((now - start)) -ge 15 ]; then
+                kill -STOP "$victim" 2>/dev/null && frozen=1
+            else
+                kill -KILL "$victim" 2>/dev/null && killed=$((killed + 1))
+            fi
+        fi
+        next_kill=$((now + 3 + RANDOM % 4))
+    fi
+    sleep 0.5
+done
+wait "$prog" && code=0 || code=$?
+seconds=$(($(date +%s) - start))
+
+# Every good deck: all its slides, or a failure line that says why.
+lost=0 converted=0 failed=0 slides_ok=0
+while IFS=$'\t' read -r file slides expect; do
+    for r in $(seq "$rounds"); do
+        src="$work/in/r$r/$file"
+        line=$(grep -F -- "=> $src =>" "$work/run.out" | tail -1 || true)
+        case "$line" in
+        Success*)
+            converted=$((converted + 1))
+            out=${line##* => }
+            n=1
+            base=${out%.*} ext=${out##*.}
+            while [ -e "$base-$((n + 1)).$ext" ]; do n=$((n + 1)); done
+            if [ "$expect" = convert ] && [ "$n" -ne "$slides" ]; then
+                echo "  lost slides: $src has $n of $slides" && lost=$((lost + 1))
+            else
+                slides_ok=$((slides_ok + 1))
+            fi
+            ;;
+        Failure*)
+            failed=$((failed + 1))
+            [ -n "${line##* => }" ] || { echo "  failure without a cause: $src" && lost=$((lost + 1)); }
+            ;;
+        *) echo "  no line at all: $src" && lost=$((lost + 1)) ;;
+        esac
+    done
+done <"$work/decks.tsv"
+temps=$(find "$work/out" -name '.vorlane-*' | wc -l)
+sleep 2
+left=$(($(pgrep -xc soffice.bin || true) - ${offices_before:-0}))
+
+echo "run: exit $code after $seconds s; $killed offices killed, $frozen frozen"
+echo "decks: $converted converted (slides complete: $slides_ok), $failed failed with a cause, $lost lost"
+grep -F "Failure" "$work/run.out" | sed 's/.* => //; s/ \/[^ ]*//g; s/:$//' | sort | uniq -c | sed 's/^/  /'
+echo "temporary files left in the targets: $temps; office processes left: $left"
+echo "memory (RSS KiB) and open descriptors: first ${first:-?}, last ${last:-?}, peak $peak_rss $peak_fds"
+[ "$lost" -eq 0 ] && [ "$temps" -eq 0 ] && [ "$left" -eq 0 ]
