@@ -37,6 +37,21 @@ QString fileName(int i) {
     return QStringLiteral("/data/presentations/department-%1/deck-%2.pptx").arg(i % 97).arg(i);
 }
 
+// A row found and then converted, as a worker reports it.
+void postRow(TlxResultModel &model, quint64 generation, int i) {
+    TlxResultModel::Update found;
+    found.generation = generation;
+    found.index = i;
+    found.file = fileName(i);
+    model.Post(found);
+    TlxResultModel::Update done = found;
+    done.converted = true;
+    done.status = 1;
+    done.hasResult = true;
+    done.result = QStringLiteral("/out/deck-%1.emf").arg(i);
+    model.Post(done);
+}
+
 struct Figures {
     qint64 totalMs = 0;
     qint64 longestStallMs = 0;
@@ -82,21 +97,8 @@ int main(int argc, char **argv) {
     view.resize(1200, 500);
     view.show();
     const quint64 generation = model.Generation();
-    const Figures ours = measure(
-        [&](int i) {
-            TlxResultModel::Update found;
-            found.generation = generation;
-            found.index = i;
-            found.file = fileName(i);
-            model.Post(found);
-            TlxResultModel::Update done = found;
-            done.converted = true;
-            done.status = 1;
-            done.hasResult = true;
-            done.result = QStringLiteral("/out/deck-%1.emf").arg(i);
-            model.Post(done);
-        },
-        [&] { return model.rowCount() == kRows && model.Done() == kRows; });
+    const Figures ours = measure([&](int i) { postRow(model, generation, i); },
+                                 [&] { return model.rowCount() == kRows && model.Done() == kRows; });
 
     // The same again with the preview pane shown and a row selected every 20 ms while rows arrive, each showing
     // 30 slide pictures (read on pool threads).
@@ -130,21 +132,8 @@ int main(int argc, char **argv) {
     });
     selecting.start(20);
     const quint64 paneGeneration = withPane.Generation();
-    const Figures previewing = measure(
-        [&](int i) {
-            TlxResultModel::Update found;
-            found.generation = paneGeneration;
-            found.index = i;
-            found.file = fileName(i);
-            withPane.Post(found);
-            TlxResultModel::Update done = found;
-            done.converted = true;
-            done.status = 1;
-            done.hasResult = true;
-            done.result = QStringLiteral("/out/deck-%1.emf").arg(i);
-            withPane.Post(done);
-        },
-        [&] { return withPane.rowCount() == kRows && withPane.Done() == kRows; });
+    const Figures previewing = measure([&](int i) { postRow(withPane, paneGeneration, i); },
+                                       [&] { return withPane.rowCount() == kRows && withPane.Done() == kRows; });
     selecting.stop();
 
     QTreeWidget peer;

@@ -1,4 +1,5 @@
 // The output formats, slide choices and picture resolution through the converter workers and the real office.
+#include "ConverterProject.h"
 #include "FidelityCheck.h"
 #include "TestSupport.h"
 #include "engine/lxBatch.h"
@@ -69,24 +70,17 @@ private:
     // Converts one deck with the options; returns the node's status and result.
     TlxNode convert(const QString &deck, const QString &target);
 
+    std::unique_ptr<ConverterProject> m_project;
     QTemporaryDir m_out;
 };
 
 void TestFormats::initTestCase() {
-    RegisterOfficeServer();
-    lxInfo = new TlxInfo;
-    lxProject = new TlxProject;
-    lxProject->ConverterClass = TlxVORLANE::Class();
-    lxProject->TargetExt = QStringLiteral(".emf");
-    lxProject->ShortName = QStringLiteral("vorlane");
+    m_project = std::make_unique<ConverterProject>();
     QVERIFY(m_out.isValid());
 }
 
 void TestFormats::cleanupTestCase() {
-    delete lxProject;
-    lxProject = nullptr;
-    delete lxInfo;
-    lxInfo = nullptr;
+    m_project.reset();
 }
 
 void TestFormats::init() {

@@ -1,6 +1,7 @@
 // A target disk that fills up, for every output format: on a small tmpfs (mounting one needs root; without it
 // the test says so and skips) the deck that does not fit fails with a message that says the disk is full,
 // nothing partial is left, the output it was to replace is still whole, and the run goes on to its end.
+#include "ConverterProject.h"
 #include "TestSupport.h"
 #include "engine/lxBatch.h"
 #include "engine/lxVORLANE.h"
@@ -19,17 +20,13 @@
 class TestFullDisk : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<ConverterProject> m_project;
     QTemporaryDir m_mount;
     bool m_mounted = false;
 
 private slots:
     void initTestCase() {
-        RegisterOfficeServer();
-        lxInfo = new TlxInfo;
-        lxProject = new TlxProject;
-        lxProject->ConverterClass = TlxVORLANE::Class();
-        lxProject->TargetExt = QStringLiteral(".emf");
-        lxProject->ShortName = QStringLiteral("vorlane");
+        m_project = std::make_unique<ConverterProject>();
         if (::mount("tmpfs", QFile::encodeName(m_mount.path()).constData(), "tmpfs", 0, "size=4m") != 0)
             QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs at %1 (%2): run as root to test a full disk")
                                  .arg(m_mount.path(), QString::fromLocal8Bit(strerror(errno)))));
@@ -38,10 +35,7 @@ private slots:
     void cleanupTestCase() {
         if (m_mounted)
             ::umount2(QFile::encodeName(m_mount.path()).constData(), MNT_DETACH);
-        delete lxProject;
-        lxProject = nullptr;
-        delete lxInfo;
-        lxInfo = nullptr;
+        m_project.reset();
     }
 
     void deckThatDoesNotFitFails_data() {

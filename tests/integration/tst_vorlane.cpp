@@ -1,5 +1,6 @@
 // Whole runs through the converter workers against the real office: the corpus in parallel, bad files, and an
 // office killed in the middle of a run.
+#include "ConverterProject.h"
 #include "TestSupport.h"
 #include "engine/lxBatch.h"
 #include "engine/lxVORLANE.h"
@@ -70,25 +71,18 @@ private:
         return n;
     }
 
+    std::unique_ptr<ConverterProject> m_project;
     QTemporaryDir m_out;
     TlxBatch *m_batch = nullptr;
 };
 
 void TestVorlane::initTestCase() {
-    RegisterOfficeServer();
-    lxInfo = new TlxInfo;
-    lxProject = new TlxProject;
-    lxProject->ConverterClass = TlxVORLANE::Class();
-    lxProject->TargetExt = QStringLiteral(".emf");
-    lxProject->ShortName = QStringLiteral("vorlane");
+    m_project = std::make_unique<ConverterProject>();
     QVERIFY(m_out.isValid());
 }
 
 void TestVorlane::cleanupTestCase() {
-    delete lxProject;
-    lxProject = nullptr;
-    delete lxInfo;
-    lxInfo = nullptr;
+    m_project.reset();
 }
 
 void TestVorlane::init() {
