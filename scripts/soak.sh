@@ -37,7 +37,8 @@ sample() { # rss-KiB fds
     fds=$(ls "/proc/$prog/fd" 2>/dev/null | wc -l)
     echo "$rss $fds"
 }
-killed=0 frozen=0 first="" last="" peak_rss=0 peak_fds=0 start=$(date +%s)
+killed=0 frozen=0 frozen_pid=0 first="" last="" peak_rss=0 peak_fds=0 series="" start=$(date +%s)
+next_sample=$((start + 10))
 next_kill=$((start + 5))
 while kill -0 "$prog" 2>/dev/null; do
     now=$(date +%s)
@@ -47,13 +48,18 @@ while kill -0 "$prog" 2>/dev/null; do
         last="$rss $fds"
         [ "$rss" -gt "$peak_rss" ] && peak_rss=$rss
         [ "$fds" -gt "$peak_fds" ] && peak_fds=$fds
+        if [ "$now" -ge "$next_sample" ]; then
+            series="$series $((rss / 1024))"
+            next_sample=$((now + 10))
+        fi
     fi
     if [ "$now" -ge "$next_kill" ]; then
-        mapfile -t pids < <(offices)
+        # The frozen office is left to the time limit.
+        mapfile -t pids < <(offices | grep -vx "$frozen_pid")
         if [ "${#pids[@]}" -gt 0 ]; then
             victim=${pids[RANDOM % ${#pids[@]}]}
             if [ "$frozen" -eq 0 ] && [ $((now - start)) -ge 15 ]; then
-                kill -STOP "$victim" 2>/dev/null && frozen=1
+                kill -STOP "$victim" 2>/dev/null && frozen=1 && frozen_pid=$victim
             else
                 kill -KILL "$victim" 2>/dev/null && killed=$((killed + 1))
             fi
@@ -98,7 +104,8 @@ left=$(($(pgrep -xc soffice.bin || true) - ${offices_before:-0}))
 
 echo "run: exit $code after $seconds s; $killed offices killed, $frozen frozen"
 echo "decks: $converted converted (slides complete: $slides_ok), $failed failed with a cause, $lost lost"
-grep -F "Failure" "$work/run.out" | sed 's/.* => //; s/ \/[^ ]*//g; s/:$//' | sort | uniq -c | sed 's/^/  /'
+grep -F "Failure" "$work/run.out" | sed 's/.* => //; s/ \/.*//; s/:$//' | sort | uniq -c | sed 's/^/  /'
 echo "temporary files left in the targets: $temps; office processes left: $left"
 echo "memory (RSS KiB) and open descriptors: first ${first:-?}, last ${last:-?}, peak $peak_rss $peak_fds"
+echo "memory every 10 s (MiB):$series"
 [ "$lost" -eq 0 ] && [ "$temps" -eq 0 ] && [ "$left" -eq 0 ]
