@@ -177,6 +177,23 @@ private Q_SLOTS:
         QVERIFY2(r.err.contains(QStringLiteral("Target")), qPrintable(r.err));
     }
 
+    void badOutputOptionStopsTheRun_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("format") << "Format=tiff";
+        QTest::newRow("slides") << "Slides=first";
+        QTest::newRow("resolution") << "ImageResolution=-1";
+    }
+    void badOutputOptionStopsTheRun() {
+        QFETCH(QString, option);
+        const QString source = makeSource(QStringLiteral("in"), false);
+        const Result r = run(QStringLiteral("-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;%3")
+                                 .arg(source, path(QStringLiteral("out")), option));
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Invalid ") + option.section(u'=', 0, 0)), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(QDir(path(QStringLiteral("out"))).entryList(QDir::Files), QStringList());
+    }
+
     void uninstallSwitchEndsBeforeOptions() {
         // The default project would start a console run: -U must end before it is read.
         const QString source = makeSource(QStringLiteral("in"), false);
