@@ -20,6 +20,8 @@ packages=(
     inkscape imagemagick
     # running the windows without a display, looking at them
     xvfb xauth
+    # the fuzz targets: clang with libFuzzer and the sanitizers' runtime
+    clang libclang-rt-14-dev
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: the normal build (unit and integration tests with the real
 # office application), the Debian package, then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and the fuzz targets of every reader of outside text for 20 seconds each.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8
@@ -16,3 +16,6 @@ ctest --test-dir "$here/build" --output-on-failure --timeout 900
     -DVORLANE_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$here/build-asan" --output-on-failure --timeout 900 -L unit
+
+# Every reader of outside text under libFuzzer (clang, address and undefined-behaviour sanitizers).
+"$here/scripts/fuzz.sh" 20
