@@ -102,6 +102,12 @@ void TestFileSearch::wildcardToRegex_data() {
                                            << "\\^x\\$\\[1\\]\\{2\\}$";
     QTest::newRow("backslash and bar pass") << "a\\.b|c"
                                             << "a\\\\.b|c$";
+    QTest::newRow("run of stars") << "a***b*?*"
+                                  << "a.*b.*$";
+    QTest::newRow("run of question marks") << "a???.ppt?"
+                                           << "a.{0,3}\\.ppt.?$";
+    QTest::newRow("escaped first wildcard") << "a\\**"
+                                            << "a\\.*.*$";
 }
 
 void TestFileSearch::wildcardToRegex() {
@@ -186,6 +192,17 @@ void TestFileSearch::accepts_data() {
     QTest::newRow("broken regext after mask") << "*.ppt?"
                                               << "[z-a]"
                                               << "/docs/a.doc" << false;
+    // Long runs of wildcards once made the expression engine give up, which the filter counts as a match: every
+    // file passed, after a long wait each.
+    QTest::newRow("many stars reject") << QString(40, u'*') + "abcdef.ppt"
+                                       << ""
+                                       << "/d/" + QString(60, u'*') + "abcdef.pptx" << false;
+    QTest::newRow("many question marks reject") << QString(30, u'?') + "xb"
+                                                << ""
+                                                << "/d/x" + QString(40, u'a') + "b.ppt" << false;
+    QTest::newRow("many question marks accept") << QString(30, u'?') + "xb"
+                                                << ""
+                                                << "/d/" + QString(20, u'a') + "xb" << true;
     QTest::newRow("empty mask accepts all") << ""
                                             << ""
                                             << "/any/thing" << true;

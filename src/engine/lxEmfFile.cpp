@@ -83,7 +83,8 @@ QByteArray withoutPlusFrame(const char *rec, quint32 size) {
     while (p + 12 <= end) {
         const quint16 type = qFromLittleEndian<quint16>(rec + p);
         const quint32 recSize = u32(rec + p + 4);
-        if (recSize < 12 || recSize > end - p) // compared so, a size near 4 GB cannot wrap around
+        // Compared so that a size near 4 GB cannot wrap around.
+        if (recSize < 12 || recSize > end - p)
             return dropped ? QByteArray() : QByteArray(rec, size); // not ours to repair
         if (type == kEmfPlusHeader || type == kEmfPlusEof)
             dropped = true;

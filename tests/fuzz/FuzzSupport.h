@@ -15,7 +15,7 @@ namespace FuzzSupport {
 #define FUZZ_EXPECT(condition)                                                                                         \
     do {                                                                                                               \
         if (!(condition)) {                                                                                            \
-            std::fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, __LINE__, #condition);                 \
+            std::fprintf(stderr, "%s:%d: expectation failed: %s\n", __FILE__, __LINE__, #condition);                   \
             std::abort();                                                                                              \
         }                                                                                                              \
     } while (0)

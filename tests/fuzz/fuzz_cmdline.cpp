@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     s->shell.targets.clear();
 
     const bool goesOn = p.ReadCommandLine();
-    const bool link = param.size() >= 2 && param.at(0) == u'-' &&
-                      (param.at(1).toUpper() == u'I' || param.at(1).toUpper() == u'U');
+    const bool link =
+        param.size() >= 2 && param.at(0) == u'-' && (param.at(1).toUpper() == u'I' || param.at(1).toUpper() == u'U');
     FUZZ_EXPECT(goesOn == !link);
     if (link) {
         // One web page of the product's site, never a program or file named by the parameter.
