@@ -123,6 +123,10 @@ private slots:
         QTest::newRow("add to non-numeric") << "abc" << qint64(0) << qint64(3) << "3" << true;
         QTest::newRow("add zero to non-numeric") << "abc" << qint64(0) << qint64(0) << "0" << true;
         QTest::newRow("negative value adds") << "5" << qint64(-4) << qint64(2) << "7" << true;
+        QTest::newRow("largest count stays")
+            << "9223372036854775807" << qint64(0) << qint64(1) << "9223372036854775807" << false;
+        QTest::newRow("smallest count stays")
+            << "-9223372036854775808" << qint64(0) << qint64(-1) << "-9223372036854775808" << false;
     }
     void updateStat() {
         QFETCH(QString, before);

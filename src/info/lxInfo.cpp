@@ -11,7 +11,10 @@
 #include <QMutexLocker>
 #include <QObject>
 
+#include <QtNumeric>
+
 #include <atomic>
+#include <limits>
 
 TlxInfo *lxInfo = nullptr;
 
@@ -109,7 +112,9 @@ void TlxInfo::UpdateStat(const QString &key, qint64 newValue, qint64 delta) {
     if (newValue <= 0) {
         bool ok = false;
         const qint64 old = current.toLongLong(&ok, 10);
-        value = (ok ? old : 0) + delta;
+        // A counter at the end of its range stays there instead of wrapping around to a negative count.
+        if (qAddOverflow(ok ? old : 0, delta, &value))
+            value = delta > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
     }
     const QString text = QString::number(value);
     if (text == current && i >= 0)
