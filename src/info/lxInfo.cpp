@@ -10,7 +10,6 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QObject>
-
 #include <QtNumeric>
 
 #include <atomic>
