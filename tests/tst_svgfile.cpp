@@ -48,6 +48,7 @@ private slots:
     void check();
     void composeKeepsEachPartItsOwn();
     void composeRefusesBrokenParts();
+    void composeKeepsEachPartsNamespaces();
 };
 
 void TestSvgFile::check_data() {
@@ -128,6 +129,24 @@ void TestSvgFile::composeRefusesBrokenParts() {
     // A single part is itself.
     const QByteArray one = drawing("red", "1");
     QCOMPARE(TlxSvgFile::Compose({one}, &error), one);
+}
+
+// A part whose root binds XLink to a prefix of its own, below a part that uses the usual one: the composed document
+// declares both, and the part's links still reach its own elements.
+void TestSvgFile::composeKeepsEachPartsNamespaces() {
+    const QByteArray below = drawing("blue", "10").replace("xmlns:xlink", "xmlns:xl").replace("xlink:href", "xl:href");
+    QString error;
+    const QByteArray composed = TlxSvgFile::Compose({below, drawing("red", "28")}, &error);
+    QCOMPARE(error, QString());
+    QCOMPARE(TlxSvgFile::Check(composed), QString());
+    QStringList links;
+    QXmlStreamReader r(composed);
+    while (!r.atEnd())
+        if (r.readNext() == QXmlStreamReader::StartElement && r.name() == QLatin1String("use"))
+            links << r.attributes()
+                         .value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href"))
+                         .toString();
+    QCOMPARE(links, (QStringList{"#layer1-dot", "#layer2-dot"}));
 }
 
 QTEST_GUILESS_MAIN(TestSvgFile)

@@ -20,6 +20,12 @@ QString rewriteReferences(QString text, const QString &prefix) {
     return text.replace(QLatin1String("url(#"), QLatin1String("url(#") + prefix);
 }
 
+// A link to another element: "href" plain or in the XLink namespace, whatever prefix the part gave that one.
+bool isHref(const QXmlStreamAttribute &a) {
+    return a.name() == QLatin1String("href") &&
+           (a.namespaceUri().isEmpty() || a.namespaceUri() == QLatin1String("http://www.w3.org/1999/xlink"));
+}
+
 QXmlStreamAttributes prefixed(const QXmlStreamAttributes &attributes, const QString &prefix) {
     QXmlStreamAttributes out;
     for (const QXmlStreamAttribute &a : attributes) {
@@ -27,7 +33,7 @@ QXmlStreamAttributes prefixed(const QXmlStreamAttributes &attributes, const QStr
         QString value = a.value().toString();
         if (name == QLatin1String("id"))
             value = prefix + value;
-        else if ((name == QLatin1String("xlink:href") || name == QLatin1String("href")) && value.startsWith(u'#'))
+        else if (isHref(a) && value.startsWith(u'#'))
             value = u'#' + prefix + value.mid(1);
         else
             value = rewriteReferences(value, prefix);
@@ -41,12 +47,15 @@ void writeAttributes(QXmlStreamWriter &writer, const QXmlStreamAttributes &attri
         writer.writeAttribute(a.qualifiedName().toString(), a.value().toString());
 }
 
-// Names are copied as written (prefix and all), so the namespaces an element declares are written as written too.
-void writeNamespaces(QXmlStreamWriter &writer, const QXmlStreamReader &reader) {
+// Names are copied as written (prefix and all), so the namespaces an element declares are written as written too;
+// those in already stand declared as they are.
+void writeNamespaces(QXmlStreamWriter &writer, const QXmlStreamReader &reader,
+                     const QXmlStreamNamespaceDeclarations &already = {}) {
     for (const QXmlStreamNamespaceDeclaration &d : reader.namespaceDeclarations())
-        writer.writeAttribute(d.prefix().isEmpty() ? QStringLiteral("xmlns")
-                                                   : QStringLiteral("xmlns:") + d.prefix().toString(),
-                              d.namespaceUri().toString());
+        if (!already.contains(d))
+            writer.writeAttribute(d.prefix().isEmpty() ? QStringLiteral("xmlns")
+                                                       : QStringLiteral("xmlns:") + d.prefix().toString(),
+                                  d.namespaceUri().toString());
 }
 
 } // namespace
@@ -87,11 +96,13 @@ QByteArray TlxSvgFile::Compose(const QList<QByteArrayView> &parts, QString *erro
     writer.writeStartDocument();
     writer.writeDTD(QStringLiteral("<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" "
                                    "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">"));
+    QXmlStreamNamespaceDeclarations outerNamespaces;
     {
         QXmlStreamReader last(QByteArray::fromRawData(parts.last().data(), parts.last().size()));
         readToRoot(last);
         writer.writeStartElement(last.qualifiedName().toString());
         writeNamespaces(writer, last);
+        outerNamespaces = last.namespaceDeclarations();
         writeAttributes(writer, last.attributes());
     }
     for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -101,6 +112,9 @@ QByteArray TlxSvgFile::Compose(const QList<QByteArrayView> &parts, QString *erro
         // The part's content goes into a group that keeps what its root passes down (stroke width, line joins,
         // white space); the size, view box and namespaces are the outer root's.
         writer.writeStartElement(QStringLiteral("g"));
+        // The prefixes this part's root declares and the outer root does not (or binds otherwise) are declared
+        // on its group, or the part's content would name namespaces nobody declared.
+        writeNamespaces(writer, reader, outerNamespaces);
         QXmlStreamAttributes inherited;
         for (const QXmlStreamAttribute &a : prefixed(reader.attributes(), prefix)) {
             const QString name = a.qualifiedName().toString();
