@@ -1,6 +1,8 @@
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
 #include "engine/lxError.h"
+#include "engine/lxFileName.h"
+#include "engine/lxFileUtils.h"
 #include "engine/lxMatch.h"
 #include "project/lxProject.h"
 
@@ -106,6 +108,16 @@ void touch(const QString &path) {
     QVERIFY(TestSupport::writeAll(path, "x"));
 }
 
+// A name as the file system holds it, bytes that are not UTF-8 included.
+QString raw(const char *bytes) {
+    return TlxFileName::Decode(bytes);
+}
+
+qint64 modified(const QString &path) {
+    struct stat st {};
+    return ::stat(TlxFileName::Encode(path).constData(), &st) == 0 ? qint64(st.st_mtime) : -1;
+}
+
 // A batch holding the given paths, complete, as for files chosen one by one.
 void fill(TlxBatch &batch, int count, const QString &prefix = QStringLiteral("/in/f")) {
     for (int i = 0; i < count; ++i) {
@@ -183,6 +195,7 @@ void TestConvertorRun::init() {
 }
 
 void TestConvertorRun::cleanup() {
+    TestSupport::removeAll(m_dir->path());
     delete m_dir;
 }
 
@@ -279,6 +292,16 @@ void TestConvertorRun::targetPath_data() {
         << ""
         << "0"
         << ".emf" << QStringList{"out/talk.emf", "out/-vorlane-talk.emf"} << "out/-vorlane-talk.emf";
+    // Latin-1 names from old archives: the output keeps the very bytes, in its folder too.
+    QTest::newRow("bytes not UTF-8") << raw("in/Pr\xe4s/talk\xff.pptx") << "out/"
+                                     << ""
+                                     << ""
+                                     << ".emf" << none << raw("out/Pr\xe4s/talk\xff.emf");
+    QTest::newRow("bytes not UTF-8, keep")
+        << raw("in/Pr\xe4sentation.ppt") << "out/"
+        << ""
+        << "false"
+        << ".emf" << QStringList{raw("out/Pr\xe4sentation.emf")} << raw("out/-vorlane-Pr\xe4sentation.emf");
 }
 
 void TestConvertorRun::targetPath() {
@@ -307,7 +330,7 @@ void TestConvertorRun::targetPath() {
     QVERIFY(node->ResultText.isEmpty());
     QCOMPARE(batch.Successes() + batch.Failures(), 0);
     if (!expected.isEmpty())
-        QVERIFY(QFileInfo(QFileInfo(path).path()).isDir()); // its folder exists now
+        QVERIFY(TlxFileName::IsDir(TlxFileUtils::FolderPart(path))); // its folder exists now
 }
 
 void TestConvertorRun::targetFolderCannotBeMade() {
@@ -335,34 +358,41 @@ void TestConvertorRun::sameOutputInOneRun() {
 }
 
 void TestConvertorRun::finishSource_data() {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("deleteSource");
     QTest::addColumn<QString>("renameSource");
     QTest::addColumn<bool>("sourceLeft");
     QTest::addColumn<bool>("renamedLeft");
-    QTest::newRow("nothing") << ""
+    const QString talk = QStringLiteral("talk.pptx");
+    QTest::newRow("nothing") << talk << ""
                              << "" << true << false;
-    QTest::newRow("delete") << "true"
+    QTest::newRow("delete") << talk << "true"
                             << "" << false << false;
-    QTest::newRow("rename") << ""
+    QTest::newRow("rename") << talk << ""
                             << ".done" << false << true;
-    QTest::newRow("delete and rename") << "True"
+    QTest::newRow("delete and rename") << talk << "True"
                                        << ".done" << false << false;
+    QTest::newRow("rename, bytes not UTF-8") << raw("Pr\xe4sentation.pptx") << ""
+                                             << ".done" << false << true;
+    QTest::newRow("delete, bytes not UTF-8") << raw("Pr\xe4sentation.pptx") << "1"
+                                             << "" << false << false;
 }
 
 void TestConvertorRun::finishSource() {
+    QFETCH(QString, name);
     QFETCH(QString, deleteSource);
     QFETCH(QString, renameSource);
     QFETCH(bool, sourceLeft);
     QFETCH(bool, renamedLeft);
-    const QString source = m_root + "in/talk.pptx";
-    const QString output = m_root + "out/talk.emf";
-    const QString slide2 = m_root + "out/talk-2.emf";
+    const QString source = m_root + "in/" + name;
+    const QString output = m_root + "out/" + name.chopped(5) + ".emf";
+    const QString slide2 = m_root + "out/" + name.chopped(5) + "-2.emf";
     touch(source);
     touch(output);
     touch(slide2);
     struct utimbuf old {};
     old.actime = old.modtime = 1000000000; // 2001
-    QCOMPARE(utime(QFile::encodeName(source).constData(), &old), 0);
+    QCOMPARE(utime(TlxFileName::Encode(source).constData(), &old), 0);
     lxProject->SetOption(QStringLiteral("DeleteSource"), deleteSource);
     lxProject->SetOption(QStringLiteral("RenameSource"), renameSource);
     lxProject->SetOption(QStringLiteral("KeepFileTime"), QStringLiteral("true"));
@@ -370,10 +400,10 @@ void TestConvertorRun::finishSource() {
     TlxBatch batch;
     batch.AddFileAndComplete(source);
     TlxConvertor::FinishSource(&batch, batch.NextNode(), output);
-    QCOMPARE(QFileInfo::exists(source), sourceLeft);
-    QCOMPARE(QFileInfo::exists(source + ".done"), renamedLeft);
-    QCOMPARE(QFileInfo(output).lastModified().toSecsSinceEpoch(), qint64(1000000000));
-    QCOMPARE(QFileInfo(slide2).lastModified().toSecsSinceEpoch(), qint64(1000000000)); // every slide's file
+    QCOMPARE(TlxFileName::Exists(source), sourceLeft);
+    QCOMPARE(TlxFileName::Exists(source + ".done"), renamedLeft);
+    QCOMPARE(modified(output), qint64(1000000000));
+    QCOMPARE(modified(slide2), qint64(1000000000)); // every slide's file
 }
 
 // Overwriting removes the old output's further slides too, and nothing past a gap in the numbers.

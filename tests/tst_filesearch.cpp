@@ -1,3 +1,4 @@
+#include "engine/lxFileName.h"
 #include "engine/lxFileSearch.h"
 #include "engine/lxMatch.h"
 
@@ -8,8 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -68,6 +72,7 @@ private slots:
     void hiddenFilesAndFolders();
     void linksAndSpecialFiles();
     void scanOrder();
+    void namesWithAnyBytes();
     void terminateMidScan();
     void unreadableAndMissingFolders();
 
@@ -86,6 +91,7 @@ void TestFileSearch::init() {
 void TestFileSearch::cleanup() {
     delete Matcher;
     Matcher = nullptr;
+    TestSupport::removeAll(m_dir->path());
     delete m_dir;
 }
 
@@ -306,6 +312,37 @@ void TestFileSearch::scanOrder() {
     RecordingSearch flat;
     flat.scan(m_root, false);
     QCOMPARE(flat.files.size(), 3);
+}
+
+// Every name the file system holds is found and handed on so that its bytes can be had again, whatever the
+// mask and the extra expression see.
+void TestFileSearch::namesWithAnyBytes() {
+    const QList<QByteArray> names = {"Pr\xe4sentation.pptx", "bad\xff\xfe.ppt", "cut\xe4\xb8.ppt",
+                                     "\xc3\xa4 valid.pptx",  "a;b,c=d.pptx",    "-lead.ppt",
+                                     "\"quoted\" 'x'.ppt",   "two  spaces.ppt", "\xe4\xb8\xad\xe6\x96\x87.pptx"};
+    const QByteArray root = TlxFileName::Encode(m_root);
+    QVERIFY(::mkdir(root + "Ordner \xc4", 0700) == 0);
+    QList<QByteArray> expected;
+    for (const QByteArray &name : names) {
+        for (const QByteArray &folder : {QByteArray(), QByteArray("Ordner \xc4/")}) {
+            const QByteArray path = root + folder + name;
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+            QVERIFY2(fd >= 0, path.constData());
+            ::close(fd);
+            expected << path;
+        }
+    }
+    RecordingSearch search;
+    search.regExt = QStringLiteral("\\.pptx?$");
+    search.scan(m_root);
+    QList<QByteArray> found;
+    for (const QString &path : std::as_const(search.files)) {
+        found << TlxFileName::Encode(path);
+        QVERIFY(TlxFileName::IsFile(path));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(found.begin(), found.end());
+    QCOMPARE(found, expected);
 }
 
 void TestFileSearch::terminateMidScan() {

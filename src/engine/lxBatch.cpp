@@ -1,4 +1,5 @@
 #include "engine/lxBatch.h"
+#include "engine/lxFileName.h"
 
 #include "engine/lxError.h"
 #include "engine/lxOutputOptions.h"
@@ -51,8 +52,7 @@ void TlxBatch::Search(const QString &source, const QString &target, bool recurse
     // So does an output format, slide list or picture resolution it does not understand: never a file under a
     // made-up name.
     TlxOutputOptions::FromProject();
-    if (!QFileInfo(targetDir).isDir())
-        QDir().mkpath(targetDir); // a folder that cannot be made is reported by every file written there
+    TlxFileName::MakePath(targetDir); // a folder that cannot be made is reported by every file written there
     const qsizetype slash = sourceDir.lastIndexOf(u'/');
     const QString mask = sourceDir.mid(slash + 1);
     sourceDir.truncate(slash + 1);

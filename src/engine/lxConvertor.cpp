@@ -1,13 +1,11 @@
 #include "engine/lxConvertor.h"
 
 #include "engine/lxError.h"
+#include "engine/lxFileName.h"
 #include "engine/lxOutputOptions.h"
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QThread>
@@ -46,10 +44,10 @@ void runOnMainThread(const TlxEvent &handler) {
 // Copies the source's access and modification times to the output (the creation time cannot be set here).
 void copyFileTimes(const QString &source, const QString &output) {
     struct stat st {};
-    if (stat(QFile::encodeName(source).constData(), &st) != 0)
+    if (stat(TlxFileName::Encode(source).constData(), &st) != 0)
         return;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    utimensat(AT_FDCWD, QFile::encodeName(output).constData(), times, 0);
+    utimensat(AT_FDCWD, TlxFileName::Encode(output).constData(), times, 0);
 }
 
 } // namespace
@@ -176,15 +174,13 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
     // Files come folder by folder: a folder this thread has just seen exists is not looked up again.
     thread_local QString knownDir;
     if (!dir.isEmpty() && dir != knownDir) {
-        if (!QFileInfo(dir).isDir()) {
-            QDir().mkpath(dir);
-            if (!QFileInfo(dir).isDir())
-                batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
-        }
-        knownDir = QFileInfo(dir).isDir() ? dir : QString();
+        const bool made = TlxFileName::MakePath(dir);
+        if (!made)
+            batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
+        knownDir = made ? dir : QString();
     }
     // An earlier output is there when the file of the first slide this run writes is.
-    if (!QFileInfo::exists(output.PerSlide() ? TlxOutputOptions::SlidePath(path, output.FirstSlide()) : path))
+    if (!TlxFileName::Exists(output.PerSlide() ? TlxOutputOptions::SlidePath(path, output.FirstSlide()) : path))
         return path;
     switch (lxProject ? lxProject->OverwriteMode() : TlxOverwriteMode::Overwrite) {
     case TlxOverwriteMode::Overwrite:
@@ -205,7 +201,7 @@ QStringList TlxConvertor::SlideFiles(const QString &path) {
     const TlxOutputOptions output = TlxOutputOptions::CurrentOrDefault();
     QStringList files;
     if (!output.PerSlide()) {
-        if (QFileInfo::exists(path))
+        if (TlxFileName::Exists(path))
             files << path;
         return files;
     }
@@ -217,7 +213,7 @@ QStringList TlxConvertor::SlideFiles(const QString &path) {
         if (!output.Takes(slide))
             continue;
         const QString file = TlxOutputOptions::SlidePath(path, slide);
-        if (QFileInfo::exists(file))
+        if (TlxFileName::Exists(file))
             files << file;
         else if (openFrom > 0 && slide >= openFrom)
             break;
@@ -229,13 +225,13 @@ void TlxConvertor::DeleteTarget(const QString &path) {
     // The whole old output goes, not just its first slide: a deck that lost slides since its last conversion
     // must not leave its old last slides beside the new ones.
     for (const QString &file : SlideFiles(path))
-        QFile::remove(file);
+        TlxFileName::Remove(file);
 }
 
 namespace {
 bool identify(const QString &path, TlxConvertor::OldFile *file) {
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(TlxFileName::Encode(path).constData(), &st) != 0)
         return false;
     file->path = path;
     file->inode = quint64(st.st_ino);
@@ -259,7 +255,7 @@ void TlxConvertor::DeleteLeftOver(const QList<OldFile> &old) {
     for (const OldFile &was : old) {
         OldFile now;
         if (identify(was.path, &now) && now.inode == was.inode && now.mtimeNs == was.mtimeNs && now.size == was.size)
-            QFile::remove(was.path);
+            TlxFileName::Remove(was.path);
     }
 }
 
@@ -272,8 +268,8 @@ void TlxConvertor::FinishSource(TlxBatch *, TlxNode *node, const QString &output
             copyFileTimes(source, file);
     }
     if (lxProject->DeleteSource())
-        QFile::remove(source);
+        TlxFileName::Remove(source);
     const QString suffix = lxProject->RenameSource();
     if (!suffix.isEmpty())
-        QFile::rename(source, source + suffix); // fails quietly when the source was deleted above
+        TlxFileName::Rename(source, source + suffix, false); // fails quietly when the source was deleted above
 }

@@ -1,4 +1,5 @@
 #include "engine/lxEmfFile.h"
+#include "engine/lxFileName.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -161,9 +162,10 @@ QString TlxEmfFile::Check(QByteArrayView data) {
 }
 
 QString TlxEmfFile::CheckFile(const QString &path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+    QFile file;
+    QString error;
+    if (!TlxFileName::Open(file, path, QIODevice::ReadOnly, &error))
+        return QStringLiteral("it cannot be read (%1)").arg(error);
     const qint64 size = file.size();
     if (size <= 0)
         return QStringLiteral("it is empty");
@@ -178,7 +180,7 @@ QString TlxEmfFile::CheckFile(const QString &path) {
     }
     if (!IsGzip(data))
         return Check(data);
-    QString error;
+    error.clear();
     const QByteArray inner = Gunzip(data, &error);
     return error.isEmpty() ? Check(inner) : QStringLiteral("its compressed data is damaged (%1)").arg(error);
 }

@@ -1,8 +1,7 @@
 #include "engine/lxFileSearch.h"
 
+#include "engine/lxFileName.h"
 #include "engine/lxMatch.h"
-
-#include <QFile>
 
 #include <QStringList>
 #include <algorithm>
@@ -142,17 +141,19 @@ bool TlxFileSearch::Accepts(const QString &path) const {
     const TlxMatchBase *matcher = Matcher;
     if (!matcher)
         return true;
-    bool result = matcher->TestPath(path, patternFor(Mask()));
+    // Bytes of a name that are not UTF-8 would make the expression engine reject the whole text.
+    const QString text = TlxFileName::ForMatching(path);
+    bool result = matcher->TestPath(text, patternFor(Mask()));
     if (result) {
         const QString extra = RegExt();
         if (!extra.isEmpty())
-            result = matcher->TestPath(path, extra);
+            result = matcher->TestPath(text, extra);
     }
     return result;
 }
 
 void TlxFileSearch::ScanFolder(const QString &folder, const QString &mask, bool recurse, quint32 allowed) {
-    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.isEmpty() ? "." : QFile::encodeName(folder).constData()));
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.isEmpty() ? "." : TlxFileName::Encode(folder).constData()));
     if (!dir)
         return;
     const int fd = dirfd(dir.get());
@@ -166,13 +167,13 @@ void TlxFileSearch::ScanFolder(const QString &folder, const QString &mask, bool 
         const bool hidden = raw[0] == '.';
         if (kind == EntryKind::Folder) {
             if (recurse && !hidden)
-                subfolders << QFile::decodeName(raw);
+                subfolders << TlxFileName::Decode(raw);
         } else if (kind == EntryKind::File) {
             const quint32 attributes = hidden ? quint32(faHidden) : 0u;
             const bool allowedEntry = (attributes & allowed) == (attributes & faAnyFile);
             const bool ownerFile = skipOwners && raw[0] == '~' && raw[1] == '$';
             if (allowedEntry && !ownerFile) {
-                QString name = QFile::decodeName(raw);
+                QString name = TlxFileName::Decode(raw);
                 if (WildcardMatch(name, mask))
                     files << std::move(name);
             }

@@ -1,4 +1,5 @@
 #include "engine/lxPreviewCache.h"
+#include "engine/lxFileName.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -19,7 +20,7 @@ constexpr char kIndex[] = "slides.txt";
 // A fixed-length name of its own for every source path, whatever characters the path holds.
 QString deckName(const QString &source) {
     return QString::fromLatin1(
-        QCryptographicHash::hash(QFile::encodeName(source), QCryptographicHash::Sha1).toHex().left(24));
+        QCryptographicHash::hash(TlxFileName::Encode(source), QCryptographicHash::Sha1).toHex().left(24));
 }
 
 // "run-<pid>-<time>": a folder whose process no longer runs is left over from a run that did not end cleanly.

@@ -1,4 +1,5 @@
 #include "engine/lxShard.h"
+#include "engine/lxFileName.h"
 
 #include "engine/lxError.h"
 
@@ -24,7 +25,7 @@ TlxShard TlxShard::Parse(const QString &text) {
 
 quint64 TlxShard::Hash(const QString &relativePath) {
     quint64 h = 14695981039346656037ull;
-    for (const char c : relativePath.toUtf8()) {
+    for (const char c : TlxFileName::Encode(relativePath)) {
         h ^= quint8(c);
         h *= 1099511628211ull;
     }

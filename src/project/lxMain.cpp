@@ -2,6 +2,7 @@
 
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
+#include "engine/lxFileName.h"
 #include "engine/lxNode.h"
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
@@ -19,7 +20,9 @@ TlxMain::TlxMain() = default;
 TlxMain::~TlxMain() = default;
 
 QString TlxMain::LogLine(const TlxNode &node) {
-    return QStringLiteral("%1 => %2 => %3").arg(TlxNode::StatusText(node.Status), node.SourceFile, node.ResultText);
+    // Names with bytes that are not UTF-8 are shown with those bytes escaped: a log is read by people.
+    return TlxFileName::Display(
+        QStringLiteral("%1 => %2 => %3").arg(TlxNode::StatusText(node.Status), node.SourceFile, node.ResultText));
 }
 
 QString TlxMain::FailedTextsParam(const QStringList &texts) {
@@ -101,7 +104,8 @@ void TlxMain::RunConsole() {
         // happened: a source that is a bare folder has no mask, for example.
         const QByteArray note =
             QStringLiteral("No file matches \"%1\"%2.\n")
-                .arg(source, source.endsWith(u'/') ? QStringLiteral(" (add a mask such as *.ppt?)") : QString())
+                .arg(TlxFileName::Display(source),
+                     source.endsWith(u'/') ? QStringLiteral(" (add a mask such as *.ppt?)") : QString())
                 .toUtf8();
         std::fwrite(note.constData(), 1, size_t(note.size()), stderr);
     }

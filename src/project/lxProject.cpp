@@ -1,5 +1,7 @@
 #include "project/lxProject.h"
 
+#include "engine/lxFileName.h"
+
 #include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "project/lxPropList.h"
@@ -135,8 +137,7 @@ QString TlxProject::TargetFolder() const {
     QString target = Target();
     if (target.isEmpty())
         return target;
-    if (!QFileInfo(target).isDir())
-        QDir().mkpath(target); // a failure shows up per file when the converters write there
+    TlxFileName::MakePath(target); // a failure shows up per file when the converters write there
     if (!target.endsWith(PathDelim))
         target += PathDelim;
     return target;

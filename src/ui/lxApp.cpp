@@ -1,5 +1,7 @@
 #include "ui/lxApp.h"
 
+#include "engine/lxFileName.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -24,7 +26,7 @@ TlxApp::TlxApp() : ExePath(runningExePath()) {
 TlxApp::TlxApp(int argc, char **argv) : ExePath(runningExePath()) {
     // The shell has already split and unquoted the parameters.
     if (argc > 1 && argv[1])
-        FirstParam = QString::fromLocal8Bit(argv[1]);
+        FirstParam = TlxFileName::Decode(argv[1]); // a folder name in it keeps its bytes
 }
 
 TlxApp::TlxApp(const QString &exePath, const QString &commandLineTail) : ExePath(exePath) {

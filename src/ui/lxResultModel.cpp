@@ -1,5 +1,6 @@
 #include "ui/lxResultModel.h"
 
+#include "engine/lxFileName.h"
 #include "ui/lxImageList.h"
 
 #include <QMutexLocker>
@@ -121,10 +122,11 @@ QVariant TlxResultModel::data(const QModelIndex &index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        // A name's bytes that are not UTF-8 would show as boxes; escaped they can be read and told apart.
         if (index.column() == ColFile)
-            return row.file;
+            return TlxFileName::Display(row.file);
         if (index.column() == ColResult && row.hasResult)
-            return row.result;
+            return TlxFileName::Display(row.result);
         return {};
     case Qt::DecorationRole:
         if (index.column() == ColStatus)

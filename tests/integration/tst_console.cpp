@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "engine/lxFileName.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -98,7 +100,10 @@ private Q_SLOTS:
         QVERIFY(TestSupport::writeAll(opener, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$XDG_OPEN_LOG\"\n"));
         QFile::setPermissions(opener, QFile::permissions(opener) | QFileDevice::ExeOwner);
     }
-    void cleanup() { m_dir.reset(); }
+    void cleanup() {
+        TestSupport::removeAll(m_dir->path());
+        m_dir.reset();
+    }
 
     void convertsWithoutProjectOrWindow_data() {
         QTest::addColumn<QString>("form");
@@ -224,6 +229,53 @@ private Q_SLOTS:
         const Result r = run(param);
         QCOMPARE(r.exitCode, 0);
         QVERIFY(QFileInfo(out + QStringLiteral("/shapes.emf")).size() > 0);
+    }
+
+    // Names as real archives hold them, all in one run: each output is the source's name bytes with the new
+    // extension, also below a folder whose name is not UTF-8, also for kept outputs and renamed sources; the
+    // log and the console show the bytes escaped.
+    void anyFileNameConverts() {
+        const QByteArray deck = TestSupport::readAll(QStringLiteral(VORLANE_BINARY_DIR "/samples/shapes.ppt"));
+        QVERIFY(!deck.isEmpty());
+        const QList<QByteArray> names = {"Pr\xe4sentation",
+                                         "bad\xff\xfe",
+                                         "a;b",
+                                         "a,b",
+                                         "a=b",
+                                         "-lead",
+                                         "\"quoted\" 'single'",
+                                         "two  spaces",
+                                         "\xe4\xb8\xad\xe6\x96\x87 \xce\x95\xce\xbb",
+                                         "Ordner \xc4/Pr\xe4s"};
+        const QString source = path(QStringLiteral("in"));
+        const QString out = path(QStringLiteral("out"));
+        const QByteArray in = TlxFileName::Encode(source) + '/', target = TlxFileName::Encode(out) + '/';
+        for (const QByteArray &name : names)
+            QVERIFY(TestSupport::writeAll(TlxFileName::Decode(in + name + ".ppt"), deck));
+        const QString log = path(QStringLiteral("names.log"));
+        const QString param =
+            QStringLiteral("-P:Source=%1/*.ppt?;Target=%2;PureConsole=1;ThreadsCount=2;Subdir=1;LogFile=%3");
+        Result r = run(param.arg(source, out, log));
+        QCOMPARE(r.exitCode, 0);
+        for (const QByteArray &name : names)
+            QVERIFY2(TlxFileName::Size(TlxFileName::Decode(target + name + ".emf")) > 0, name + r.out.toUtf8());
+        QVERIFY2(r.out.contains(
+                     QStringLiteral("Success => %1/Pr\\xE4sentation.ppt => %2/Pr\\xE4sentation.emf").arg(source, out)),
+                 qPrintable(r.out));
+        QCOMPARE(r.out.count(QStringLiteral("Success => ")), names.size());
+        const QByteArray logged = TestSupport::readAll(log);
+        QVERIFY2(logged.contains("/Ordner \\xC4/Pr\\xE4s.ppt => "), logged.constData());
+
+        // Again, keeping the outputs there and renaming each source once it is done.
+        r = run(param.arg(source, out, log) + QStringLiteral(";IsOverwrite=false;RenameSource=.done"));
+        QCOMPARE(r.exitCode, 0);
+        for (const QByteArray &name : names) {
+            const qsizetype slash = name.lastIndexOf('/') + 1;
+            const QByteArray kept = name.left(slash) + "-vorlane-" + name.mid(slash) + ".emf";
+            QVERIFY2(TlxFileName::Size(TlxFileName::Decode(target + kept)) > 0, kept + r.out.toUtf8());
+            QVERIFY2(TlxFileName::Exists(TlxFileName::Decode(in + name + ".ppt.done")), name.constData());
+            QVERIFY(!TlxFileName::Exists(TlxFileName::Decode(in + name + ".ppt")));
+        }
     }
 
     // A window wanted where there is no display: a plain message instead of the toolkit's abort.

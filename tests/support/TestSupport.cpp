@@ -1,8 +1,13 @@
 #include "TestSupport.h"
 
+#include "engine/lxFileName.h"
+#include "engine/lxFileUtils.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <filesystem>
 
 namespace TestSupport {
 
@@ -37,9 +42,15 @@ QByteArray readAll(const QString &path) {
 }
 
 bool writeAll(const QString &path, const QByteArray &data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+    // Through the name's bytes: tests make files whose names are not UTF-8 too.
+    TlxFileName::MakePath(TlxFileUtils::FolderPart(TlxFileName::Absolute(path)));
+    QFile f;
+    return TlxFileName::Open(f, path, QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+void removeAll(const QString &path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(TlxFileName::Encode(path).toStdString()), ignored);
 }
 
 } // namespace TestSupport

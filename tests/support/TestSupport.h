@@ -26,5 +26,7 @@ QByteArray readAll(const QString &path);
 
 // Writes bytes to a file, creating its folder; returns false on failure.
 bool writeAll(const QString &path, const QByteArray &data);
+// Removes a folder and all it holds by the names' bytes (QDir leaves names that are not UTF-8 behind).
+void removeAll(const QString &path);
 
 } // namespace TestSupport

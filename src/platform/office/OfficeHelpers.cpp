@@ -1,10 +1,8 @@
 #include "platform/office/OfficeHelpers.h"
 
+#include "engine/lxFileName.h"
 #include "platform/office/OfficeStrings.h"
 
-#include <osl/file.hxx>
-
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -26,17 +24,22 @@ css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::b
 }
 
 QString fileUrl(const QString &path) {
-    OUString url;
-    if (osl::FileBase::getFileURLFromSystemPath(toOU(path), url) != osl::FileBase::E_None)
-        return QString();
-    return fromOU(url);
+    // Built from the name's bytes: the office's own conversion goes through text and loses bytes that are not
+    // UTF-8, while a percent-encoded URL reaches any file.
+    return TlxFileName::FileUrl(TlxFileName::Absolute(path));
+}
+
+QString folderOf(const QString &path) {
+    const QString absolute = TlxFileName::Absolute(path);
+    const qsizetype slash = absolute.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : absolute.left(slash);
 }
 
 QString createTemporary(const QString &dir, const QString &ext, QString *error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString name =
             dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
-        const int fd = ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(TlxFileName::Encode(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
             return name;
@@ -51,7 +54,7 @@ QString createTemporary(const QString &dir, const QString &ext, QString *error) 
 }
 
 QString writeWhole(const QString &path, const QByteArray &data) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(TlxFileName::Encode(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     int err = fd < 0 ? errno : 0;
     for (qsizetype done = 0; fd >= 0 && !err && done < data.size();) {
         const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));

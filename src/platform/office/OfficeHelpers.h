@@ -16,6 +16,8 @@ css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::b
 
 // The office's URL of a local path; empty when the path cannot be expressed as one.
 QString fileUrl(const QString &path);
+// The absolute folder a path lies in, without a closing '/' (but "/" itself).
+QString folderOf(const QString &path);
 
 // Creates an empty hidden file in dir for the office to write to. Made like any new file (mode 0666 less the
 // umask), so that an output keeps the permissions the user expects once it is moved into place. On failure

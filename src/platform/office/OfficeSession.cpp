@@ -2,6 +2,7 @@
 
 #include "engine/lxEmfFile.h"
 #include "engine/lxError.h"
+#include "engine/lxFileName.h"
 #include "engine/lxOutputOptions.h"
 #include "engine/lxSvgFile.h"
 #include "engine/lxWorkTimes.h"
@@ -31,8 +32,7 @@
 #include <osl/file.hxx>
 #include <rtl/ref.hxx>
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QRegularExpression>
 #include <QtEndian>
 
@@ -156,17 +156,16 @@ int OfficeSession::Open(const QString &path) {
     if (isUrl(path)) {
         url = path;
     } else {
-        const QFileInfo fi(path);
-        if (!fi.exists())
+        if (!TlxFileName::Exists(path))
             throw Error(Failure::Missing, path);
-        if (!fi.isFile())
+        if (!TlxFileName::IsFile(path))
             throw Error(Failure::NotAFile, path);
-        if (!fi.isReadable())
+        if (::access(TlxFileName::Encode(path).constData(), R_OK) != 0)
             throw Error(Failure::Unreadable, path);
         // An empty file would load as a new blank deck.
-        if (fi.size() == 0)
+        if (TlxFileName::Size(path) == 0)
             throw Error(Failure::Empty, path);
-        url = fileUrl(fi.absoluteFilePath());
+        url = fileUrl(path);
     }
     ensureOffice();
     m_armedSeconds = timeoutSeconds();
@@ -259,11 +258,9 @@ QString pageRange(const QList<int> &slides) {
 }
 
 QByteArray readFile(const QString &path, QString *error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+    QFile file;
+    if (!TlxFileName::Open(file, path, QIODevice::ReadOnly, error))
         return QByteArray();
-    }
     return file.readAll();
 }
 
@@ -316,17 +313,15 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
     if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
         throw Error(Failure::NotOpen, path);
     const QString source = it->second.source;
-    const QString target = QFileInfo(path).absoluteFilePath();
-    const QString dir = QFileInfo(target).absolutePath();
+    const QString target = TlxFileName::Absolute(path);
+    const QString dir = folderOf(target);
     // The office picks its way of writing by the file's name too: a compressed EMF is written as a plain one
     // first (under ".emz" it would keep the pictures as the deck stores them) and compressed here.
-    const QString ext = format == Format::Emz                         ? QStringLiteral(".emf")
-                        : QFileInfo(target).fileName().contains(u'.') ? QStringLiteral(".") + QFileInfo(target).suffix()
-                                                                      : QString();
+    const QString ext = format == Format::Emz ? QStringLiteral(".emf") : TlxFileName::Extension(target);
     QStringList temps, finals;
     auto removeTemps = [&temps] {
         for (const QString &t : temps)
-            QFile::remove(t);
+            TlxFileName::Remove(t);
     };
     // Every file goes to a hidden temporary name beside its output first: a half-written file never takes the
     // place of an output, and a folder that refuses files is told here, clearly.
@@ -416,7 +411,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
             }
         }
         for (qsizetype i = 0; i < temps.size(); ++i) {
-            if (::rename(QFile::encodeName(temps.at(i)).constData(), QFile::encodeName(finals.at(i)).constData()) != 0)
+            if (!TlxFileName::Rename(temps.at(i), finals.at(i), true))
                 throw Error(Failure::OutputNotWritable, finals.at(i), QString::fromLocal8Bit(std::strerror(errno)));
         }
         temps.clear();
@@ -432,9 +427,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
         failCall(fromOU(e.Message), source);
     }
     for (const QString &final : finals) {
-        const QFileInfo out(final);
-        if (!out.exists() || out.size() <= 0)
-            throw Error(Failure::ExportFailed, out.filePath(), QStringLiteral("the file is missing or empty"));
+        if (TlxFileName::Size(final) <= 0)
+            throw Error(Failure::ExportFailed, final, QStringLiteral("the file is missing or empty"));
     }
 }
 
@@ -483,10 +477,9 @@ void OfficeSession::writePng(const Reference<drawing::XDrawPage> &slide, const Q
     const Sequence<beans::PropertyValue> args =
         props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/png"))),
                prop("FilterData", uno::Any(filterData))});
-    if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || QFileInfo(path).size() <= 0)
+    if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || TlxFileName::Size(path) <= 0)
         throw Error(Failure::ExportFailed, path,
-                    OfficeSlideExport::WhyNothing(QFileInfo(path).absolutePath(),
-                                                  QStringLiteral("the office wrote no picture")));
+                    OfficeSlideExport::WhyNothing(folderOf(path), QStringLiteral("the office wrote no picture")));
 }
 
 void OfficeSession::closeComponent(const Reference<lang::XComponent> &component) {

@@ -1,6 +1,7 @@
 #include "platform/office/OfficeSlideExport.h"
 
 #include "engine/lxEmfFile.h"
+#include "engine/lxFileName.h"
 #include "engine/lxSvgFile.h"
 #include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeHelpers.h"
@@ -14,7 +15,6 @@
 #include <com/sun/star/drawing/XShape.hpp>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRect>
 
 #include <algorithm>
@@ -89,7 +89,7 @@ OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Re
 QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
     // The office does not say why it wrote nothing; a folder without room is the usual reason.
     struct statvfs fs {};
-    if (::statvfs(QFile::encodeName(dir).constData(), &fs) == 0 && quint64(fs.f_bavail) * fs.f_frsize < (1u << 20))
+    if (::statvfs(TlxFileName::Encode(dir).constData(), &fs) == 0 && quint64(fs.f_bavail) * fs.f_frsize < (1u << 20))
         return QStringLiteral("the disk is full");
     return what;
 }
@@ -106,7 +106,7 @@ bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, cons
         args.realloc(3);
         args.getArray()[2] = prop("FilterData", uno::Any(filterData));
     }
-    return Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args) && QFileInfo(path).size() > 0;
+    return Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args) && TlxFileName::Size(path) > 0;
 }
 
 const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const Reference<drawing::XDrawPage> &master) {
@@ -136,7 +136,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     if (!m_compose) {
         if (exportPage(slideComponent, path, {}))
             return true;
-        *error = WhyNothing(QFileInfo(path).absolutePath(), QStringLiteral("the office wrote nothing"));
+        *error = WhyNothing(folderOf(path), QStringLiteral("the office wrote nothing"));
         return false;
     }
     const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY);
@@ -220,13 +220,12 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     const QString objectsKey =
         !masterName.isEmpty() && fieldsOnTop ? QStringLiteral("objects:") + masterName : QString();
 
-    const QFileInfo target(path);
-    const QString dir = target.absolutePath();
-    const QString ext = target.suffix().isEmpty() ? QString() : QStringLiteral(".") + target.suffix();
+    const QString dir = folderOf(path);
+    const QString ext = TlxFileName::Extension(path);
     QString scratch;
     Undo removeScratch([&scratch] {
         if (!scratch.isEmpty())
-            QFile::remove(scratch);
+            TlxFileName::Remove(scratch);
     });
     QList<QByteArray> layers;
     // Exports one layer into a scratch file beside the output and takes its bytes; an empty result means the
@@ -244,9 +243,10 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
         }
         if (!exportPage(page, scratch, data))
             return QByteArray();
-        QFile file(scratch);
-        if (!file.open(QIODevice::ReadOnly)) {
-            *error = WhyNothing(dir, file.errorString());
+        QFile file;
+        QString why;
+        if (!TlxFileName::Open(file, scratch, QIODevice::ReadOnly, &why)) {
+            *error = WhyNothing(dir, why);
             *failed = true;
             return QByteArray();
         }
