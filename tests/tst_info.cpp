@@ -2,6 +2,7 @@
 #include "RecordingShell.h"
 #include "TestSupport.h"
 
+#include "engine/lxFileName.h"
 #include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "platform/shell/XdgShell.h"
@@ -298,6 +299,8 @@ private slots:
                              << QStringList{"xdg-open", "http://h.example/net/?a=err&e=x; rm -rf ~ `id` $(id)"};
         QTest::newRow("folder with blanks") << "/tmp/My Out/" << QStringList{"xdg-open", "/tmp/My Out/"};
         QTest::newRow("leading dash is no option") << "-x/out" << QStringList{"xdg-open", "./-x/out"};
+        QTest::newRow("bytes not UTF-8") << TlxFileName::Decode("/out/Pr\xe4s 1.emf")
+                                         << QStringList{"xdg-open", "file:///out/Pr%E4s%201.emf"};
         QTest::newRow("empty opens nothing") << "" << QStringList{};
     }
     void shellCommandIsAnArgumentVector() {

@@ -1,6 +1,7 @@
 // The preview pane of the real main window, offscreen, with the scriptable presentation application: the slides
 // of a converted row, the message of a failed one, the outputs of a skipped one, the toggle the project keeps and
 // the cache that goes with the window.
+#include "engine/lxFileName.h"
 #include "engine/lxVORLANE.h"
 #include "project/lxProject.h"
 #include "ui/lxFormMain.h"
@@ -113,6 +114,26 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(cache).isDir());
         m_main.reset();
         QVERIFY(!QFileInfo::exists(cache));
+    }
+
+    // A name whose bytes are not UTF-8: the list and the pane show them escaped, the row keeps them.
+    void namesNotUtf8AreShownEscaped() {
+        const QString file = m_env->path(TlxFileName::Decode("in/Pr\xe4s.pptx"));
+        TestSupport::writeAll(file, "x");
+        m_main->aPreview->setChecked(true);
+        m_main->eSource->setText(m_env->path(QStringLiteral("in/*.ppt?")));
+        m_main->eTarget->setText(m_env->path(QStringLiteral("out")));
+        m_main->aConvert->trigger();
+        QTRY_VERIFY(!m_main->Running() && m_main->aConvert->isEnabled());
+        m_main->Results()->Flush();
+        QCOMPARE(m_main->Results()->rowCount(), 1);
+        QCOMPARE(TlxFileName::Encode(m_main->Results()->RowFile(0)), TlxFileName::Encode(file));
+        const QString shown =
+            m_main->Results()->data(m_main->Results()->index(0, TlxResultModel::ColFile), Qt::DisplayRole).toString();
+        QVERIFY2(shown.endsWith(QLatin1String("/in/Pr\\xE4s.pptx")), qPrintable(shown));
+        select(0);
+        QVERIFY2(m_main->Preview()->Message()->text().contains(QLatin1String("Pr\\xE4s.pptx")),
+                 qPrintable(m_main->Preview()->Message()->text()));
     }
 
     void skippedRowListsItsOutputs() {

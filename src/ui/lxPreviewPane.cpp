@@ -1,5 +1,6 @@
 #include "ui/lxPreviewPane.h"
 
+#include "engine/lxFileName.h"
 #include "engine/lxNode.h"
 #include "platform/IShell.h"
 
@@ -69,9 +70,9 @@ void TlxPreviewPane::Clear() {
 void TlxPreviewPane::ShowRow(int status, const QString &source, const QString &result,
                              const QList<TlxPreviewCache::Entry> &entries) {
     Clear();
-    const QString name = QFileInfo(source).fileName();
+    const QString name = TlxFileName::Display(QFileInfo(source).fileName());
     if (status == nsFailure) {
-        m_message->setText(tr("%1 was not converted:\n%2").arg(name, result));
+        m_message->setText(tr("%1 was not converted:\n%2").arg(name, TlxFileName::Display(result)));
         return;
     }
     if (status != nsSuccess) {
@@ -82,7 +83,7 @@ void TlxPreviewPane::ShowRow(int status, const QString &source, const QString &r
         m_message->setText(result.isEmpty() ? tr("%1 was skipped: its output exists.").arg(name)
                                             : tr("%1 was converted to %2. No pictures of its slides were made in "
                                                  "this window.")
-                                                  .arg(name, result));
+                                                  .arg(name, TlxFileName::Display(result)));
         return;
     }
     const bool converted = entries.first().slide > 0;
@@ -92,10 +93,11 @@ void TlxPreviewPane::ShowRow(int status, const QString &source, const QString &r
     QPointer<TlxPreviewPane> self(this);
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const TlxPreviewCache::Entry &e = entries.at(i);
-        const QString label = e.slide > 0 ? tr("Slide %1").arg(e.slide) : QFileInfo(e.output).fileName();
+        const QString label =
+            e.slide > 0 ? tr("Slide %1").arg(e.slide) : TlxFileName::Display(QFileInfo(e.output).fileName());
         auto *item = new QListWidgetItem(QIcon(blank(QString())), label, m_strip);
         item->setData(kOutputRole, e.output);
-        item->setToolTip(e.output);
+        item->setToolTip(TlxFileName::Display(e.output));
         // A skipped deck's own outputs are drawn where this program can draw them (PNG, SVG).
         const QString picture = !e.picture.isEmpty() ? e.picture : e.output;
         if (e.picture.isEmpty() && QImageReader::imageFormat(picture).isEmpty()) {

@@ -1,5 +1,7 @@
 #include "WindowTestEnv.h"
 
+#include "TestSupport.h"
+
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
 #include "ui/lxApp.h"
@@ -28,4 +30,5 @@ WindowTestEnv::~WindowTestEnv() {
     lxInfo = nullptr;
     delete lxApp;
     lxApp = nullptr;
+    TestSupport::removeAll(m_dir.path()); // names that are not UTF-8 too
 }

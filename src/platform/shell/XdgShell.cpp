@@ -1,5 +1,7 @@
 #include "platform/shell/XdgShell.h"
 
+#include "engine/lxFileName.h"
+
 #include <QProcess>
 
 bool XdgShell::HasGraphicalSession() {
@@ -9,6 +11,9 @@ bool XdgShell::HasGraphicalSession() {
 QStringList XdgShell::CommandFor(const QString &target) {
     if (target.isEmpty())
         return {};
+    // A name with bytes that are not UTF-8 would lose them on the way to the opener: its URL keeps them.
+    if (TlxFileName::HasRawBytes(target))
+        return {QStringLiteral("xdg-open"), TlxFileName::FileUrl(TlxFileName::Absolute(target))};
     // A relative name that begins with "-" would be read as an option of xdg-open.
     const QString argument = target.startsWith(u'-') ? QStringLiteral("./") + target : target;
     return {QStringLiteral("xdg-open"), argument};
