@@ -13,12 +13,16 @@ corpus=$(cd "${3:-$here/../shared/corpus}" && pwd)
 work=$(mktemp -d)
 trap 'kill "$prog" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# The decks, each round in a folder of its own.
+# The decks, each round in a folder of its own. Every other round's folder has a Latin-1 name (bytes that are not
+# UTF-8, as old archives hold them): the log shows that byte as "\xE4".
+latin1=$'\xe4'
+folder() { if (($1 % 2)); then echo "r$1-Pr${latin1}s"; else echo "r$1"; fi; }
+shown() { if (($1 % 2)); then echo "r$1-Pr\\xE4s"; else echo "r$1"; fi; }
 while IFS=$'\t' read -r file _ _ _ slides _ _ expect _; do
     [ "$file" = file ] && continue
     for r in $(seq "$rounds"); do
-        mkdir -p "$work/in/r$r/$(dirname "$file")"
-        cp "$corpus/$file" "$work/in/r$r/$file"
+        mkdir -p "$work/in/$(folder "$r")/$(dirname "$file")"
+        cp "$corpus/$file" "$work/in/$(folder "$r")/$file"
     done
     printf '%s\t%s\t%s\n' "$file" "${slides:-0}" "$expect" >>"$work/decks.tsv"
 done <"$corpus/MANIFEST.tsv"
@@ -75,12 +79,13 @@ seconds=$(($(date +%s) - start))
 lost=0 converted=0 failed=0 slides_ok=0
 while IFS=$'\t' read -r file slides expect; do
     for r in $(seq "$rounds"); do
-        src="$work/in/r$r/$file"
+        src="$work/in/$(shown "$r")/$file"
         line=$(grep -F -- "=> $src =>" "$work/run.out" | tail -1 || true)
         case "$line" in
         Success*)
             converted=$((converted + 1))
             out=${line##* => }
+            out=${out//\\xE4/$latin1}
             n=1
             base=${out%.*} ext=${out##*.}
             while [ -e "$base-$((n + 1)).$ext" ]; do n=$((n + 1)); done

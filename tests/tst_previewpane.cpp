@@ -40,13 +40,17 @@ class TestPreviewPane : public QObject {
         TestSupport::writeAll(m_env->path(QStringLiteral("in/good.pptx")), "x");
         FakePowerPoint::script().slideCount = 3;
         FakePowerPoint::script().failSaveAs = {m_env->path(QStringLiteral("out/bad.emf"))};
+        runWithPane();
+        QCOMPARE(m_main->Results()->rowCount(), 2);
+    }
+    // Converts in/*.ppt? into out/ with the pane shown and waits for the run's end.
+    void runWithPane() {
         m_main->aPreview->setChecked(true);
         m_main->eSource->setText(m_env->path(QStringLiteral("in/*.ppt?")));
         m_main->eTarget->setText(m_env->path(QStringLiteral("out")));
         m_main->aConvert->trigger();
         QTRY_VERIFY(!m_main->Running() && m_main->aConvert->isEnabled());
         m_main->Results()->Flush();
-        QCOMPARE(m_main->Results()->rowCount(), 2);
     }
     void select(int row) {
         m_main->lViewer->setCurrentIndex(m_main->Results()->index(row, 0));
@@ -120,12 +124,7 @@ private Q_SLOTS:
     void namesNotUtf8AreShownEscaped() {
         const QString file = m_env->path(TlxFileName::Decode("in/Pr\xe4s.pptx"));
         TestSupport::writeAll(file, "x");
-        m_main->aPreview->setChecked(true);
-        m_main->eSource->setText(m_env->path(QStringLiteral("in/*.ppt?")));
-        m_main->eTarget->setText(m_env->path(QStringLiteral("out")));
-        m_main->aConvert->trigger();
-        QTRY_VERIFY(!m_main->Running() && m_main->aConvert->isEnabled());
-        m_main->Results()->Flush();
+        runWithPane();
         QCOMPARE(m_main->Results()->rowCount(), 1);
         QCOMPARE(TlxFileName::Encode(m_main->Results()->RowFile(0)), TlxFileName::Encode(file));
         const QString shown =

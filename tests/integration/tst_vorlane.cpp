@@ -214,7 +214,10 @@ void TestVorlane::hungOfficeStoppedByProjectTimeout() {
             QVERIFY2(n->Status == nsSuccess, qPrintable(n->SourceFile + " => " + n->ResultText));
         }
     }
-    QCOMPARE(failed, 1);
+    // The file in hand fails, unless the freeze caught the office closing a deck whose slides were all written:
+    // then no file fails, and the next one goes to a new office all the same.
+    QVERIFY(failed <= 1);
+    QVERIFY(::kill(stopped, 0) != 0); // the frozen office is gone
     QVERIFY(t.elapsed() < 60000);
 }
 

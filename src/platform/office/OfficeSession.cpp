@@ -99,11 +99,14 @@ void OfficeSession::ensureOffice() {
     if (m_quit)
         throw Error(Failure::Other, QStringLiteral("the office application has quit"));
     if (m_process && m_docs.empty()) {
-        const bool recycle = m_process->IsDead() || (m_recycleAfter > 0 && m_filesOnOffice >= m_recycleAfter) ||
+        // A watchdog that fired since its last arming (a close that hung after the slides were written, say) has
+        // killed the office, even when its end has not been seen yet: the next file must not go to it.
+        const bool recycle = m_watchdog.Fired() || m_process->IsDead() ||
+                             (m_recycleAfter > 0 && m_filesOnOffice >= m_recycleAfter) ||
                              (m_recycleBytes > 0 && m_process->ResidentBytes() > m_recycleBytes);
         if (recycle)
             stopOffice();
-    } else if (m_process && m_process->IsDead()) {
+    } else if (m_process && (m_watchdog.Fired() || m_process->IsDead())) {
         stopOffice();
     }
     if (!m_process)
