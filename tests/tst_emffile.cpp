@@ -1,5 +1,6 @@
 // The EMF structure check on whole, cut and damaged files, and the composition of page layers into one EMF.
 #include "engine/lxEmfFile.h"
+#include "engine/lxSlideLayers.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -94,6 +95,8 @@ private slots:
     void composeRefusesBrokenParts();
     void composeKeepsDamagedPlusComments_data();
     void composeKeepsDamagedPlusComments();
+    void slideLayersRefuseWhatIsNotWhole_data();
+    void slideLayersRefuseWhatIsNotWhole();
 };
 
 void TestEmfFile::check_data() {
@@ -285,3 +288,45 @@ void TestEmfFile::composeKeepsDamagedPlusComments() {
 
 QTEST_GUILESS_MAIN(TestEmfFile)
 #include "tst_emffile.moc"
+
+// A slide is composed from every layer it needs or not at all: a layer the office left empty or cut short is
+// refused with the reason, and no file comes of the layers that were whole.
+void TestEmfFile::slideLayersRefuseWhatIsNotWhole_data() {
+    QTest::addColumn<int>("drawing");
+    QTest::addColumn<QByteArray>("layer"); // the master's layer, between two whole ones
+    QTest::addColumn<QString>("reason");   // a piece of the reason; empty when the slide composes
+    const auto emfKind = int(TlxSlideLayers::Drawing::Emf), svgKind = int(TlxSlideLayers::Drawing::Svg);
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect width=\"5\" height=\"5\"/></svg>";
+    QTest::newRow("emf whole") << emfKind << kSample << QString();
+    QTest::newRow("emf empty") << emfKind << QByteArray() << "wrote nothing for the master";
+    QTest::newRow("emf cut") << emfKind << kSample.left(kSample.size() / 2) << "master only in part";
+    QTest::newRow("emf without its end") << emfKind << kSample.left(kSample.size() - 20) << "only in part";
+    QTest::newRow("svg whole") << svgKind << svg << QString();
+    QTest::newRow("svg empty") << svgKind << QByteArray() << "wrote nothing";
+    QTest::newRow("svg cut") << svgKind << svg.left(svg.size() - 8) << "only in part";
+}
+
+void TestEmfFile::slideLayersRefuseWhatIsNotWhole() {
+    QFETCH(int, drawing);
+    QFETCH(QByteArray, layer);
+    QFETCH(QString, reason);
+    const auto kind = TlxSlideLayers::Drawing(drawing);
+    const QByteArray whole =
+        kind == TlxSlideLayers::Drawing::Emf ? kSample : QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+    TlxSlideLayers layers(kind);
+    QCOMPARE(layers.Add(whole, QStringLiteral("the background")), QString());
+    const QString why = layers.Add(layer, QStringLiteral("the master"));
+    QString error;
+    if (!reason.isEmpty()) {
+        QVERIFY2(why.contains(reason), qPrintable(why));
+        QCOMPARE(layers.Count(), 1); // the refused layer is not kept to be composed without a word
+        return;
+    }
+    QCOMPARE(why, QString());
+    QCOMPARE(layers.Add(whole, QStringLiteral("the slide's own shapes")), QString());
+    const QByteArray composed = layers.Compose(&error);
+    QVERIFY2(!composed.isEmpty(), qPrintable(error));
+    QCOMPARE(TlxSlideLayers::Check(kind, composed, QStringLiteral("the slide")), QString());
+    QCOMPARE(layers.Count(), 3);
+    QVERIFY(composed.size() > whole.size());
+}

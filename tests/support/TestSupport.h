@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 // Small helpers shared by the tests.
@@ -28,5 +29,10 @@ QByteArray readAll(const QString &path);
 bool writeAll(const QString &path, const QByteArray &data);
 // Removes a folder and all it holds by the names' bytes (QDir leaves names that are not UTF-8 behind).
 void removeAll(const QString &path);
+
+// A presentation (flat OpenDocument, .fodp) of the given number of slides on one master whose background is a
+// photo-like picture of the given size (noise: no compression shrinks it), with a coloured bar, a logo disc and a
+// page-number field; each slide has a title of its own.
+QByteArray photoDeck(int slides, QSize picture);
 
 } // namespace TestSupport

@@ -410,7 +410,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                                 QStringLiteral("slide %1 of %2 is not a valid %3: %4")
                                     .arg(k)
                                     .arg(count)
-                                    .arg(options.FormatName().toUpper(), error));
+                                    .arg(options.FormatName().toUpper(), OfficeSlideExport::WhyNothing(dir, error)));
             }
         }
         for (qsizetype i = 0; i < temps.size(); ++i) {

@@ -11,9 +11,11 @@
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XFilter.hpp>
+#include <com/sun/star/drawing/FillStyle.hpp>
 #include <com/sun/star/drawing/XMasterPageTarget.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 
+#include <QDir>
 #include <QFile>
 #include <QRect>
 
@@ -86,6 +88,114 @@ OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Re
 
 } // namespace
 
+// Which layers a slide is drawn in, read from the document (what the slide shows), never from what an export gave.
+struct OfficeSlideExport::Plan {
+    struct MasterShape {
+        const Shape *shape;
+        bool shows;
+        bool field; // a footer, date, number or header placeholder: its text depends on the slide
+    };
+    Reference<drawing::XDrawPage> master;
+    std::vector<MasterShape> masterShapes;
+    bool background = false; // the slide shows a background fill
+    bool decoration = false; // some decoration object of the master shows
+    bool fields = false;     // some field of the master shows
+    QString backgroundKey;   // set when the background is the master's: the same on each of its slides
+    QString decorationKey;   // set when the decoration can be drawn apart from (below) the fields, once a master
+
+    bool Layered() const { return background || decoration || fields; }
+
+    // Whether a showing decoration lies above a showing field it overlaps: then the two cannot be drawn apart.
+    bool DecorationOverField() const {
+        QList<QRect> fieldsBelow;
+        for (const MasterShape &s : masterShapes) {
+            if (!s.shows)
+                continue;
+            if (s.field) {
+                fieldsBelow << s.shape->area;
+                continue;
+            }
+            for (const QRect &f : fieldsBelow)
+                if (s.shape->area.intersects(f))
+                    return true;
+        }
+        return false;
+    }
+};
+
+namespace {
+
+// Whether a page draws a fill under its shapes. A slide without a fill of its own shows its master's.
+bool drawsFill(const Reference<beans::XPropertySet> &page) {
+    if (!page.is())
+        return false;
+    try {
+        Reference<beans::XPropertySet> fill;
+        if (!(page->getPropertyValue("Background") >>= fill) || !fill.is())
+            return false;
+        drawing::FillStyle style = drawing::FillStyle_SOLID;
+        fill->getPropertyValue("FillStyle") >>= style;
+        return style != drawing::FillStyle_NONE;
+    } catch (const uno::Exception &) {
+        return false; // a page without a background property has none
+    }
+}
+
+QString nameOf(const Reference<drawing::XDrawPage> &page) {
+    const Reference<container::XNamed> named{page, UNO_QUERY};
+    return named.is() ? fromOU(named->getName()) : QString();
+}
+
+} // namespace
+
+// The master's objects made visible as one layer needs them, and put back as they were when this goes.
+class OfficeSlideExport::MasterView {
+public:
+    explicit MasterView(const Plan &plan) : m_plan(plan) {
+        for (const Plan::MasterShape &s : plan.masterShapes)
+            m_visible.push_back(s.shape->visible);
+    }
+    ~MasterView() {
+        try {
+            for (size_t i = 0; i < m_visible.size(); ++i)
+                setVisible(i, m_plan.masterShapes[i].shape->visible);
+        } catch (const uno::Exception &) {
+            // The office is gone or refuses: the document is thrown away anyway.
+        }
+    }
+    MasterView(const MasterView &) = delete;
+    MasterView &operator=(const MasterView &) = delete;
+
+    // Only the showing objects of the chosen kinds stay visible.
+    void Show(bool decoration, bool fields) {
+        for (size_t i = 0; i < m_visible.size(); ++i) {
+            const Plan::MasterShape &s = m_plan.masterShapes[i];
+            const bool visible = s.shows && (s.field ? fields : decoration);
+            setVisible(i, visible);
+            // The office keeps a drawn field's text from the slide it was last drawn for; touching the shape
+            // makes it draw the fields anew for this one.
+            if (visible && s.field)
+                s.shape->shape->setSize(s.shape->shape->getSize());
+        }
+    }
+
+private:
+    // Each call crosses to the office: only shapes whose visibility changes are touched.
+    void setVisible(size_t i, bool visible) {
+        if (bool(m_visible[i]) != visible) {
+            m_plan.masterShapes[i].shape->set->setPropertyValue("Visible", uno::Any(visible));
+            m_visible[i] = visible;
+        }
+    }
+    const Plan &m_plan;
+    std::vector<char> m_visible;
+};
+
+OfficeSlideExport::~OfficeSlideExport() {
+    if (!m_scratch.isEmpty())
+        TlxFileName::Remove(m_scratch);
+}
+
 QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
     // The office does not say why it wrote nothing; a folder without room is the usual reason.
     struct statvfs fs {};
@@ -109,10 +219,8 @@ bool OfficeSlideExport::exportPage(const Reference<lang::XComponent> &page, cons
     return Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args) && TlxFileName::Size(path) > 0;
 }
 
-const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const Reference<drawing::XDrawPage> &master) {
-    QString name;
-    if (const Reference<container::XNamed> named{master, UNO_QUERY}; named.is())
-        name = fromOU(named->getName());
+const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const Reference<drawing::XDrawPage> &master,
+                                                                         const QString &name) {
     auto known = m_masters.find(name);
     if (known != m_masters.end() && !name.isEmpty())
         return known->second;
@@ -131,239 +239,191 @@ const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const R
     return shapes;
 }
 
+OfficeSlideExport::Plan OfficeSlideExport::planFor(const Reference<drawing::XDrawPage> &slide) {
+    Plan plan;
+    const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY);
+    if (const Reference<drawing::XMasterPageTarget> target{slide, UNO_QUERY}; target.is())
+        plan.master = target->getMasterPage();
+    const QString masterName = nameOf(plan.master);
+
+    // The background: the slide's own fill, else its master's; nothing when neither has one.
+    const bool ownBackground = drawsFill(slideProps);
+    plan.background = boolProperty(slideProps, "IsBackgroundVisible", true) &&
+                      (ownBackground || drawsFill(Reference<beans::XPropertySet>(plan.master, UNO_QUERY)));
+    if (plan.background && !ownBackground && !masterName.isEmpty())
+        plan.backgroundKey = QStringLiteral("bg:") + masterName;
+
+    // The master's objects: decoration on every slide that shows master objects, the fields it asks for.
+    if (!plan.master.is() || !boolProperty(slideProps, "IsBackgroundObjectsVisible", true))
+        return plan;
+    const std::map<Kind, bool> asked = {{Kind::Decoration, true},
+                                        {Kind::Footer, boolProperty(slideProps, "IsFooterVisible", false)},
+                                        {Kind::Date, boolProperty(slideProps, "IsDateTimeVisible", false)},
+                                        {Kind::Number, boolProperty(slideProps, "IsPageNumberVisible", false)},
+                                        {Kind::Header, boolProperty(slideProps, "IsHeaderVisible", false)},
+                                        {Kind::Placeholder, false}};
+    for (const Shape &m : shapesOf(plan.master, masterName)) {
+        const bool field = m.kind != Kind::Decoration;
+        const bool shows = m.visible && asked.at(m.kind);
+        plan.masterShapes.push_back({&m, shows, field});
+        plan.decoration = plan.decoration || (shows && !field);
+        plan.fields = plan.fields || (shows && field);
+    }
+    if (plan.decoration && !masterName.isEmpty() && !plan.DecorationOverField())
+        plan.decorationKey = QStringLiteral("objects:") + masterName;
+    return plan;
+}
+
 bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const QString &path, QString *error) {
-    const Reference<lang::XComponent> slideComponent(slide, UNO_QUERY_THROW);
+    m_dir = folderOf(path);
     if (!m_compose) {
-        if (exportPage(slideComponent, path, {}))
+        if (exportPage(Reference<lang::XComponent>(slide, UNO_QUERY_THROW), path, {}))
             return true;
-        *error = WhyNothing(folderOf(path), QStringLiteral("the office wrote nothing"));
+        *error = WhyNothing(m_dir, QStringLiteral("the office wrote nothing"));
         return false;
     }
-    const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY);
-    Reference<drawing::XDrawPage> master;
-    const Reference<drawing::XMasterPageTarget> masterTarget(slide, UNO_QUERY);
-    if (masterTarget.is())
-        master = masterTarget->getMasterPage();
-
-    struct MasterShape {
-        Reference<drawing::XShape> shape;
-        Reference<beans::XPropertySet> set;
-        bool wasVisible;
-        bool shows;
-        bool field; // a footer, date, number or header placeholder: its text depends on the slide
-        QRect area;
-    };
-    std::vector<MasterShape> masterShapes;
-    bool masterDraws = false;
-    if (master.is() && boolProperty(slideProps, "IsBackgroundObjectsVisible", true)) {
-        const bool header = boolProperty(slideProps, "IsHeaderVisible", false);
-        const bool footer = boolProperty(slideProps, "IsFooterVisible", false);
-        const bool date = boolProperty(slideProps, "IsDateTimeVisible", false);
-        const bool number = boolProperty(slideProps, "IsPageNumberVisible", false);
-        for (const Shape &m : shapesOf(master)) {
-            bool shows = m.visible;
-            switch (m.kind) {
-            case Kind::Decoration:
-                break;
-            case Kind::Footer:
-                shows = shows && footer;
-                break;
-            case Kind::Date:
-                shows = shows && date;
-                break;
-            case Kind::Number:
-                shows = shows && number;
-                break;
-            case Kind::Header:
-                shows = shows && header;
-                break;
-            case Kind::Placeholder:
-                shows = false;
-                break;
-            }
-            masterShapes.push_back({m.shape, m.set, m.visible, shows, m.kind != Kind::Decoration, m.area});
-            masterDraws = masterDraws || shows;
-        }
+    const Plan plan = planFor(slide);
+    if (!plan.Layered()) {
+        // Its own shapes are the whole slide: written in one piece, checked as a finished file by the caller.
+        *error = addOwnShapes(slide, nullptr, path);
+        return error->isEmpty();
     }
-    const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
-    // The decoration can be drawn apart from (below) the fields when no showing decoration above a showing field
-    // covers any part of it.
-    bool fieldShows = false, decorationShows = false, fieldsOnTop = true;
-    QList<QRect> fieldsBelow;
-    for (const MasterShape &m : masterShapes) {
-        if (!m.shows)
-            continue;
-        if (m.field) {
-            fieldsBelow << m.area;
-        } else if (!fieldsBelow.isEmpty() && fieldsOnTop) {
-            const QRect &over = m.area;
-            for (const QRect &f : fieldsBelow)
-                fieldsOnTop = fieldsOnTop && !over.intersects(f);
-        }
-        fieldShows = fieldShows || m.field;
-        decorationShows = decorationShows || !m.field;
-    }
-    // Layers that are the same on every slide of a master are exported once per deck: the master's background
-    // where the slide has none of its own, and the master's objects where no field of the slide shows.
-    QString masterName;
-    if (const Reference<container::XNamed> named{master, UNO_QUERY}; named.is())
-        masterName = fromOU(named->getName());
-    bool ownBackground = true;
-    try {
-        Reference<beans::XPropertySet> fill;
-        if (slideProps.is() && (slideProps->getPropertyValue("Background") >>= fill))
-            ownBackground = fill.is();
-    } catch (const uno::Exception &) {
-    }
-    const QString backgroundKey =
-        !masterName.isEmpty() && !ownBackground ? QStringLiteral("bg:") + masterName : QString();
-    const QString objectsKey =
-        !masterName.isEmpty() && fieldsOnTop ? QStringLiteral("objects:") + masterName : QString();
-
-    const QString dir = folderOf(path);
-    const QString ext = TlxFileName::Extension(path);
-    QString scratch;
-    Undo removeScratch([&scratch] {
-        if (!scratch.isEmpty())
-            TlxFileName::Remove(scratch);
-    });
-    QList<QByteArray> layers;
-    // Exports one layer into a scratch file beside the output and takes its bytes; an empty result means the
-    // office wrote nothing.
-    auto layerOf = [&](const Reference<lang::XComponent> &page, const uno::Sequence<beans::PropertyValue> &data,
-                       bool *failed) -> QByteArray {
-        if (scratch.isEmpty()) {
-            QString why;
-            scratch = createTemporary(dir, ext, &why);
-            if (scratch.isEmpty()) {
-                *error = why;
-                *failed = true;
-                return QByteArray();
-            }
-        }
-        if (!exportPage(page, scratch, data))
-            return QByteArray();
-        QFile file;
-        QString why;
-        if (!TlxFileName::Open(file, scratch, QIODevice::ReadOnly, &why)) {
-            *error = WhyNothing(dir, why);
-            *failed = true;
-            return QByteArray();
-        }
-        return file.readAll();
-    };
-    bool failed = false;
-
-    // 1. The background the slide shows: its own, or its master's (which the export of the whole slide loses in
-    // some decks, gradients among them). Nothing when it has none.
-    if (background) {
-        auto cached = m_cache.find(backgroundKey);
-        if (backgroundKey.isEmpty() || cached == m_cache.end()) {
-            const QByteArray layer =
-                layerOf(slideComponent, props({prop("ExportOnlyBackground", uno::Any(true))}), &failed);
-            if (failed)
-                return false;
-            if (!backgroundKey.isEmpty())
-                cached = m_cache.insert(backgroundKey, layer);
-            if (!layer.isEmpty())
-                layers << layer;
-        } else if (!cached->isEmpty()) {
-            layers << *cached;
-        }
-    }
-
-    // 2. The master's objects as this slide shows them; fields take the slide's texts and number. The decoration
-    // is the same on every slide and is exported once; the fields, drawn above it, for each slide.
-    if (masterDraws) {
-        const Reference<lang::XComponent> masterComponent(master, UNO_QUERY_THROW);
-        // Each call crosses to the office: only shapes whose visibility changes are touched.
-        std::vector<char> visibleNow;
-        for (const MasterShape &s : masterShapes)
-            visibleNow.push_back(s.wasVisible);
-        auto setVisible = [&](size_t i, bool visible) {
-            if (bool(visibleNow[i]) != visible) {
-                masterShapes[i].set->setPropertyValue("Visible", uno::Any(visible));
-                visibleNow[i] = visible;
-            }
-        };
-        Undo restore([&] {
-            for (size_t i = 0; i < masterShapes.size(); ++i)
-                setVisible(i, masterShapes[i].wasVisible);
-        });
-        // Exports the master with only the chosen kind of its showing objects visible.
-        auto masterLayer = [&](bool decoration, bool fields) -> bool {
-            for (size_t i = 0; i < masterShapes.size(); ++i) {
-                const MasterShape &s = masterShapes[i];
-                const bool visible = s.shows && (s.field ? fields : decoration);
-                setVisible(i, visible);
-                // The office keeps a drawn field's text from the slide it was last drawn for; touching the shape
-                // makes it draw the fields anew for this one.
-                if (visible && s.field)
-                    s.shape->setSize(s.shape->getSize());
-            }
-            const QByteArray layer = layerOf(masterComponent, props({prop("CurrentPage", uno::Any(slide))}), &failed);
-            if (layer.isEmpty()) {
-                if (!failed)
-                    *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the master page's objects"));
-                return false;
-            }
-            layers << layer;
-            return true;
-        };
-        if (objectsKey.isEmpty()) {
-            if (!masterLayer(true, true))
-                return false;
-        } else {
-            if (decorationShows) {
-                auto cached = m_cache.constFind(objectsKey);
-                if (cached != m_cache.constEnd()) {
-                    layers << *cached;
-                } else {
-                    if (!masterLayer(true, false))
-                        return false;
-                    m_cache.insert(objectsKey, layers.last());
-                }
-            }
-            if (fieldShows && !masterLayer(false, true))
-                return false;
-        }
-    }
-
-    // 3. The slide's own shapes, without what the layers below already hold. Alone, it is the slide.
-    {
-        const bool objects = boolProperty(slideProps, "IsBackgroundObjectsVisible", true);
-        Undo restore([&slideProps, background, objects] {
-            slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(background));
-            slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(objects));
-        });
-        slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(false));
-        slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(false));
-        if (layers.isEmpty()) {
-            if (exportPage(slideComponent, path, {}))
-                return true;
-            *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the slide's own shapes"));
-            return false;
-        }
-        const QByteArray layer = layerOf(slideComponent, {}, &failed);
-        if (layer.isEmpty()) {
-            if (!failed)
-                *error = WhyNothing(dir, QStringLiteral("the office wrote nothing for the slide's own shapes"));
-            return false;
-        }
-        layers << layer;
-    }
-
-    const QList<QByteArrayView> parts(layers.begin(), layers.end());
-    const QByteArray composed =
-        m_drawing == Drawing::Svg ? TlxSvgFile::Compose(parts, error) : TlxEmfFile::Compose(parts, error);
+    TlxSlideLayers layers(m_drawing);
+    *error = addBackground(slide, plan, layers);
+    if (error->isEmpty())
+        *error = addMasterObjects(slide, plan, layers);
+    if (error->isEmpty())
+        *error = addOwnShapes(slide, &layers, QString());
+    if (!error->isEmpty())
+        return false;
+    const QByteArray composed = layers.Compose(error);
     if (composed.isEmpty())
         return false;
-    const QString written = writeWhole(path, composed);
-    if (!written.isEmpty()) {
-        *error = written;
-        return false;
+    *error = writeWhole(path, composed);
+    return error->isEmpty();
+}
+
+QString OfficeSlideExport::addBackground(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
+                                         TlxSlideLayers &layers) {
+    if (!plan.background)
+        return QString();
+    // The office draws only the background the slide shows: its own, or its master's (which the export of the
+    // whole slide loses in some decks, gradients among them).
+    QByteArray layer;
+    const QString why = sharedLayer(
+        plan.backgroundKey,
+        [&](QByteArray *made) {
+            return exportLayer(Reference<lang::XComponent>(slide, UNO_QUERY_THROW),
+                               props({prop("ExportOnlyBackground", uno::Any(true))}), QStringLiteral("the background"),
+                               made);
+        },
+        &layer);
+    return why.isEmpty() ? layers.Add(layer, QStringLiteral("the background")) : why;
+}
+
+QString OfficeSlideExport::addMasterObjects(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
+                                            TlxSlideLayers &layers) {
+    if (!plan.decoration && !plan.fields)
+        return QString();
+    const Reference<lang::XComponent> master(plan.master, UNO_QUERY_THROW);
+    const uno::Sequence<beans::PropertyValue> forSlide = props({prop("CurrentPage", uno::Any(slide))});
+    MasterView view(plan);
+    auto exportShowing = [&](bool decoration, bool fields, const QString &what, QByteArray *layer) {
+        view.Show(decoration, fields);
+        return exportLayer(master, forSlide, what, layer);
+    };
+    QByteArray layer;
+    QString why;
+    if (plan.decorationKey.isEmpty()) {
+        // A decoration above a field: both in one layer, for each slide.
+        why = exportShowing(true, true, QStringLiteral("the master page's objects"), &layer);
+        return why.isEmpty() ? layers.Add(layer, QStringLiteral("the master page's objects")) : why;
     }
-    return true;
+    // The decoration is the same on every slide of the master and is exported once; the fields, drawn above
+    // it, take the slide's texts and number and are exported for each slide.
+    if (plan.decoration) {
+        why = sharedLayer(
+            plan.decorationKey,
+            [&](QByteArray *made) {
+                return exportShowing(true, false, QStringLiteral("the master page's decoration"), made);
+            },
+            &layer);
+        if (why.isEmpty())
+            why = layers.Add(layer, QStringLiteral("the master page's decoration"));
+    }
+    if (why.isEmpty() && plan.fields) {
+        why = exportShowing(false, true, QStringLiteral("the master page's fields"), &layer);
+        if (why.isEmpty())
+            why = layers.Add(layer, QStringLiteral("the master page's fields"));
+    }
+    return why;
+}
+
+QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &slide, TlxSlideLayers *layers,
+                                        const QString &alone) {
+    // Without what the layers below already hold.
+    const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY_THROW);
+    const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
+    const bool objects = boolProperty(slideProps, "IsBackgroundObjectsVisible", true);
+    Undo restore([&slideProps, background, objects] {
+        slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(background));
+        slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(objects));
+    });
+    slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(false));
+    slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(false));
+    const Reference<lang::XComponent> page(slide, UNO_QUERY_THROW);
+    const QString what = QStringLiteral("the slide's own shapes");
+    if (!layers) {
+        if (exportPage(page, alone, {}))
+            return QString();
+        return WhyNothing(m_dir, QStringLiteral("the office wrote nothing for %1").arg(what));
+    }
+    QByteArray layer;
+    const QString why = exportLayer(page, {}, what, &layer);
+    return why.isEmpty() ? layers->Add(layer, what) : why;
+}
+
+QString OfficeSlideExport::sharedLayer(const QString &key, const std::function<QString(QByteArray *)> &make,
+                                       QByteArray *layer) {
+    if (!key.isEmpty()) {
+        if (auto cached = m_cache.constFind(key); cached != m_cache.constEnd()) {
+            *layer = *cached;
+            return QString();
+        }
+    }
+    const QString why = make(layer);
+    if (why.isEmpty() && !key.isEmpty())
+        m_cache.insert(key, *layer);
+    return why;
+}
+
+QString OfficeSlideExport::exportLayer(const Reference<lang::XComponent> &page,
+                                       const uno::Sequence<beans::PropertyValue> &filterData, const QString &what,
+                                       QByteArray *layer) {
+    // Layers go to the temporary folder, not the target: the office does not say why it failed to write, while
+    // the composed file is written here, where a full target disk is told for what it is.
+    QString why;
+    const QString scratchDir = QDir::tempPath();
+    if (m_scratch.isEmpty()) {
+        m_scratch = createTemporary(scratchDir,
+                                    m_drawing == Drawing::Svg ? QStringLiteral(".svg") : QStringLiteral(".emf"), &why);
+        if (m_scratch.isEmpty())
+            return WhyNothing(scratchDir, why);
+    }
+    layer->clear();
+    if (exportPage(page, m_scratch, filterData)) {
+        QFile file;
+        if (!TlxFileName::Open(file, m_scratch, QIODevice::ReadOnly, &why))
+            return WhyNothing(scratchDir, why);
+        *layer = file.readAll();
+    }
+    // The disk filling up is the usual reason for a layer the office wrote in part or not at all.
+    why = TlxSlideLayers::Check(m_drawing, *layer, what);
+    if (!why.isEmpty()) {
+        layer->clear();
+        return WhyNothing(scratchDir, why);
+    }
+    return QString();
 }
 
 } // namespace office

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/lxSlideLayers.h"
+
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XGraphicExportFilter.hpp>
@@ -9,8 +11,8 @@
 #include <QHash>
 #include <QRect>
 #include <QString>
-#include <QStringList>
 
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -20,21 +22,25 @@ namespace office {
 //
 // The office's vector export of a slide draws its own shapes but leaves out the objects of its master page
 // (logos, bars, rules, header and footer fields) and, in some decks, the master's background. So a slide is
-// drawn in up to three layers, each exported by the office on its own and composed into one file: the
-// background, the master's objects as the slide shows them (placeholders hidden, the footer fields the slide
-// asks for, with the slide's own texts and number), and the slide's own shapes. A slide with neither background
-// nor master objects is its own shapes alone, in one piece.
+// drawn in up to four layers, each exported by the office on its own, checked, and composed into one file: the
+// background, the master's decoration, the master's footer fields as the slide shows them (with the slide's own
+// texts and number), and the slide's own shapes. Which layers a slide needs is read from the document; a layer
+// it needs that the office does not write whole fails the slide. A slide with neither background nor master
+// objects is its own shapes alone, in one piece.
 // Changes to the pages for a layer are made in memory only and undone at once; the deck is never stored.
 class OfficeSlideExport {
 public:
-    enum class Drawing { Emf, Svg };
+    using Drawing = TlxSlideLayers::Drawing;
     OfficeSlideExport(const css::uno::Reference<css::drawing::XGraphicExportFilter> &exporter,
                       Drawing drawing = Drawing::Emf)
         : m_exporter(exporter), m_drawing(drawing) {}
+    ~OfficeSlideExport();
+    OfficeSlideExport(const OfficeSlideExport &) = delete;
+    OfficeSlideExport &operator=(const OfficeSlideExport &) = delete;
 
-    // Writes the slide to path (an existing, empty temporary file). Layers go to a temporary file beside it,
-    // which is gone again when this returns. One object serves the slides of one deck. Returns false with error set
-    // when the office wrote nothing usable.
+    // Writes the slide to path (an existing, empty temporary file). One object serves the slides of one deck and
+    // must be gone before the deck is closed. Returns false with error set when the slide could not be drawn
+    // whole; path may then hold part of it.
     bool Write(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, QString *error);
 
     // Off: every slide in one piece, as the office's own export writes it (for comparisons).
@@ -54,13 +60,33 @@ private:
         bool visible;
         QRect area; // in the page's units
     };
-    const std::vector<Shape> &shapesOf(const css::uno::Reference<css::drawing::XDrawPage> &master);
+    struct Plan;
+    class MasterView;
+
+    Plan planFor(const css::uno::Reference<css::drawing::XDrawPage> &slide);
+    const std::vector<Shape> &shapesOf(const css::uno::Reference<css::drawing::XDrawPage> &master, const QString &name);
+
+    QString addBackground(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
+                          TlxSlideLayers &layers);
+    QString addMasterObjects(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
+                             TlxSlideLayers &layers);
+    QString addOwnShapes(const css::uno::Reference<css::drawing::XDrawPage> &slide, TlxSlideLayers *layers,
+                         const QString &alone);
+
+    // A layer the slides of one master share comes from the cache, else it is made and, once checked, kept.
+    QString sharedLayer(const QString &key, const std::function<QString(QByteArray *)> &make, QByteArray *layer);
+    // Exports a page into the scratch file and takes it as a checked layer; else the reason.
+    QString exportLayer(const css::uno::Reference<css::lang::XComponent> &page,
+                        const css::uno::Sequence<css::beans::PropertyValue> &filterData, const QString &what,
+                        QByteArray *layer);
     bool exportPage(const css::uno::Reference<css::lang::XComponent> &page, const QString &path,
                     const css::uno::Sequence<css::beans::PropertyValue> &filterData);
 
     css::uno::Reference<css::drawing::XGraphicExportFilter> m_exporter;
     Drawing m_drawing;
-    QHash<QString, QByteArray> m_cache; // layers shared by the slides of one master
+    QString m_dir;                      // the output's folder
+    QString m_scratch;                  // one file the office writes layers into, reused for every slide
+    QHash<QString, QByteArray> m_cache; // checked layers shared by the slides of one master
     std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
 };
