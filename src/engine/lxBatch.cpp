@@ -43,7 +43,14 @@ std::shared_ptr<TlxPreviewCache> TlxBatch::Previews() const {
 }
 
 void TlxBatch::Search(const QString &source, const QString &target, bool recurse) {
-    QString sourceDir = NormalizePath(source);
+    Search(QStringList{source}, target, recurse);
+}
+
+void TlxBatch::Search(const QStringList &sources, const QString &target, bool recurse) {
+    QStringList normalized;
+    for (const QString &source : sources)
+        normalized << NormalizePath(source);
+    QString sourceDir = normalized.value(0);
     const QString targetDir = NormalizePath(target);
     if (targetDir.isEmpty())
         throw ElxError(QStringLiteral("Unable to create directory"));
@@ -61,6 +68,7 @@ void TlxBatch::Search(const QString &source, const QString &target, bool recurse
     {
         QMutexLocker lock(&m_lock);
         m_sourceDir = sourceDir;
+        m_sources = normalized;
         m_targetDir = targetDir;
         m_mask = mask;
         m_recurse = recurse;
@@ -82,18 +90,33 @@ void TlxBatch::run() {
     try {
         const QString regExt = lxProject ? lxProject->GetOption(QStringLiteral("RegExt")) : QString();
         const bool skipHidden = lxProject && lxProject->BoolOption(QStringLiteral("SkipHidden"), false);
-        QString folder;
-        QString mask;
+        QStringList sources;
         bool recurse = false;
         {
             QMutexLocker lock(&m_lock);
             m_regExt = regExt;
             m_skipHidden = skipHidden;
-            folder = m_sourceDir;
-            mask = m_mask;
+            sources = m_sources;
             recurse = m_recurse;
         }
-        ScanFolder(folder, mask, recurse, skipHidden ? faFilesNotHidden : faFilesAll);
+        for (const QString &source : std::as_const(sources)) {
+            if (Terminated())
+                break;
+            // A file named as a source is taken as it is; a folder source's mask picks its files.
+            const bool file = sources.size() > 1 && TlxFileName::IsFile(source);
+            const qsizetype slash = source.lastIndexOf(u'/');
+            const QString folder = source.left(slash + 1);
+            const QString mask = file ? QString() : source.mid(slash + 1);
+            {
+                QMutexLocker lock(&m_lock);
+                m_sourceDir = folder;
+                m_mask = mask;
+            }
+            if (file)
+                addNode(source);
+            else
+                ScanFolder(folder, mask, recurse, skipHidden ? faFilesNotHidden : faFilesAll);
+        }
     } catch (const std::exception &e) {
         qWarning("The file search ended early: %s", e.what());
     } catch (...) {
@@ -102,8 +125,11 @@ void TlxBatch::run() {
 }
 
 void TlxBatch::AddFile(const QString &path) {
-    if (!Accepts(path))
-        return;
+    if (Accepts(path))
+        addNode(path);
+}
+
+void TlxBatch::addNode(const QString &path) {
     if (!m_shard.IsAll()) {
         // The search thread alone adds files while a share is set (Search sets it before the thread starts).
         const QString relative = path.startsWith(m_sourceDir) ? path.mid(m_sourceDir.size()) : path;
@@ -114,6 +140,14 @@ void TlxBatch::AddFile(const QString &path) {
     node->SourceFile = path;
     {
         QMutexLocker lock(&m_lock);
+        if (m_sources.size() > 1) {
+            if (m_listed.contains(path)) {
+                delete node;
+                return;
+            }
+            m_listed.insert(path);
+        }
+        node->Root = m_sourceDir;
         node->ListIndex = int(m_nodes.size());
         m_nodes.append(node);
     }

@@ -43,6 +43,9 @@ public:
     // "Unable to create directory" and starts nothing. A second Search, or a Search after AddFileAndComplete,
     // changes the parameters but starts nothing.
     void Search(const QString &source, const QString &target, bool recurse);
+    // The same over several sources in one list, in the order given: each is a folder with a mask or a file
+    // (which is then taken whatever the mask). A file found twice is listed once.
+    void Search(const QStringList &sources, const QString &target, bool recurse);
 
     // Appends a node for path when it passes the file-name filter, then calls OnNode without the lock held.
     void AddFile(const QString &path) override;
@@ -107,6 +110,8 @@ public:
 
 protected:
     void run() override;
+    // Appends a node for path (the share permitting), without the file-name filter.
+    void addNode(const QString &path);
     bool TerminateRequested() const override { return Terminated(); }
 
 private:
@@ -118,6 +123,8 @@ private:
     QStringList m_failedTexts;
     QSet<QString> m_claimedOutputs;
     QString m_sourceDir;
+    QStringList m_sources;  // every source of the search, as given; the one being searched sets m_sourceDir
+    QSet<QString> m_listed; // the files listed so far, while there is more than one source
     QString m_targetDir;
     QString m_mask;
     QString m_regExt;

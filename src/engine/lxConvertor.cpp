@@ -6,6 +6,7 @@
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QThread>
@@ -116,7 +117,10 @@ TlxEvent TlxConvertor::OnFinish() const {
 void TlxConvertor::ConvertNode(TlxBatch *, TlxNode *) {}
 
 void TlxConvertor::ProcessNode() {
+    QElapsedTimer took;
+    took.start();
     ConvertNode(Batch(), CurrentNode());
+    CurrentNode()->Millis = took.elapsed();
     if (m_onNodeDone)
         m_onNodeDone(Batch(), CurrentNode());
 }
@@ -135,9 +139,19 @@ void TlxConvertor::WorkerEnded() {
         runOnMainThread(finish);
 }
 
+namespace {
+// A file's modification time in nanoseconds; 0 when it cannot be read.
+qint64 modifiedNs(const QString &path) {
+    struct stat st {};
+    if (::stat(TlxFileName::Encode(path).constData(), &st) != 0)
+        return 0;
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+} // namespace
+
 QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existing) {
     const QString &source = node->SourceFile;
-    const QString sourceDir = batch->SourceDir();
+    const QString sourceDir = node->Root.isEmpty() ? batch->SourceDir() : node->Root;
     const bool keepSubdirs = lxProject ? lxProject->KeepTargetSubdirs() : true;
     QString name;
     // Only a file below the source folder has sub-folders to keep; any other file keeps just its name.
@@ -185,6 +199,12 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
     switch (lxProject ? lxProject->OverwriteMode() : TlxOverwriteMode::Overwrite) {
     case TlxOverwriteMode::Overwrite:
         return path; // the converter deletes the old file just before it saves
+    case TlxOverwriteMode::Newer:
+        // A deck changed since its conversion is converted again; one that did not is skipped.
+        if (modifiedNs(source) >
+            modifiedNs(output.PerSlide() ? TlxOutputOptions::SlidePath(path, output.FirstSlide()) : path))
+            return path;
+        [[fallthrough]];
     case TlxOverwriteMode::Skip:
         node->Status = nsSuccess;
         if (existing)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 class TlxBatch;
@@ -23,6 +24,9 @@ public:
     qint32 ListIndex = 0; // position in the batch's list, 0-based, never changed
     QString SourceFile;   // the path exactly as it was added
     QString ResultText;   // output path on success, the message on failure, empty when skipped or running
+    QString Root;         // the folder of the source it was found under ('/' at the end), empty for a chosen file
+    QStringList Outputs;  // the files written for it; when skipped, the output it has (its slides not looked up)
+    qint64 Millis = 0;    // how long its worker took over it
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

@@ -49,6 +49,8 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
     const std::shared_ptr<TlxPreviewCache> previews = batch->Previews();
     if (output.isEmpty()) {
         // Skipped: the application is not even started for it; a window can still list the outputs it has.
+        if (!existing.isEmpty())
+            node->Outputs = QStringList{existing};
         if (previews && !existing.isEmpty()) {
             QList<TlxPreviewCache::Entry> entries;
             for (const QString &file : SlideFiles(existing))
@@ -75,8 +77,8 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
         ClosePresentation();
         FinishSource(batch, node, output);
         // The first file written: with a choice of slides that need not be the deck's output name itself.
-        const QStringList written = SlideFiles(output);
-        node->ResultText = written.isEmpty() ? output : written.first();
+        node->Outputs = SlideFiles(output);
+        node->ResultText = node->Outputs.isEmpty() ? output : node->Outputs.first();
         node->Status = nsSuccess;
         batch->AddSuccess();
     } catch (const std::exception &e) {

@@ -7,8 +7,13 @@
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMutexLocker>
 #include <QThread>
+
+#include <algorithm>
 
 #include <cstdio>
 #include <stdexcept>
@@ -53,10 +58,121 @@ QStringList TlxMain::Log() const {
     return m_log;
 }
 
+namespace {
+void write(const QByteArray &text) {
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+}
+// Back to the start of the line, and the line cleared: where the status line was.
+const char *const kClearLine = "\r\033[K";
+
+bool skipped(const TlxNode &node) {
+    return node.Status == nsSuccess && node.ResultText.isEmpty();
+}
+} // namespace
+
+QByteArray TlxMain::JsonLine(const TlxNode &node) {
+    // A skipped file's slides are looked up only here, so a run that skips thousands pays for it only when asked.
+    const QStringList outputs =
+        skipped(node) && !node.Outputs.isEmpty() ? TlxConvertor::SlideFiles(node.Outputs.first()) : node.Outputs;
+    QJsonArray files;
+    for (const QString &file : outputs)
+        files.append(TlxFileName::Display(file));
+    QJsonObject o;
+    o.insert(QStringLiteral("source"), TlxFileName::Display(node.SourceFile));
+    o.insert(QStringLiteral("status"), node.Status == nsFailure ? QStringLiteral("failed")
+                                       : skipped(node)          ? QStringLiteral("skipped")
+                                                                : QStringLiteral("converted"));
+    o.insert(QStringLiteral("outputs"), files);
+    o.insert(QStringLiteral("message"), node.Status == nsFailure ? TlxFileName::Display(node.ResultText) : QString());
+    o.insert(QStringLiteral("seconds"), double(node.Millis) / 1000.0);
+    o.insert(QStringLiteral("slides"), skipped(node) ? 0 : int(node.Outputs.size()));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+}
+
+int TlxMain::Failures() const {
+    return m_batch ? m_batch->Failures() : 0;
+}
+
+QString TlxMain::statusText(int found) const {
+    const int done = m_converted + m_skipped + m_failed;
+    const double minutes = std::max(1, int(m_started.elapsed())) / 60000.0;
+    const double pace = done / minutes;
+    QString text = QStringLiteral("%1/%2 files, %3 slides, %4 failed, %5 files/min")
+                       .arg(done)
+                       .arg(found)
+                       .arg(m_slides)
+                       .arg(m_failed)
+                       .arg(pace, 0, 'f', 1);
+    if (done > 0 && found > done) {
+        const qint64 left = qint64((found - done) / pace * 60);
+        text += QStringLiteral(", %1:%2 left").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
+    }
+    return text;
+}
+
+void TlxMain::drawStatus(int found, bool now) {
+    if (!now && m_statusDrawn.isValid() && m_statusDrawn.elapsed() < 250) {
+        std::fflush(stdout);
+        return;
+    }
+    write(kClearLine + statusText(found).toUtf8());
+    std::fflush(stdout);
+    m_statusDrawn.start();
+}
+
+void TlxMain::printSummary() {
+    QMutexLocker lock(&m_logLock);
+    const int files = m_converted + m_skipped + m_failed;
+    const double seconds = m_started.elapsed() / 1000.0;
+    if (Json) {
+        QJsonObject o;
+        o.insert(QStringLiteral("summary"), true);
+        o.insert(QStringLiteral("files"), files);
+        o.insert(QStringLiteral("converted"), m_converted);
+        o.insert(QStringLiteral("skipped"), m_skipped);
+        o.insert(QStringLiteral("failed"), m_failed);
+        o.insert(QStringLiteral("slides"), m_slides);
+        o.insert(QStringLiteral("seconds"), seconds);
+        write(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+    } else {
+        write(QStringLiteral("%1%2 files: %3 converted, %4 skipped, %5 failed; %6 slides in %7 s\n")
+                  .arg(StatusLine ? QLatin1String(kClearLine) : QLatin1String())
+                  .arg(files)
+                  .arg(m_converted)
+                  .arg(m_skipped)
+                  .arg(m_failed)
+                  .arg(m_slides)
+                  .arg(seconds, 0, 'f', 1)
+                  .toUtf8());
+    }
+    std::fflush(stdout);
+}
+
 void TlxMain::OnFileDone(TlxBatch *batch, TlxNode *node) {
     const QString line = LogLine(*node);
     QMutexLocker lock(&m_logLock);
     m_log << line;
+    if (Summary) {
+        m_failed += node->Status == nsFailure;
+        m_skipped += skipped(*node);
+        m_converted += node->Status == nsSuccess && !skipped(*node);
+        m_slides += skipped(*node) ? 0 : int(node->Outputs.size());
+    }
+    if (Json) {
+        write(JsonLine(*node));
+        std::fflush(stdout);
+        return;
+    }
+    if (StatusLine) {
+        // The lines scroll above; the status line is drawn anew under them, a few times a second at most (the
+        // run's own thread draws it in between).
+        if (!Quiet)
+            write(kClearLine + line.toUtf8() + '\n');
+        drawStatus(batch->NodeCount(), false);
+        return;
+    }
+    if (Quiet)
+        return;
     if (EchoToStdout) {
         // Printed under the same lock, so the screen shows the lines in log order.
         const QByteArray text =
@@ -82,10 +198,11 @@ void TlxMain::RunConsole() {
         throw std::runtime_error("No target folder: set the \"Target\" option (for example -P:Source=/in/*.ppt?;"
                                  "Target=/out) or name a project that has one.");
     m_batch = std::make_unique<TlxBatch>();
+    m_started.start();
     const bool subdir = lxProject->Subdir();
     const QString targetFolder = lxProject->TargetFolder();
-    const QString source = lxProject->Source();
-    m_batch->Search(source, targetFolder, subdir);
+    const QString source = Sources.isEmpty() ? lxProject->Source() : Sources.join(QStringLiteral(", "));
+    m_batch->Search(Sources.isEmpty() ? QStringList{source} : Sources, targetFolder, subdir);
     m_convertor = TlxConvertor::CreateWorkers(m_batch.get(), lxProject->TargetFolder(),
                                               [this](TlxBatch *batch, TlxNode *node) { OnFileDone(batch, node); });
     const int count = m_convertor->ChainCount();
@@ -94,10 +211,20 @@ void TlxMain::RunConsole() {
     if (lxInfo)
         lxInfo->UpdateStat(QStringLiteral("C"), 0, 1);
     // Every ending worker lowers the count and wakes this thread, so the run ends as soon as its last worker.
-    for (int running = RunningWorkers.load(); running > 0; running = RunningWorkers.load())
-        RunningWorkers.wait(running);
+    for (int running = RunningWorkers.load(); running > 0; running = RunningWorkers.load()) {
+        if (!StatusLine) {
+            RunningWorkers.wait(running);
+            continue;
+        }
+        // The status line's pace and time left move on also while no file finishes.
+        QThread::msleep(100);
+        QMutexLocker lock(&m_logLock);
+        drawStatus(m_batch->NodeCount(), false);
+    }
     m_convertor.reset(); // every worker has ended
     std::fflush(stdout);
+    if (Summary)
+        printSummary();
     FinishRun();
     if (EchoToStdout && m_batch->NodeCount() == 0) {
         // Not an error (a watched folder may well be empty), but a user at a terminal should see why nothing

@@ -130,6 +130,8 @@ TlxOverwriteMode TlxProject::OverwriteMode() const {
     const QString value = GetOption(QStringLiteral("IsOverwrite"));
     if (value.compare(QStringLiteral("skip"), Qt::CaseInsensitive) == 0)
         return TlxOverwriteMode::Skip;
+    if (value.compare(QStringLiteral("newer"), Qt::CaseInsensitive) == 0)
+        return TlxOverwriteMode::Newer;
     return ParseBool(value, OverwriteDefault) ? TlxOverwriteMode::Overwrite : TlxOverwriteMode::KeepExisting;
 }
 

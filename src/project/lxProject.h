@@ -14,7 +14,9 @@ class TlxPropList;
 class TlxConvertorClass; // the converter class whose workers a run creates (engine)
 
 // How an existing target file is treated.
-enum class TlxOverwriteMode { Overwrite, KeepExisting, Skip };
+// What a run does with a file whose output exists: replace it, write beside it under a new name, leave the file
+// out, or convert it again only when it changed since (its time is later than its output's).
+enum class TlxOverwriteMode { Overwrite, KeepExisting, Skip, Newer };
 
 // The batch project: the option list (name=value lines), the project file, the recent-projects list, the
 // command-line options, the bound main-window controls and the fixed product profile.

@@ -4,6 +4,7 @@
 // profile, the command line, and the choice between the console run and the windowed program.
 
 #include <QString>
+#include <QStringList>
 
 class TlxProject;
 
@@ -26,6 +27,11 @@ bool WantsConsoleRun();
 // The console run with its error handling: an error that escapes the run is printed on stderr and gives exit
 // code 1; otherwise 0, also when files failed. Needs a QCoreApplication.
 int RunConsoleProgram(bool echoToStdout);
+
+// The run of the command line's option form (vorlane [OPTIONS] -o TARGET SOURCE...), start-up to shut-down:
+// 0 when every file was converted or skipped, 2 when a file failed, 1 when the run could not start (a message
+// on stderr). args are the arguments after the program name.
+int RunCommandLine(int argc, char **argv, const QStringList &args);
 
 // The usage text of the command line.
 QString UsageText();

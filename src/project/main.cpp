@@ -1,3 +1,5 @@
+#include "engine/lxFileName.h"
+#include "project/lxCommandLine.h"
 #include "project/lxProject.h"
 #include "project/lxStartup.h"
 #include "ui/lxGuiApplication.h"
@@ -20,6 +22,16 @@ void print(FILE *stream, const QString &text) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // The option form: names keep their bytes, like every other path of the program.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << TlxFileName::Decode(QByteArrayView(argv[i]));
+    if (TlxCommandLine::IsNewForm(args)) {
+#ifdef VORLANE_HAVE_OFFICE
+        RegisterOfficeServer();
+#endif
+        return RunCommandLine(argc, argv, args);
+    }
     // Answered before start-up: asking for help or the version neither counts as a start nor opens a project.
     if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
         print(stdout, UsageText());
