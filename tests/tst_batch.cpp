@@ -80,6 +80,7 @@ private slots:
     void handOutThreeWorkersTenNodes();
     void handOutWhileSearching();
     void searchFindsNothing();
+    void severalSourcesInOneList();
     void workerWaitsForSlowSearch();
     void addFileAndCompleteWithoutSearch();
     void throwingOnNodeStillCompletes();
@@ -217,6 +218,30 @@ void TestBatch::searchFindsNothing() {
     QCOMPARE(batch.NodeCount(), 0);
     QCOMPARE(batch.Successes(), 0);
     QCOMPARE(batch.Failures(), 0);
+}
+
+// Folders and files given together make one list in the order given, each file once, each node knowing the
+// folder it was found under (its sub-folders are kept below the target from there), while workers take nodes.
+void TestBatch::severalSourcesInOneList() {
+    for (int i = 0; i < 300; ++i)
+        touch(m_root + QStringLiteral("a/d%1/f%2.pptx").arg(i % 7).arg(i));
+    touch(m_root + "b/talk.pptx");
+    touch(m_root + "b/notes.txt");
+    touch(m_root + "c/deck.odp"); // named as a file: taken whatever the mask
+    TlxBatch batch;
+    batch.Search(QStringList{m_root + "a/*.ppt?", m_root + "c/deck.odp", m_root + "b/*.ppt?", m_root + "a/d3/f3.pptx"},
+                 m_root + "out", true);
+    const auto taken = drain(batch, 4);
+    verifyEachOnce(batch, taken);
+    const QList<TlxNode *> nodes = batch.LockNodes();
+    batch.UnlockNodes();
+    QCOMPARE(nodes.size(), 302); // f3 was found in a/ already
+    for (int i = 0; i < 300; ++i)
+        QCOMPARE(nodes.at(i)->Root, m_root + "a/");
+    QCOMPARE(nodes.at(300)->SourceFile, m_root + "c/deck.odp");
+    QCOMPARE(nodes.at(300)->Root, m_root + "c/");
+    QCOMPARE(nodes.at(301)->SourceFile, m_root + "b/talk.pptx");
+    QCOMPARE(nodes.at(301)->Root, m_root + "b/");
 }
 
 void TestBatch::workerWaitsForSlowSearch() {

@@ -9,6 +9,7 @@
 #include "TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
@@ -147,6 +148,8 @@ private slots:
     void cleanup();
     void targetPath_data();
     void targetPath();
+    void newerConvertsWhatChanged_data();
+    void newerConvertsWhatChanged();
     void targetFolderCannotBeMade();
     void sameOutputInOneRun();
     void deleteTargetTakesEverySlide();
@@ -331,6 +334,49 @@ void TestConvertorRun::targetPath() {
     QCOMPARE(batch.Successes() + batch.Failures(), 0);
     if (!expected.isEmpty())
         QVERIFY(TlxFileName::IsDir(TlxFileUtils::FolderPart(path))); // its folder exists now
+}
+
+// IsOverwrite=newer: a deck is converted when it has no output or changed after its output was written (for
+// slides chosen, the file of the first of them counts); else it is skipped.
+void TestConvertorRun::newerConvertsWhatChanged_data() {
+    QTest::addColumn<int>("sourceAge");   // seconds before now
+    QTest::addColumn<int>("outputAge");   // seconds before now; -1: no output
+    QTest::addColumn<QString>("slides");
+    QTest::addColumn<bool>("converted");
+    QTest::newRow("no output") << 60 << -1 << "" << true;
+    QTest::newRow("changed since") << 10 << 60 << "" << true;
+    QTest::newRow("unchanged") << 60 << 10 << "" << false;
+    QTest::newRow("same second") << 30 << 30 << "" << false;
+    QTest::newRow("first chosen slide's file counts") << 10 << 60 << "2-3" << true;
+}
+
+void TestConvertorRun::newerConvertsWhatChanged() {
+    QFETCH(int, sourceAge);
+    QFETCH(int, outputAge);
+    QFETCH(QString, slides);
+    QFETCH(bool, converted);
+    auto age = [](const QString &path, int seconds) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-seconds), QFileDevice::FileModificationTime));
+    };
+    touch(m_root + "in/talk.ppt");
+    age(m_root + "in/talk.ppt", sourceAge);
+    const QString output = m_root + (slides.isEmpty() ? "out/talk.emf" : "out/talk-2.emf");
+    if (outputAge >= 0) {
+        touch(output);
+        age(output, outputAge);
+    }
+    lxProject->SetOption(QStringLiteral("IsOverwrite"), QStringLiteral("newer"));
+    lxProject->SetOption(QStringLiteral("Slides"), slides);
+    TlxBatch batch;
+    batch.Search(m_root + "in/*.ppt?", m_root + "out", false);
+    TlxNode *node = batch.NextNode();
+    QVERIFY(node);
+    const QString path = TlxConvertor::TargetPath(&batch, node);
+    lxProject->SetOption(QStringLiteral("Slides"), QString());
+    QCOMPARE(path, converted ? m_root + "out/talk.emf" : QString());
+    QCOMPARE(node->Status, converted ? qint32(nsRunning) : qint32(nsSuccess));
 }
 
 void TestConvertorRun::targetFolderCannotBeMade() {

@@ -2,10 +2,15 @@
 
 #include "engine/lxFileName.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +32,9 @@ class TestConsole : public QObject {
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
     Result run(const QString &param, int timeoutMs = 240000, bool withDisplay = true) {
+        return runArgs(param.isNull() ? QStringList() : QStringList{param}, timeoutMs, withDisplay);
+    }
+    Result runArgs(const QStringList &args, int timeoutMs = 240000, bool withDisplay = true) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("PATH"), path(QStringLiteral("fakebin")) + u':' + env.value(QStringLiteral("PATH")));
@@ -38,7 +46,7 @@ class TestConsole : public QObject {
         env.insert(QStringLiteral("XDG_OPEN_LOG"), path(QStringLiteral("links.txt")));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         process.setProcessEnvironment(env);
-        process.start(m_program, param.isNull() ? QStringList() : QStringList{param});
+        process.start(m_program, args);
         Result r;
         if (!process.waitForFinished(timeoutMs)) {
             process.kill();
@@ -283,6 +291,115 @@ private Q_SLOTS:
         const Result r = run(QStringLiteral("-P:Source=/in/*.ppt?;Target=/out"), 60000, false);
         QCOMPARE(r.exitCode, 1);
         QVERIFY2(r.err.contains(QStringLiteral("PureConsole=1")), qPrintable(r.err));
+    }
+
+    // The option form: folders and files in one batch, the exit status, JSON lines, --newer and the status line.
+    void optionFormExitStatus_data() {
+        QTest::addColumn<QStringList>("args"); // %in: a folder of two good decks, %bad: one broken deck, %out
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says"); // on stdout for a run, on stderr when it could not run
+        QTest::newRow("all converted") << QStringList{"-j", "2", "-o", "%out", "%in"} << 0
+                                       << "2 files: 2 converted, 0 skipped, 0 failed; 4 slides";
+        QTest::newRow("one failed") << QStringList{"-q", "--target=%out", "%in", "%bad"} << 2
+                                    << "3 files: 2 converted, 0 skipped, 1 failed";
+        QTest::newRow("unknown option") << QStringList{"-o", "%out", "--fromat", "svg", "%in"} << 1 << "--fromat";
+        QTest::newRow("bad format") << QStringList{"-f", "tiff", "-o", "%out", "%in"} << 1 << "-f: \"tiff\"";
+        QTest::newRow("no target") << QStringList{"--skip", "%in"} << 1 << "no target";
+        QTest::newRow("missing source") << QStringList{"-o", "%out", "%in", "%in/none.pptx"} << 1
+                                        << "none.pptx: no such file or folder";
+    }
+    void optionFormExitStatus() {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const QString in = makeSource(QStringLiteral("in"), false), out = path(QStringLiteral("out"));
+        const QString bad = path(QStringLiteral("elsewhere/bad.pptx"));
+        QVERIFY(TestSupport::writeAll(bad, QByteArray(3000, 'x')));
+        args.replaceInStrings(QStringLiteral("%in"), in).replaceInStrings(QStringLiteral("%out"), out);
+        args.replaceInStrings(QStringLiteral("%bad"), bad);
+        const Result r = runArgs(args);
+        QCOMPARE(r.exitCode, exitCode);
+        QVERIFY2((exitCode == 1 ? r.err : r.out).contains(says), qPrintable(r.out + r.err));
+        if (exitCode == 1)
+            QVERIFY(!QFile::exists(out)); // nothing converted, not even the target made
+        else
+            QVERIFY(QFileInfo(out + QStringLiteral("/quarterly-report-3.emf")).size() > 0);
+        QVERIFY(!r.out.contains(u'\x1b')); // no status line on a pipe
+    }
+
+    void optionFormJsonAndNewer() {
+        const QString in = makeSource(QStringLiteral("in"), true), out = path(QStringLiteral("out"));
+        const QString extra = path(QStringLiteral("extra/talk.pptx"));
+        QVERIFY(QDir().mkpath(path(QStringLiteral("extra"))) && QDir().mkpath(in + QStringLiteral("/sub")));
+        QVERIFY(QFile::copy(in + QStringLiteral("/quarterly-report.pptx"), extra));
+        QVERIFY(QFile::copy(in + QStringLiteral("/shapes.ppt"), in + QStringLiteral("/sub/deep.ppt")));
+        // Every source in one list: the folder (with its sub-folder), then the file named after it.
+        auto statuses = [&](const Result &r) {
+            QMap<QString, QString> byName;
+            const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                QJsonParseError error{};
+                const QJsonObject o = QJsonDocument::fromJson(lines.at(i).toUtf8(), &error).object();
+                if (error.error != QJsonParseError::NoError)
+                    return QMap<QString, QString>{{QStringLiteral("bad line"), lines.at(i)}};
+                if (o.value(QStringLiteral("summary")).toBool()) {
+                    byName.insert(QStringLiteral("summary@") + QString::number(i + 1 == lines.size()),
+                                  QStringLiteral("%1/%2")
+                                      .arg(o.value(QStringLiteral("files")).toInt())
+                                      .arg(o.value(QStringLiteral("failed")).toInt()));
+                    continue;
+                }
+                const QString name = QFileInfo(o.value(QStringLiteral("source")).toString()).fileName();
+                byName.insert(name, o.value(QStringLiteral("status")).toString());
+                for (const QJsonValue &file : o.value(QStringLiteral("outputs")).toArray())
+                    if (QFileInfo(file.toString()).size() <= 0)
+                        byName.insert(name, QStringLiteral("missing ") + file.toString());
+                if (o.value(QStringLiteral("status")).toString() == u"converted" &&
+                    o.value(QStringLiteral("slides")).toInt() != o.value(QStringLiteral("outputs")).toArray().size())
+                    byName.insert(name, QStringLiteral("slides miscounted"));
+            }
+            return byName;
+        };
+        const QStringList args{"--json", "--newer", "-r", "-j", "2", "-o", out, in, extra};
+        Result r = runArgs(args);
+        QCOMPARE(r.exitCode, 2);
+        QMap<QString, QString> seen = statuses(r);
+        QCOMPARE(seen.value(QStringLiteral("quarterly-report.pptx")), QStringLiteral("converted"));
+        QCOMPARE(seen.value(QStringLiteral("deep.ppt")), QStringLiteral("converted"));
+        QCOMPARE(seen.value(QStringLiteral("talk.pptx")), QStringLiteral("converted"));
+        QCOMPARE(seen.value(QStringLiteral("broken-one.pptx")), QStringLiteral("failed"));
+        QCOMPARE(seen.value(QStringLiteral("summary@1")), QStringLiteral("6/2"));
+        QVERIFY(QFileInfo(out + QStringLiteral("/sub/deep.emf")).size() > 0);
+
+        // One deck changed since: only it is converted again.
+        QFile deck(in + QStringLiteral("/shapes.ppt"));
+        QVERIFY(deck.open(QIODevice::ReadWrite));
+        QVERIFY(deck.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime));
+        deck.close();
+        r = runArgs(args);
+        seen = statuses(r);
+        QCOMPARE(seen.value(QStringLiteral("shapes.ppt")), QStringLiteral("converted"));
+        QCOMPARE(seen.value(QStringLiteral("quarterly-report.pptx")), QStringLiteral("skipped"));
+        QCOMPARE(seen.value(QStringLiteral("talk.pptx")), QStringLiteral("skipped"));
+        QCOMPARE(seen.value(QStringLiteral("broken-two.pptx")), QStringLiteral("failed"));
+    }
+
+    void statusLineOnTerminal() {
+        if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty())
+            QSKIP("script (util-linux) is not installed: no terminal to run in");
+        const QString in = makeSource(QStringLiteral("in"), false), out = path(QStringLiteral("out"));
+        // script gives the program a terminal of its own and keeps what it shows.
+        QProcess script;
+        script.start(QStringLiteral("script"),
+                     {QStringLiteral("-q"), QStringLiteral("-e"), QStringLiteral("-c"),
+                      QStringLiteral("'%1' -o '%2' '%3'").arg(m_program, out, in), QStringLiteral("/dev/null")});
+        QVERIFY(script.waitForFinished(240000));
+        const QString screen = QString::fromUtf8(script.readAllStandardOutput());
+        QCOMPARE(script.exitCode(), 0);
+        QVERIFY2(screen.contains(QStringLiteral("\x1b[K2/2 files, 4 slides, 0 failed")), qPrintable(screen));
+        // Cleared at the end: the summary takes its place and nothing is drawn after it.
+        const qsizetype summary = screen.indexOf(QStringLiteral("\r\x1b[K2 files: 2 converted"));
+        QVERIFY2(summary > 0 && screen.lastIndexOf(QStringLiteral("files/min")) < summary, qPrintable(screen));
     }
 
     void helpAndVersion() {
