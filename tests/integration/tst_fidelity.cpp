@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QRadialGradient>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QtTest>
 
 #include <memory>
@@ -125,6 +126,94 @@ QByteArray makeDeck() {
     return xml.toUtf8();
 }
 
+// Three slides on a master whose decoration text holds a page-number field: a half-transparent box over a
+// picture, a wedge with a transparency gradient, a white fade over a coloured band.
+QByteArray makeFieldDeck() {
+    QImage image(200, 150, QImage::Format_RGB32);
+    for (int y = 0; y < 150; ++y)
+        for (int x = 0; x < 200; ++x)
+            image.setPixel(x, y, qRgb(x * 255 / 200, y * 255 / 150, 160));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    const QString page =
+        QStringLiteral("<draw:page draw:name=\"s%1\" draw:style-name=\"dp1\" draw:master-page-name=\"M\">"
+                       "%2</draw:page>");
+    QString xml = QStringLiteral(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+        "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+        "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+        "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+        "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" office:version=\"1.3\" "
+        "office:mimetype=\"application/vnd.oasis.opendocument.presentation\"><office:styles>"
+        "<draw:opacity draw:name=\"fadeL\" draw:style=\"linear\" draw:start=\"0%\" draw:end=\"100%\" "
+        "draw:angle=\"900\" draw:border=\"0%\"/>"
+        "<draw:opacity draw:name=\"fadeW\" draw:style=\"linear\" draw:start=\"100%\" draw:end=\"0%\" "
+        "draw:angle=\"0\" draw:border=\"0%\"/></office:styles><office:automatic-styles>"
+        "<style:page-layout style:name=\"PM1\"><style:page-layout-properties fo:margin-top=\"0cm\" "
+        "fo:margin-bottom=\"0cm\" fo:margin-left=\"0cm\" fo:margin-right=\"0cm\" fo:page-width=\"25.4cm\" "
+        "fo:page-height=\"19.05cm\"/></style:page-layout>"
+        "<style:style style:name=\"Mdp\" style:family=\"drawing-page\"><style:drawing-page-properties "
+        "draw:fill=\"solid\" draw:fill-color=\"#f4f1e8\"/></style:style>"
+        "<style:style style:name=\"dp1\" style:family=\"drawing-page\"><style:drawing-page-properties "
+        "presentation:background-visible=\"true\" presentation:background-objects-visible=\"true\"/></style:style>"
+        "<style:style style:name=\"glass\" style:family=\"graphic\"><style:graphic-properties draw:stroke=\"none\" "
+        "draw:fill=\"solid\" draw:fill-color=\"#1060c0\" draw:opacity=\"50%\"/></style:style>"
+        "<style:style style:name=\"wedge\" style:family=\"graphic\"><style:graphic-properties draw:stroke=\"none\" "
+        "draw:fill=\"solid\" draw:fill-color=\"#606060\" draw:opacity-name=\"fadeL\"/></style:style>"
+        "<style:style style:name=\"band\" style:family=\"graphic\"><style:graphic-properties draw:stroke=\"none\" "
+        "draw:fill=\"solid\" draw:fill-color=\"#c03020\"/></style:style>"
+        "<style:style style:name=\"fade\" style:family=\"graphic\"><style:graphic-properties draw:stroke=\"none\" "
+        "draw:fill=\"solid\" draw:fill-color=\"#ffffff\" draw:opacity-name=\"fadeW\"/></style:style>"
+        "<style:style style:name=\"deco\" style:family=\"graphic\"><style:graphic-properties draw:stroke=\"none\" "
+        "draw:fill=\"none\"/></style:style>"
+        "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties fo:font-size=\"28pt\" "
+        "fo:font-family=\"'DejaVu Sans'\" fo:color=\"#202020\"/></style:style>"
+        "</office:automatic-styles><office:master-styles>"
+        "<style:master-page style:name=\"M\" style:page-layout-name=\"PM1\" draw:style-name=\"Mdp\">"
+        "<draw:frame draw:style-name=\"deco\" svg:x=\"15cm\" svg:y=\"17cm\" svg:width=\"10cm\" "
+        "svg:height=\"1.6cm\"><draw:text-box><text:p text:style-name=\"P1\">Seite <text:page-number>1"
+        "</text:page-number></text:p></draw:text-box></draw:frame>"
+        "</style:master-page></office:master-styles><office:body><office:presentation>");
+    xml += page.arg(1).arg(QStringLiteral("<draw:frame svg:x=\"2cm\" svg:y=\"2cm\" svg:width=\"16cm\" "
+                                          "svg:height=\"12cm\"><draw:image><office:binary-data>%1"
+                                          "</office:binary-data></draw:image></draw:frame>"
+                                          "<draw:rect draw:style-name=\"glass\" svg:x=\"6cm\" svg:y=\"5cm\" "
+                                          "svg:width=\"14cm\" svg:height=\"7cm\"/>")
+                               .arg(QString::fromLatin1(png.toBase64())));
+    xml += page.arg(2).arg(QStringLiteral(
+        "<draw:polygon draw:style-name=\"wedge\" svg:x=\"0cm\" svg:y=\"9cm\" svg:width=\"25.4cm\" svg:height=\"8cm\" "
+        "svg:viewBox=\"0 0 25400 8000\" draw:points=\"0,8000 25400,0 25400,8000\"/>"));
+    xml += page.arg(3).arg(QStringLiteral(
+        "<draw:rect draw:style-name=\"band\" svg:x=\"0cm\" svg:y=\"4cm\" svg:width=\"25.4cm\" svg:height=\"6cm\"/>"
+        "<draw:rect draw:style-name=\"fade\" svg:x=\"0cm\" svg:y=\"4cm\" svg:width=\"25.4cm\" svg:height=\"6cm\"/>"));
+    xml += QStringLiteral("</office:presentation></office:body></office:document>\n");
+    return xml.toUtf8();
+}
+
+// The texts an EMF draws, one a text record.
+QStringList emfTexts(const QByteArray &emf) {
+    QStringList texts;
+    for (qsizetype off = 0; off + 8 <= emf.size();) {
+        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
+        if (size < 8 || quint64(off) + size > quint64(emf.size()))
+            break;
+        if (type == 84 && size >= 56) { // EMR_EXTTEXTOUTW: characters and their offset in its text part
+            const quint32 chars = qFromLittleEndian<quint32>(emf.constData() + off + 44);
+            const quint32 at = qFromLittleEndian<quint32>(emf.constData() + off + 48);
+            if (at + 2 * quint64(chars) <= size)
+                texts << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + at), chars);
+        }
+        off += size;
+    }
+    return texts;
+}
+
 bool holdsText(const QByteArray &emf, const char *text) {
     const QString s = QString::fromUtf8(text);
     return emf.contains(QByteArray(reinterpret_cast<const char *>(s.utf16()), s.size() * 2));
@@ -145,6 +234,8 @@ private slots:
     void madeDeck();
     void sharedDecks_data();
     void sharedDecks();
+    void fieldsOfDecoration_data();
+    void fieldsOfDecoration();
 
 private:
     Converted convert(const QString &deck, const QString &name);
@@ -152,6 +243,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<office::OfficeSession> m_session;
     Converted m_made;
+    Converted m_fields;
 };
 
 Converted TestFidelity::convert(const QString &deck, const QString &name) {
@@ -193,6 +285,26 @@ void TestFidelity::initTestCase() {
     m_made = convert(deck, QStringLiteral("made"));
     QVERIFY2(m_made.error.isEmpty(), qPrintable(m_made.error));
     QCOMPARE(m_made.scores.size(), 5);
+    const QString fieldDeck = m_dir.filePath(QStringLiteral("fields.fodp"));
+    QVERIFY(TestSupport::writeAll(fieldDeck, makeFieldDeck()));
+    m_fields = convert(fieldDeck, QStringLiteral("fields"));
+    QVERIFY2(m_fields.error.isEmpty(), qPrintable(m_fields.error));
+    QCOMPARE(m_fields.scores.size(), 3);
+}
+
+// A slide number typed into a decoration's text is each slide's own, not the first slide's on every slide.
+void TestFidelity::fieldsOfDecoration_data() {
+    QTest::addColumn<int>("slide");
+    QTest::newRow("transparent box over a picture") << 1;
+    QTest::newRow("transparency gradient") << 2;
+    QTest::newRow("fade over a band") << 3;
+}
+
+void TestFidelity::fieldsOfDecoration() {
+    QFETCH(int, slide);
+    const QStringList texts = emfTexts(TestSupport::readAll(TestSupport::slidePath(m_fields.output, slide)));
+    QVERIFY2(texts.join(QString()).contains(QStringLiteral("Seite %1").arg(slide)), qPrintable(texts.join(u'|')));
+    QVERIFY2(texts.join(QString()).count(QStringLiteral("Seite")) == 1, qPrintable(texts.join(u'|')));
 }
 
 void TestFidelity::madeDeck_data() {

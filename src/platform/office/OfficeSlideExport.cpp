@@ -9,6 +9,9 @@
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XFilter.hpp>
 #include <com/sun/star/drawing/FillStyle.hpp>
@@ -67,13 +70,44 @@ private:
     std::function<void()> m_step;
 };
 
-// What a master's object is to a slide: decoration shows on every slide (when visible at all), the header and
-// footer fields when the slide asks for them, the other placeholders never (on a slide they only say
-// "Click to edit...").
+// Whether a shape's text (or that of a shape in its group) holds a field: a slide number, date or footer typed into
+// a decoration, whose text then differs from slide to slide.
+bool holdsField(const Reference<uno::XInterface> &shape) {
+    try {
+        if (const Reference<container::XIndexAccess> group{shape, UNO_QUERY}; group.is()) {
+            for (sal_Int32 i = 0, n = group->getCount(); i < n; ++i)
+                if (holdsField(Reference<uno::XInterface>(group->getByIndex(i), UNO_QUERY)))
+                    return true;
+            return false;
+        }
+        const Reference<container::XEnumerationAccess> text{shape, UNO_QUERY};
+        if (!text.is())
+            return false;
+        const Reference<container::XEnumeration> paragraphs = text->createEnumeration();
+        while (paragraphs.is() && paragraphs->hasMoreElements()) {
+            const Reference<container::XEnumerationAccess> paragraph(paragraphs->nextElement(), UNO_QUERY);
+            const Reference<container::XEnumeration> portions =
+                paragraph.is() ? paragraph->createEnumeration() : Reference<container::XEnumeration>();
+            while (portions.is() && portions->hasMoreElements()) {
+                const Reference<beans::XPropertySet> portion(portions->nextElement(), UNO_QUERY);
+                OUString type;
+                if (portion.is() && (portion->getPropertyValue("TextPortionType") >>= type) && type == "TextField")
+                    return true;
+            }
+        }
+    } catch (const uno::Exception &) {
+        // A shape without text portions holds no field.
+    }
+    return false;
+}
+
+// What a master's object is to a slide: decoration shows on every slide (when visible at all), and so does a
+// decoration with a field in its text, drawn for each slide; the header and footer fields when the slide asks for
+// them, the other placeholders never (on a slide they only say "Click to edit...").
 OfficeSlideExport::Kind kindOf(const Reference<drawing::XShape> &shape, const Reference<beans::XPropertySet> &set) {
     using Kind = OfficeSlideExport::Kind;
     if (!boolProperty(set, "IsPresentationObject", false))
-        return Kind::Decoration;
+        return holdsField(shape) ? Kind::FieldText : Kind::Decoration;
     const QString type = fromOU(shape->getShapeType());
     if (type.endsWith(QLatin1String(".FooterShape")))
         return Kind::Footer;
@@ -93,7 +127,7 @@ struct OfficeSlideExport::Plan {
     struct MasterShape {
         const Shape *shape;
         bool shows;
-        bool field; // a footer, date, number or header placeholder: its text depends on the slide
+        bool field; // a footer, date, number or header placeholder, or a text with a field: depends on the slide
     };
     Reference<drawing::XDrawPage> master;
     std::vector<MasterShape> masterShapes;
@@ -257,6 +291,7 @@ OfficeSlideExport::Plan OfficeSlideExport::planFor(const Reference<drawing::XDra
     if (!plan.master.is() || !boolProperty(slideProps, "IsBackgroundObjectsVisible", true))
         return plan;
     const std::map<Kind, bool> asked = {{Kind::Decoration, true},
+                                        {Kind::FieldText, true},
                                         {Kind::Footer, boolProperty(slideProps, "IsFooterVisible", false)},
                                         {Kind::Date, boolProperty(slideProps, "IsDateTimeVisible", false)},
                                         {Kind::Number, boolProperty(slideProps, "IsPageNumberVisible", false)},

@@ -49,7 +49,7 @@ public:
     // what, or "the disk is full" when dir has (almost) no room left: the office does not say why it failed.
     static QString WhyNothing(const QString &dir, const QString &what);
 
-    enum class Kind { Decoration, Footer, Date, Number, Header, Placeholder };
+    enum class Kind { Decoration, FieldText, Footer, Date, Number, Header, Placeholder };
 
 private:
     // A master's object as the deck has it; the slides only change its visibility for a layer, and undo it.
