@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 // Record types that matter here.
@@ -376,4 +377,121 @@ QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *erro
     qToLittleEndian<quint16>(quint16(handles), h + 56);
     putU32(h + 68, 0); // nPalEntries: the end record carries none
     return out;
+}
+
+namespace {
+void append32(QByteArray &out, quint32 v) {
+    char b[4];
+    putU32(b, v);
+    out.append(b, 4);
+}
+} // namespace
+
+QImage TlxEmfFile::Matte(const QImage &overBlack, const QImage &overWhite) {
+    if (overBlack.size() != overWhite.size())
+        return QImage();
+    const QImage black = overBlack.convertToFormat(QImage::Format_RGB32);
+    const QImage white = overWhite.convertToFormat(QImage::Format_RGB32);
+    QImage out(black.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < out.height(); ++y) {
+        const auto *b = reinterpret_cast<const QRgb *>(black.constScanLine(y));
+        const auto *w = reinterpret_cast<const QRgb *>(white.constScanLine(y));
+        auto *o = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            // Over black a pixel is its colour times its opacity; over white it lets (1 - opacity) of white through.
+            const int through =
+                std::max({qRed(w[x]) - qRed(b[x]), qGreen(w[x]) - qGreen(b[x]), qBlue(w[x]) - qBlue(b[x])});
+            const int alpha = std::clamp(255 - through, 0, 255);
+            o[x] =
+                qRgba(std::min(qRed(b[x]), alpha), std::min(qGreen(b[x]), alpha), std::min(qBlue(b[x]), alpha), alpha);
+        }
+    }
+    return out;
+}
+
+QByteArray TlxEmfFile::AlphaLayer(const QImage &picture, QSize page) {
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // The reference device: 96 pixels an inch, the page in hundredths of a millimetre.
+    const int deviceW = std::max(1, int(qint64(page.width()) * 96 / 2540));
+    const int deviceH = std::max(1, int(qint64(page.height()) * 96 / 2540));
+    QRect used;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        int first = -1, last = -1;
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(line[x]) != 0) {
+                if (first < 0)
+                    first = x;
+                last = x;
+            }
+        }
+        if (first >= 0)
+            used |= QRect(first, y, last - first + 1, 1);
+    }
+    QByteArray body;
+    body += record(17, {8});         // SETMAPMODE: anisotropic
+    body += record(9, {2540, 2540}); // SETWINDOWEXTEX: an inch in hundredths of a millimetre
+    body += record(11, {96, 96});    // SETVIEWPORTEXTEX: an inch in pixels
+    QRect bounds(0, 0, 0, 0);
+    if (!used.isEmpty() && !image.isNull()) {
+        const QImage part = image.copy(used).mirrored(); // a DIB's rows run from the bottom up
+        const auto toPage = [&](int px, int total, int size) { return qint32(qint64(px) * size / total); };
+        const qint32 x = toPage(used.x(), image.width(), page.width());
+        const qint32 y = toPage(used.y(), image.height(), page.height());
+        const qint32 w = std::max(1, toPage(used.right() + 1, image.width(), page.width()) - x);
+        const qint32 h = std::max(1, toPage(used.bottom() + 1, image.height(), page.height()) - y);
+        bounds = QRect(x * 96 / 2540, y * 96 / 2540, std::max(1, w * 96 / 2540), std::max(1, h * 96 / 2540));
+        const quint32 bits = quint32(part.width()) * quint32(part.height()) * 4;
+        QByteArray r;
+        append32(r, 114); // EMR_ALPHABLEND
+        append32(r, 108 + 40 + bits);
+        for (int v : {bounds.left(), bounds.top(), bounds.right(), bounds.bottom()})
+            append32(r, quint32(v));
+        for (qint32 v : {x, y, w, h})
+            append32(r, quint32(v));
+        append32(r, 0x01FF0000u); // blend: source over, no constant alpha, the picture's own alpha
+        append32(r, 0);           // source x, y
+        append32(r, 0);
+        for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) { // the source's transform: none
+            quint32 u;
+            std::memcpy(&u, &f, 4);
+            append32(r, u);
+        }
+        append32(r, 0);   // background colour
+        append32(r, 0);   // DIB_RGB_COLORS
+        append32(r, 108); // the bitmap header right after the record's fields
+        append32(r, 40);
+        append32(r, 108 + 40); // then its pixels
+        append32(r, bits);
+        append32(r, quint32(part.width()));
+        append32(r, quint32(part.height()));
+        for (quint32 v : {40u, quint32(part.width()), quint32(part.height())})
+            append32(r, v);
+        append32(r, 1 | (32u << 16));                      // one plane, 32 bits a pixel
+        for (quint32 v : {0u, bits, 3780u, 3780u, 0u, 0u}) // uncompressed, size, 96 dpi, no palette
+            append32(r, v);
+        for (int row = 0; row < part.height(); ++row)
+            r.append(reinterpret_cast<const char *>(part.constScanLine(row)), part.width() * 4);
+        body += r;
+    }
+    body += record(14, {0, 16, 20}); // EOF: no palette
+    QByteArray header;
+    for (quint32 v : {1u, 108u})
+        append32(header, v);
+    for (int v :
+         {bounds.left(), bounds.top(), bounds.right(), bounds.bottom(), 0, 0, page.width() - 1, page.height() - 1})
+        append32(header, quint32(v));
+    append32(header, kEmfSignature);
+    append32(header, 0x10000);
+    append32(header, quint32(108 + body.size()));
+    int records = 1;
+    for (qsizetype off = 0; off < body.size(); off += u32(body.constData() + off + 4))
+        ++records;
+    append32(header, quint32(records));
+    append32(header, 1); // handles: none but the reserved one; no reserved word, no description
+    for (quint32 v :
+         {0u, 0u, 0u, quint32(deviceW), quint32(deviceH), quint32(page.width() / 100), quint32(page.height() / 100), 0u,
+          0u, 0u, quint32(page.width()) * 10, quint32(page.height()) * 10})
+        append32(header, v);
+    return header + body;
 }

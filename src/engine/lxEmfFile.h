@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QImage>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 // Enhanced metafiles as the converter writes them: a structure check that every slide passes before it counts,
@@ -29,4 +31,14 @@ public:
     // each part's object handles are moved to a range of their own and its drawing state is saved and restored
     // around it, so no part changes how another is drawn. Empty, with error set, when a part is not an EMF.
     static QByteArray Compose(const QList<QByteArrayView> &parts, QString *error);
+
+    // A drawing of one page-sized picture with an alpha channel, as EMF readers blend it (EMR_ALPHABLEND): only
+    // the part of the picture that is not wholly transparent is kept, stretched to its place on the page. page is
+    // the page's size in hundredths of a millimetre, the office's own unit, which the drawing uses (at the
+    // office's reference resolution of 96 pixels an inch); picture is any format, taken as premultiplied ARGB.
+    static QByteArray AlphaLayer(const QImage &picture, QSize page);
+
+    // The picture of what was drawn twice, over black and over white: its colours and how opaque each pixel is
+    // (premultiplied ARGB). Empty when the two do not have the same size.
+    static QImage Matte(const QImage &overBlack, const QImage &overWhite);
 };

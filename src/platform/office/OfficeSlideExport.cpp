@@ -15,8 +15,11 @@
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XFilter.hpp>
 #include <com/sun/star/drawing/FillStyle.hpp>
+#include <com/sun/star/drawing/LineStyle.hpp>
 #include <com/sun/star/drawing/XMasterPageTarget.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 
 #include <QDir>
 #include <QFile>
@@ -136,8 +139,15 @@ struct OfficeSlideExport::Plan {
     bool fields = false;     // some field of the master shows
     QString backgroundKey;   // set when the background is the master's: the same on each of its slides
     QString decorationKey;   // set when the decoration can be drawn apart from (below) the fields, once a master
+    // The slide's own shapes in runs from the bottom up, each drawn as vectors or, where its shapes have
+    // transparency the EMF would lose, as a picture. Empty: all of them in one vector layer.
+    struct Run {
+        bool picture;
+        std::vector<sal_Int32> shapes; // indices on the slide
+    };
+    std::vector<Run> ownRuns;
 
-    bool Layered() const { return background || decoration || fields; }
+    bool Layered() const { return background || decoration || fields || !ownRuns.empty(); }
 
     // Whether a showing decoration lies above a showing field it overlaps: then the two cannot be drawn apart.
     bool DecorationOverField() const {
@@ -173,6 +183,67 @@ bool drawsFill(const Reference<beans::XPropertySet> &page) {
     } catch (const uno::Exception &) {
         return false; // a page without a background property has none
     }
+}
+
+sal_Int32 intProperty(const Reference<beans::XPropertySet> &set, const char *name) {
+    try {
+        sal_Int32 value = 0;
+        set->getPropertyValue(OUString::createFromAscii(name)) >>= value;
+        return value;
+    } catch (const uno::Exception &) {
+        return 0; // not a property of this object
+    }
+}
+
+// Whether the office draws part of a shape (or of a shape in its group) see-through: a fill, line or picture
+// with transparency or a transparency gradient, a transparent shadow, soft edges or a glow. Its EMF export draws
+// all of these opaque.
+bool drawsTransparency(const Reference<uno::XInterface> &shape) {
+    if (const Reference<drawing::XShapes> group{shape, UNO_QUERY}; group.is()) {
+        for (sal_Int32 i = 0, n = group->getCount(); i < n; ++i)
+            if (drawsTransparency(Reference<uno::XInterface>(group->getByIndex(i), UNO_QUERY)))
+                return true;
+        return false;
+    }
+    const Reference<beans::XPropertySet> set{shape, UNO_QUERY};
+    if (!set.is())
+        return false;
+    try {
+        const Reference<beans::XPropertySetInfo> info = set->getPropertySetInfo();
+        auto has = [&info](const char *name) { return info->hasPropertyByName(OUString::createFromAscii(name)); };
+        drawing::FillStyle fill = drawing::FillStyle_NONE;
+        if (has("FillStyle"))
+            set->getPropertyValue("FillStyle") >>= fill;
+        OUString gradient;
+        if (fill != drawing::FillStyle_NONE && has("FillTransparenceGradientName"))
+            set->getPropertyValue("FillTransparenceGradientName") >>= gradient;
+        if (fill != drawing::FillStyle_NONE && (!gradient.isEmpty() || intProperty(set, "FillTransparence") > 0))
+            return true;
+        if (has("Transparency") && intProperty(set, "Transparency") > 0)
+            return true;
+        if (has("Shadow") && boolProperty(set, "Shadow", false) && intProperty(set, "ShadowTransparence") > 0)
+            return true;
+        return (has("SoftEdgeRadius") && intProperty(set, "SoftEdgeRadius") > 0) ||
+               (has("GlowEffectRadius") && intProperty(set, "GlowEffectRadius") > 0);
+    } catch (const uno::Exception &) {
+        return false;
+    }
+}
+
+// The slide's shapes from the bottom up in runs of the same way of drawing; none when no shape needs a picture.
+std::vector<std::pair<bool, std::vector<sal_Int32>>> drawingRuns(const Reference<drawing::XDrawPage> &slide) {
+    std::vector<std::pair<bool, std::vector<sal_Int32>>> runs;
+    bool any = false;
+    for (sal_Int32 i = 0, n = slide->getCount(); i < n; ++i) {
+        const bool picture = drawsTransparency(Reference<uno::XInterface>(slide->getByIndex(i), UNO_QUERY));
+        any = any || picture;
+        if (runs.empty() || runs.back().first != picture)
+            runs.push_back({picture, {}});
+        runs.back().second.push_back(i);
+    }
+    if (!any)
+        runs.clear();
+    return runs;
 }
 
 QString nameOf(const Reference<drawing::XDrawPage> &page) {
@@ -226,8 +297,9 @@ private:
 };
 
 OfficeSlideExport::~OfficeSlideExport() {
-    if (!m_scratch.isEmpty())
-        TlxFileName::Remove(m_scratch);
+    for (const QString &scratch : {m_scratch, m_pngScratch})
+        if (!scratch.isEmpty())
+            TlxFileName::Remove(scratch);
 }
 
 QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
@@ -286,6 +358,10 @@ OfficeSlideExport::Plan OfficeSlideExport::planFor(const Reference<drawing::XDra
                       (ownBackground || drawsFill(Reference<beans::XPropertySet>(plan.master, UNO_QUERY)));
     if (plan.background && !ownBackground && !masterName.isEmpty())
         plan.backgroundKey = QStringLiteral("bg:") + masterName;
+    // SVG keeps transparency as it is; an EMF needs the transparent shapes drawn as pictures.
+    if (m_drawing == Drawing::Emf && m_document.is())
+        for (auto &[picture, shapes] : drawingRuns(slide))
+            plan.ownRuns.push_back({picture, std::move(shapes)});
 
     // The master's objects: decoration on every slide that shows master objects, the fields it asks for.
     if (!plan.master.is() || !boolProperty(slideProps, "IsBackgroundObjectsVisible", true))
@@ -320,7 +396,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     const Plan plan = planFor(slide);
     if (!plan.Layered()) {
         // Its own shapes are the whole slide: written in one piece, checked as a finished file by the caller.
-        *error = addOwnShapes(slide, nullptr, path);
+        *error = addOwnShapes(slide, plan, nullptr, path);
         return error->isEmpty();
     }
     TlxSlideLayers layers(m_drawing);
@@ -328,7 +404,7 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     if (error->isEmpty())
         *error = addMasterObjects(slide, plan, layers);
     if (error->isEmpty())
-        *error = addOwnShapes(slide, &layers, QString());
+        *error = addOwnShapes(slide, plan, &layers, QString());
     if (!error->isEmpty())
         return false;
     const QByteArray composed = layers.Compose(error);
@@ -394,8 +470,8 @@ QString OfficeSlideExport::addMasterObjects(const Reference<drawing::XDrawPage> 
     return why;
 }
 
-QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &slide, TlxSlideLayers *layers,
-                                        const QString &alone) {
+QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
+                                        TlxSlideLayers *layers, const QString &alone) {
     // Without what the layers below already hold.
     const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY_THROW);
     const bool background = boolProperty(slideProps, "IsBackgroundVisible", true);
@@ -414,8 +490,99 @@ QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &sli
         return WhyNothing(m_dir, QStringLiteral("the office wrote nothing for %1").arg(what));
     }
     QByteArray layer;
-    const QString why = exportLayer(page, {}, what, &layer);
-    return why.isEmpty() ? layers->Add(layer, what) : why;
+    if (plan.ownRuns.empty()) {
+        const QString why = exportLayer(page, {}, what, &layer);
+        return why.isEmpty() ? layers->Add(layer, what) : why;
+    }
+    // Run by run from the bottom up, only that run's shapes visible.
+    std::vector<Reference<beans::XPropertySet>> shapes;
+    std::vector<char> visible;
+    for (sal_Int32 i = 0, n = slide->getCount(); i < n; ++i) {
+        shapes.emplace_back(slide->getByIndex(i), UNO_QUERY);
+        visible.push_back(boolProperty(shapes.back(), "Visible", true));
+    }
+    auto show = [&](const std::vector<sal_Int32> &which) {
+        for (size_t i = 0; i < shapes.size(); ++i) {
+            const bool on = visible[i] && std::find(which.begin(), which.end(), sal_Int32(i)) != which.end();
+            if (shapes[i].is() && boolProperty(shapes[i], "Visible", true) != on)
+                shapes[i]->setPropertyValue("Visible", uno::Any(on));
+        }
+    };
+    Undo restoreShapes([&] {
+        for (size_t i = 0; i < shapes.size(); ++i)
+            if (shapes[i].is() && boolProperty(shapes[i], "Visible", true) != bool(visible[i]))
+                shapes[i]->setPropertyValue("Visible", uno::Any(bool(visible[i])));
+    });
+    for (const Plan::Run &run : plan.ownRuns) {
+        show(run.shapes);
+        const QString part = run.picture ? QStringLiteral("the slide's transparent shapes") : what;
+        QString why = run.picture ? exportPictureLayer(slide, part, &layer) : exportLayer(page, {}, part, &layer);
+        if (why.isEmpty())
+            why = layers->Add(layer, part);
+        if (!why.isEmpty())
+            return why;
+    }
+    return QString();
+}
+
+QString OfficeSlideExport::exportPng(const Reference<drawing::XDrawPage> &page, QSize pixels, QImage *picture) {
+    QString why;
+    if (m_pngScratch.isEmpty()) {
+        m_pngScratch = createTemporary(QDir::tempPath(), QStringLiteral(".png"), &why);
+        if (m_pngScratch.isEmpty())
+            return WhyNothing(QDir::tempPath(), why);
+    }
+    {
+        TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
+        m_exporter->setSourceDocument(Reference<lang::XComponent>(page, UNO_QUERY_THROW));
+        const uno::Sequence<beans::PropertyValue> filterData =
+            props({prop("PixelWidth", uno::Any(sal_Int32(pixels.width()))),
+                   prop("PixelHeight", uno::Any(sal_Int32(pixels.height())))});
+        const uno::Sequence<beans::PropertyValue> args =
+            props({prop("URL", uno::Any(toOU(fileUrl(m_pngScratch)))),
+                   prop("MediaType", uno::Any(OUString("image/png"))), prop("FilterData", uno::Any(filterData))});
+        if (!Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args))
+            return WhyNothing(QDir::tempPath(), QStringLiteral("the office drew no picture"));
+    }
+    QFile file;
+    if (!TlxFileName::Open(file, m_pngScratch, QIODevice::ReadOnly, &why))
+        return WhyNothing(QDir::tempPath(), why);
+    *picture = QImage::fromData(file.readAll(), "PNG");
+    if (picture->size() != pixels)
+        return WhyNothing(QDir::tempPath(), QStringLiteral("the office drew no whole picture"));
+    return QString();
+}
+
+QString OfficeSlideExport::exportPictureLayer(const Reference<drawing::XDrawPage> &page, const QString &what,
+                                              QByteArray *layer) {
+    // Drawn over a black and a white backdrop laid under everything, the two pictures tell each pixel's colour
+    // and how much of what lies below shows through.
+    const Reference<beans::XPropertySet> pageProps(page, UNO_QUERY_THROW);
+    const QSize size(intProperty(pageProps, "Width"), intProperty(pageProps, "Height"));
+    const QSize pixels(std::max(1, int(qint64(size.width()) * m_resolution / 2540)),
+                       std::max(1, int(qint64(size.height()) * m_resolution / 2540)));
+    const Reference<drawing::XShape> backdrop(Reference<lang::XMultiServiceFactory>(m_document, UNO_QUERY_THROW)
+                                                  ->createInstance("com.sun.star.drawing.RectangleShape"),
+                                              UNO_QUERY_THROW);
+    page->add(backdrop);
+    Undo remove([&page, &backdrop] { page->remove(backdrop); });
+    backdrop->setPosition(awt::Point(0, 0));
+    backdrop->setSize(awt::Size(size.width(), size.height()));
+    const Reference<beans::XPropertySet> fill(backdrop, UNO_QUERY_THROW);
+    fill->setPropertyValue("LineStyle", uno::Any(drawing::LineStyle_NONE));
+    fill->setPropertyValue("FillStyle", uno::Any(drawing::FillStyle_SOLID));
+    fill->setPropertyValue("ZOrder", uno::Any(sal_Int32(0)));
+    QImage overBlack, overWhite;
+    fill->setPropertyValue("FillColor", uno::Any(sal_Int32(0x000000)));
+    QString why = exportPng(page, pixels, &overBlack);
+    if (why.isEmpty()) {
+        fill->setPropertyValue("FillColor", uno::Any(sal_Int32(0xffffff)));
+        why = exportPng(page, pixels, &overWhite);
+    }
+    if (!why.isEmpty())
+        return QStringLiteral("%1 (%2)").arg(why, what);
+    *layer = TlxEmfFile::AlphaLayer(TlxEmfFile::Matte(overBlack, overWhite), size);
+    return QString();
 }
 
 QString OfficeSlideExport::sharedLayer(const QString &key, const std::function<QString(QByteArray *)> &make,

@@ -9,7 +9,9 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -45,6 +47,13 @@ public:
 
     // Off: every slide in one piece, as the office's own export writes it (for comparisons).
     void SetComposeLayers(bool on) { m_compose = on; }
+    // The document the slides belong to, and how fine (pixels an inch) a part the office cannot draw as vectors
+    // in an EMF is drawn as a picture instead: shapes with transparency, whose transparency the office's EMF
+    // export drops. Without a document every shape stays vectors.
+    void SetDocument(const css::uno::Reference<css::lang::XComponent> &document, int resolution) {
+        m_document = document;
+        m_resolution = resolution > 0 ? resolution : 220;
+    }
 
     // what, or "the disk is full" when dir has (almost) no room left: the office does not say why it failed.
     static QString WhyNothing(const QString &dir, const QString &what);
@@ -70,8 +79,12 @@ private:
                           TlxSlideLayers &layers);
     QString addMasterObjects(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
                              TlxSlideLayers &layers);
-    QString addOwnShapes(const css::uno::Reference<css::drawing::XDrawPage> &slide, TlxSlideLayers *layers,
-                         const QString &alone);
+    QString addOwnShapes(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
+                         TlxSlideLayers *layers, const QString &alone);
+    // The page drawn by the office as a picture twice, over black and over white, taken as a layer with alpha.
+    QString exportPictureLayer(const css::uno::Reference<css::drawing::XDrawPage> &page, const QString &what,
+                               QByteArray *layer);
+    QString exportPng(const css::uno::Reference<css::drawing::XDrawPage> &page, QSize pixels, QImage *picture);
 
     // A layer the slides of one master share comes from the cache, else it is made and, once checked, kept.
     QString sharedLayer(const QString &key, const std::function<QString(QByteArray *)> &make, QByteArray *layer);
@@ -89,6 +102,9 @@ private:
     QHash<QString, QByteArray> m_cache; // checked layers shared by the slides of one master
     std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
+    css::uno::Reference<css::lang::XComponent> m_document;
+    int m_resolution = 220;
+    QString m_pngScratch; // where the office draws a layer as a picture
 };
 
 } // namespace office
