@@ -2,11 +2,12 @@
 //
 // Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
-//   converter writes it and, as the reference, as the office's own PNG. Inkscape draws each EMF and ImageMagick
-//   scores the pair (see FidelityCheck). Prints a score per deck and writes a montage of the worst slides
-//   (DIR/worst.png; DIR defaults to a new folder under /tmp). --plain writes the office's plain slide export
-//   instead, for a before-and-after comparison. Inkscape has gaps of its own (transparency, some text runs):
-//   look at the montage before blaming the EMF.
+//   converter writes it and, as the reference, as the office's own PNG. Two judges draw each EMF, Inkscape and
+//   the office's own import, and ImageMagick scores each against the reference (see FidelityCheck); a slide's
+//   score is the closer judge's. Prints both scores for each slide and a line a deck, and writes a montage of the
+//   worst slides, office picture, Inkscape and office import side by side (DIR/worst.png; DIR defaults to a new
+//   folder under /tmp). --plain writes the office's plain slide export instead, for a before-and-after
+//   comparison.
 #include "FidelityCheck.h"
 #include "platform/office/OfficeSession.h"
 
@@ -24,8 +25,9 @@ namespace {
 struct Slide {
     QString deck;
     int number = 0;
-    double score = -1;
-    QString reference, picture;
+    double score = -1; // the closer judge's
+    double inkscape = -1, imported = -1;
+    QString reference, picture, import;
 };
 
 QStringList decksIn(const QString &folder) {
@@ -98,6 +100,7 @@ int main(int argc, char **argv) {
                 const QString base = k == 1 ? QStringLiteral("/slide") : QStringLiteral("/slide-%1").arg(k);
                 s.reference = dir + base + QStringLiteral(".office.png");
                 s.picture = dir + base + QStringLiteral(".png");
+                s.import = dir + base + QStringLiteral(".import.png");
                 session.ExportPng(doc, k, s.reference, 960);
                 slides << s;
             }
@@ -112,15 +115,18 @@ int main(int argc, char **argv) {
         QString error;
         if (!FidelityCheck::Render(emfs, 960, &error))
             std::fprintf(stderr, "%s\n", qPrintable(error));
+        if (!FidelityCheck::RenderWithOffice(emfs, &error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
         int good = 0;
         double sum = 0, worstScore = 0;
         int worstAt = 0;
         for (Slide &s : slides) {
-            s.score = FidelityCheck::Score(s.picture, s.reference, &error);
-            if (s.score < 0) {
+            s.inkscape = FidelityCheck::Score(s.picture, s.reference, &error);
+            s.imported = FidelityCheck::Score(s.import, s.reference, &error);
+            if (s.inkscape < 0 && s.imported < 0)
                 std::fprintf(stderr, "%s slide %d: %s\n", qPrintable(name), s.number, qPrintable(error));
-                s.score = 1;
-            }
+            s.score = std::min(s.inkscape < 0 ? 1.0 : s.inkscape, s.imported < 0 ? 1.0 : s.imported);
+            std::printf("    slide %3d  inkscape %7.4f  office import %7.4f\n", s.number, s.inkscape, s.imported);
 
             sum += s.score;
             good += s.score <= FidelityCheck::kGood;
@@ -144,8 +150,13 @@ int main(int argc, char **argv) {
     std::sort(all.begin(), all.end(), [](const Slide &a, const Slide &b) { return a.score > b.score; });
     QList<FidelityCheck::Pair> pairs;
     for (const Slide &s : all.mid(0, worst))
-        pairs.append(
-            {s.reference, s.picture, QStringLiteral("%1 #%2 %3").arg(s.deck).arg(s.number).arg(s.score, 0, 'f', 3)});
+        pairs.append({s.reference, s.picture,
+                      QStringLiteral("%1 #%2 %3/%4")
+                          .arg(s.deck)
+                          .arg(s.number)
+                          .arg(s.inkscape, 0, 'f', 3)
+                          .arg(s.imported, 0, 'f', 3),
+                      s.import});
     QString error;
     const QString montage = outDir + QStringLiteral("/worst.png");
     if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error))

@@ -1,10 +1,15 @@
 #include "FidelityCheck.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtEndian>
 
 namespace {
 // The ImageMagick programs, from their own folder: a shell may put look-alikes earlier on the path.
@@ -68,6 +73,50 @@ bool FidelityCheck::Render(const QStringList &emfs, int width, QString *error) {
     return true;
 }
 
+QRect FidelityCheck::PlaceOnA4(QSize frame, int pageWidthPixels) {
+    const double page = 21000, pageHeight = 29700, widest = 19000; // hundredths of a millimetre
+    const double scale = frame.width() > widest ? widest / frame.width() : 1.0;
+    const double w = frame.width() * scale, h = frame.height() * scale;
+    const double px = pageWidthPixels / page;
+    return QRect(qRound((page - w) / 2 * px), qRound((pageHeight - h) / 2 * px), qRound(w * px), qRound(h * px));
+}
+
+bool FidelityCheck::RenderWithOffice(const QStringList &emfs, QString *error) {
+    QMap<QString, QStringList> byFolder;
+    for (const QString &emf : emfs)
+        byFolder[QFileInfo(emf).absolutePath()] << emf;
+    QTemporaryDir work(QDir::tempPath() + QStringLiteral("/fidelity-import-XXXXXX"));
+    for (auto it = byFolder.cbegin(); it != byFolder.cend(); ++it) {
+        const QString out = work.filePath(QString::number(qHash(it.key())));
+        QStringList args{QStringLiteral("-env:UserInstallation=file://") + work.filePath(QStringLiteral("profile")),
+                         QStringLiteral("--headless"),
+                         QStringLiteral("--norestore"),
+                         QStringLiteral("--convert-to"),
+                         QStringLiteral("png"),
+                         QStringLiteral("--outdir"),
+                         out};
+        args << it.value();
+        QString output;
+        run(QStringLiteral("soffice"), args, &output);
+        for (const QString &emf : it.value()) {
+            const QString base = QFileInfo(emf).completeBaseName();
+            const QImage page(out + u'/' + base + QStringLiteral(".png"));
+            QFile file(emf);
+            const QByteArray header = file.open(QIODevice::ReadOnly) ? file.read(40) : QByteArray();
+            if (page.isNull() || header.size() < 40) {
+                if (error)
+                    *error = QStringLiteral("the office drew no picture of %1: %2").arg(emf, output.right(400));
+                return false;
+            }
+            // The header's frame: left, top, right, bottom, inclusive.
+            auto at = [&header](int i) { return qFromLittleEndian<qint32>(header.constData() + 24 + 4 * i); };
+            const QRect place = PlaceOnA4(QSize(at(2) - at(0) + 1, at(3) - at(1) + 1), page.width());
+            page.copy(place).save(emf.left(emf.size() - 4) + QStringLiteral(".import.png"));
+        }
+    }
+    return true;
+}
+
 double FidelityCheck::Score(const QString &picture, const QString &reference, QString *error) {
     QString why;
     const QString a = reference + QStringLiteral(".cmp.png");
@@ -97,12 +146,17 @@ double FidelityCheck::Score(const QString &picture, const QString &reference, QS
 
 bool FidelityCheck::Montage(const QList<Pair> &pairs, const QString &out, QString *error) {
     QStringList args;
-    for (const Pair &p : pairs)
+    const bool three = !pairs.isEmpty() && !pairs.first().imported.isEmpty();
+    for (const Pair &p : pairs) {
         args << QStringLiteral("-label") << p.label + QStringLiteral(" (office)") << p.reference
-             << QStringLiteral("-label") << p.label + QStringLiteral(" (EMF)") << p.picture;
-    args << QStringLiteral("-tile") << QStringLiteral("2x") << QStringLiteral("-geometry") << QStringLiteral("480x+6+6")
-         << QStringLiteral("-font") << QStringLiteral("DejaVu-Sans") << QStringLiteral("-background")
-         << QStringLiteral("#dddddd") << out;
+             << QStringLiteral("-label") << p.label + (three ? QStringLiteral(" (Inkscape)") : QStringLiteral(" (EMF)"))
+             << p.picture;
+        if (three)
+            args << QStringLiteral("-label") << p.label + QStringLiteral(" (office import)") << p.imported;
+    }
+    args << QStringLiteral("-tile") << (three ? QStringLiteral("3x") : QStringLiteral("2x"))
+         << QStringLiteral("-geometry") << QStringLiteral("480x+6+6") << QStringLiteral("-font")
+         << QStringLiteral("DejaVu-Sans") << QStringLiteral("-background") << QStringLiteral("#dddddd") << out;
     QString output;
     if (run(QStringLiteral("montage"), args, &output))
         return true;
