@@ -2,9 +2,12 @@
 #include "engine/lxEmfFile.h"
 #include "engine/lxSlideLayers.h"
 
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+
+#include <algorithm>
 
 namespace {
 QByteArray u32(quint32 v) {
@@ -95,6 +98,7 @@ private slots:
     void composeRefusesBrokenParts();
     void composeKeepsDamagedPlusComments_data();
     void composeKeepsDamagedPlusComments();
+    void pictureLayer();
     void slideLayersRefuseWhatIsNotWhole_data();
     void slideLayersRefuseWhatIsNotWhole();
 };
@@ -329,4 +333,33 @@ void TestEmfFile::slideLayersRefuseWhatIsNotWhole() {
     QCOMPARE(TlxSlideLayers::Check(kind, composed, QStringLiteral("the slide")), QString());
     QCOMPARE(layers.Count(), 3);
     QVERIFY(composed.size() > whole.size());
+}
+
+// Part of a page picture drawn in its place: a whole EMF that composes with the office's layers, the bitmap cut
+// to the area, its rows bottom up and blue first, stretched over the area in hundredths of a millimetre.
+void TestEmfFile::pictureLayer() {
+    QImage page(254, 190, QImage::Format_RGB32); // a picture of a 25.4 by 19 cm page, a pixel a millimetre
+    page.fill(QColor(0, 0, 255));
+    for (int y = 50; y < 90; ++y)
+        for (int x = 100; x < 150; ++x)
+            page.setPixel(x, y, qRgb(255, 0, 0));
+    page.setPixel(100, 89, qRgb(0, 255, 0)); // the area's bottom left corner
+    const QByteArray layer = TlxEmfFile::PictureLayer(page, QRect(10000, 5000, 5000, 4000), QSize(25400, 19000));
+    QCOMPARE(TlxEmfFile::Check(layer), QString());
+    const QList<Record> r = records(layer);
+    const auto blit = std::find_if(r.begin(), r.end(), [](const Record &x) { return x.type == 81; });
+    QVERIFY(blit != r.end());
+    const qsizetype at = blit->offset;
+    QCOMPARE(qint32(word(layer, at + 24)), 10000); // destination x, y
+    QCOMPARE(qint32(word(layer, at + 28)), 5000);
+    QCOMPARE(word(layer, at + 40), 50u); // source pixels
+    QCOMPARE(word(layer, at + 44), 40u);
+    QCOMPARE(qint32(word(layer, at + 72)), 5000); // destination width and height
+    QCOMPARE(qint32(word(layer, at + 76)), 4000);
+    const qsizetype bits = at + qsizetype(word(layer, at + 56));
+    // First row in the file is the area's bottom row: green at its left, then red; blue first in each pixel.
+    QCOMPARE(QByteArray(layer.constData() + bits, 6), QByteArray("\x00\xff\x00\x00\x00\xff", 6));
+    QVERIFY(TlxEmfFile::PictureLayer(page, QRect(30000, 0, 100, 100), QSize(25400, 19000)).isEmpty());
+    QString error;
+    QVERIFY(!TlxEmfFile::Compose({kSample, layer}, &error).isEmpty());
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -379,119 +380,87 @@ QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *erro
     return out;
 }
 
-namespace {
-void append32(QByteArray &out, quint32 v) {
-    char b[4];
-    putU32(b, v);
-    out.append(b, 4);
-}
-} // namespace
 
-QImage TlxEmfFile::Matte(const QImage &overBlack, const QImage &overWhite) {
-    if (overBlack.size() != overWhite.size())
-        return QImage();
-    const QImage black = overBlack.convertToFormat(QImage::Format_RGB32);
-    const QImage white = overWhite.convertToFormat(QImage::Format_RGB32);
-    QImage out(black.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < out.height(); ++y) {
-        const auto *b = reinterpret_cast<const QRgb *>(black.constScanLine(y));
-        const auto *w = reinterpret_cast<const QRgb *>(white.constScanLine(y));
-        auto *o = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            // Over black a pixel is its colour times its opacity; over white it lets (1 - opacity) of white through.
-            const int through =
-                std::max({qRed(w[x]) - qRed(b[x]), qGreen(w[x]) - qGreen(b[x]), qBlue(w[x]) - qBlue(b[x])});
-            const int alpha = std::clamp(255 - through, 0, 255);
-            o[x] =
-                qRgba(std::min(qRed(b[x]), alpha), std::min(qGreen(b[x]), alpha), std::min(qBlue(b[x]), alpha), alpha);
-        }
-    }
-    return out;
-}
+QByteArray TlxEmfFile::PictureLayer(const QImage &picture, QRect area, QSize page) {
+    area &= QRect(QPoint(0, 0), page);
+    if (area.isEmpty() || picture.isNull())
+        return QByteArray();
+    // The picture's pixels that cover the area, rounded outwards.
+    const double sx = double(picture.width()) / page.width(), sy = double(picture.height()) / page.height();
+    const QRect pixels =
+        QRect(QPoint(int(area.left() * sx), int(area.top() * sy)),
+              QPoint(int(std::ceil((area.right() + 1) * sx)) - 1, int(std::ceil((area.bottom() + 1) * sy)) - 1)) &
+        picture.rect();
+    const QImage part = picture.copy(pixels).convertToFormat(QImage::Format_RGB888).mirrored(); // rows bottom up
+    // Back to the page: the place the pixels taken cover.
+    const qint32 x = qint32(pixels.left() / sx), y = qint32(pixels.top() / sy);
+    const qint32 w = std::max<qint32>(1, qint32((pixels.right() + 1) / sx) - x);
+    const qint32 h = std::max<qint32>(1, qint32((pixels.bottom() + 1) / sy) - y);
+    const quint32 stride = (quint32(part.width()) * 3 + 3) & ~3u;
+    const quint32 bits = stride * quint32(part.height());
+    const auto device = [](qint32 v) { return qint32(qint64(v) * 96 / 2540); };
+    const QRect bounds(QPoint(device(x), device(y)), QPoint(device(x + w) - 1, device(y + h) - 1));
 
-QByteArray TlxEmfFile::AlphaLayer(const QImage &picture, QSize page) {
-    const QImage image = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    // The reference device: 96 pixels an inch, the page in hundredths of a millimetre.
-    const int deviceW = std::max(1, int(qint64(page.width()) * 96 / 2540));
-    const int deviceH = std::max(1, int(qint64(page.height()) * 96 / 2540));
-    QRect used;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        int first = -1, last = -1;
-        for (int x = 0; x < image.width(); ++x) {
-            if (qAlpha(line[x]) != 0) {
-                if (first < 0)
-                    first = x;
-                last = x;
-            }
-        }
-        if (first >= 0)
-            used |= QRect(first, y, last - first + 1, 1);
-    }
     QByteArray body;
     body += record(17, {8});         // SETMAPMODE: anisotropic
     body += record(9, {2540, 2540}); // SETWINDOWEXTEX: an inch in hundredths of a millimetre
     body += record(11, {96, 96});    // SETVIEWPORTEXTEX: an inch in pixels
-    QRect bounds(0, 0, 0, 0);
-    if (!used.isEmpty() && !image.isNull()) {
-        const QImage part = image.copy(used).mirrored(); // a DIB's rows run from the bottom up
-        const auto toPage = [&](int px, int total, int size) { return qint32(qint64(px) * size / total); };
-        const qint32 x = toPage(used.x(), image.width(), page.width());
-        const qint32 y = toPage(used.y(), image.height(), page.height());
-        const qint32 w = std::max(1, toPage(used.right() + 1, image.width(), page.width()) - x);
-        const qint32 h = std::max(1, toPage(used.bottom() + 1, image.height(), page.height()) - y);
-        bounds = QRect(x * 96 / 2540, y * 96 / 2540, std::max(1, w * 96 / 2540), std::max(1, h * 96 / 2540));
-        const quint32 bits = quint32(part.width()) * quint32(part.height()) * 4;
-        QByteArray r;
-        append32(r, 114); // EMR_ALPHABLEND
-        append32(r, 108 + 40 + bits);
-        for (int v : {bounds.left(), bounds.top(), bounds.right(), bounds.bottom()})
-            append32(r, quint32(v));
-        for (qint32 v : {x, y, w, h})
-            append32(r, quint32(v));
-        append32(r, 0x01FF0000u); // blend: source over, no constant alpha, the picture's own alpha
-        append32(r, 0);           // source x, y
-        append32(r, 0);
-        for (float f : {1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f}) { // the source's transform: none
-            quint32 u;
-            std::memcpy(&u, &f, 4);
-            append32(r, u);
+    QByteArray r =
+        record(81, {quint32(bounds.left()), quint32(bounds.top()), quint32(bounds.right()), quint32(bounds.bottom()),
+                    quint32(x), quint32(y), 0, 0, quint32(part.width()), quint32(part.height()), 80, 40, 120, bits,
+                    0 /* DIB_RGB_COLORS */, 0x00CC0020 /* SRCCOPY */, quint32(w), quint32(h)});
+    // The bitmap's header: its size, one plane of 24 bits a pixel, uncompressed, 96 pixels an inch.
+    QByteArray info(40, '\0');
+    int field = 0;
+    for (quint32 v :
+         {40u, quint32(part.width()), quint32(part.height()), 1 | (24u << 16), 0u, bits, 3780u, 3780u, 0u, 0u})
+        putU32(info.data() + 4 * field++, v);
+    r += info;
+    const qsizetype at = r.size();
+    r.resize(at + qsizetype(bits));
+    for (int row = 0; row < part.height(); ++row) {
+        // RGB888 holds red first; a DIB wants blue first.
+        const uchar *from = part.constScanLine(row);
+        char *to = r.data() + at + qsizetype(row) * stride;
+        for (int col = 0; col < part.width(); ++col) {
+            to[3 * col] = char(from[3 * col + 2]);
+            to[3 * col + 1] = char(from[3 * col + 1]);
+            to[3 * col + 2] = char(from[3 * col]);
         }
-        append32(r, 0);   // background colour
-        append32(r, 0);   // DIB_RGB_COLORS
-        append32(r, 108); // the bitmap header right after the record's fields
-        append32(r, 40);
-        append32(r, 108 + 40); // then its pixels
-        append32(r, bits);
-        append32(r, quint32(part.width()));
-        append32(r, quint32(part.height()));
-        for (quint32 v : {40u, quint32(part.width()), quint32(part.height())})
-            append32(r, v);
-        append32(r, 1 | (32u << 16));                      // one plane, 32 bits a pixel
-        for (quint32 v : {0u, bits, 3780u, 3780u, 0u, 0u}) // uncompressed, size, 96 dpi, no palette
-            append32(r, v);
-        for (int row = 0; row < part.height(); ++row)
-            r.append(reinterpret_cast<const char *>(part.constScanLine(row)), part.width() * 4);
-        body += r;
+        std::memset(to + 3 * part.width(), 0, stride - 3 * quint32(part.width()));
     }
+    putU32(r.data() + 4, quint32(r.size()));
+    body += r;
     body += record(14, {0, 16, 20}); // EOF: no palette
-    QByteArray header;
-    for (quint32 v : {1u, 108u})
-        append32(header, v);
-    for (int v :
-         {bounds.left(), bounds.top(), bounds.right(), bounds.bottom(), 0, 0, page.width() - 1, page.height() - 1})
-        append32(header, quint32(v));
-    append32(header, kEmfSignature);
-    append32(header, 0x10000);
-    append32(header, quint32(108 + body.size()));
+
+    const qint32 deviceW = std::max(1, device(page.width())), deviceH = std::max(1, device(page.height()));
     int records = 1;
     for (qsizetype off = 0; off < body.size(); off += u32(body.constData() + off + 4))
         ++records;
-    append32(header, quint32(records));
-    append32(header, 1); // handles: none but the reserved one; no reserved word, no description
-    for (quint32 v :
-         {0u, 0u, 0u, quint32(deviceW), quint32(deviceH), quint32(page.width() / 100), quint32(page.height() / 100), 0u,
-          0u, 0u, quint32(page.width()) * 10, quint32(page.height()) * 10})
-        append32(header, v);
+    const QByteArray header = record(1, {quint32(bounds.left()),
+                                         quint32(bounds.top()),
+                                         quint32(bounds.right()),
+                                         quint32(bounds.bottom()),
+                                         0,
+                                         0,
+                                         quint32(page.width() - 1),
+                                         quint32(page.height() - 1),
+                                         kEmfSignature,
+                                         0x10000,
+                                         quint32(108 + body.size()),
+                                         quint32(records),
+                                         1 /* handles: the reserved one */,
+                                         0,
+                                         0,
+                                         0,
+                                         quint32(deviceW),
+                                         quint32(deviceH),
+                                         quint32(page.width() / 100),
+                                         quint32(page.height() / 100),
+                                         0,
+                                         0,
+                                         0,
+                                         quint32(page.width()) * 10,
+                                         quint32(page.height()) * 10});
     return header + body;
 }

@@ -32,13 +32,9 @@ public:
     // around it, so no part changes how another is drawn. Empty, with error set, when a part is not an EMF.
     static QByteArray Compose(const QList<QByteArrayView> &parts, QString *error);
 
-    // A drawing of one page-sized picture with an alpha channel, as EMF readers blend it (EMR_ALPHABLEND): only
-    // the part of the picture that is not wholly transparent is kept, stretched to its place on the page. page is
-    // the page's size in hundredths of a millimetre, the office's own unit, which the drawing uses (at the
-    // office's reference resolution of 96 pixels an inch); picture is any format, taken as premultiplied ARGB.
-    static QByteArray AlphaLayer(const QImage &picture, QSize page);
-
-    // The picture of what was drawn twice, over black and over white: its colours and how opaque each pixel is
-    // (premultiplied ARGB). Empty when the two do not have the same size.
-    static QImage Matte(const QImage &overBlack, const QImage &overWhite);
+    // A drawing of part of a picture of the whole page, in its place: the picture (any size, covering the page)
+    // is cut to area and drawn there as a plain bitmap (EMR_STRETCHDIBITS, 24 bits), which every EMF reader draws
+    // alike. page and area are in hundredths of a millimetre, the office's own unit, which the drawing uses (at
+    // the office's reference resolution of 96 pixels an inch). Empty when area does not meet the page.
+    static QByteArray PictureLayer(const QImage &picture, QRect area, QSize page);
 };

@@ -383,7 +383,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                                      format == Format::Svg ? OfficeSlideExport::Drawing::Svg
                                                            : OfficeSlideExport::Drawing::Emf);
             slides.SetComposeLayers(m_composeLayers);
-            slides.SetDocument(it->second.component, options.imageResolution);
+            slides.SetPictureResolution(options.imageResolution);
             for (int k : chosen) {
                 const QString final = TlxOutputOptions::SlidePath(target, k);
                 const QString tmp = temporaryFor(final);

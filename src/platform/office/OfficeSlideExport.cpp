@@ -7,6 +7,7 @@
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeStrings.h"
 
+#include <com/sun/star/awt/Rectangle.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -15,11 +16,9 @@
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XFilter.hpp>
 #include <com/sun/star/drawing/FillStyle.hpp>
-#include <com/sun/star/drawing/LineStyle.hpp>
 #include <com/sun/star/drawing/XMasterPageTarget.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 
 #include <QDir>
 #include <QFile>
@@ -146,8 +145,10 @@ struct OfficeSlideExport::Plan {
         std::vector<sal_Int32> shapes; // indices on the slide
     };
     std::vector<Run> ownRuns;
+    QRect masterPicture; // where the master's showing objects have transparency: drawn as a picture for each slide
 
     bool Layered() const { return background || decoration || fields || !ownRuns.empty(); }
+    // masterPicture needs master objects that show, so it layers a slide already.
 
     // Whether a showing decoration lies above a showing field it overlaps: then the two cannot be drawn apart.
     bool DecorationOverField() const {
@@ -230,12 +231,24 @@ bool drawsTransparency(const Reference<uno::XInterface> &shape) {
     }
 }
 
-// The slide's shapes from the bottom up in runs of the same way of drawing; none when no shape needs a picture.
+bool hideable(const Reference<beans::XPropertySet> &shape) {
+    try {
+        return shape.is() && shape->getPropertySetInfo()->hasPropertyByName("Visible");
+    } catch (const uno::Exception &) {
+        return false;
+    }
+}
+
+// The slide's shapes from the bottom up in runs of the same way of drawing; none when no shape needs a picture,
+// or when a shape cannot be hidden, as a run needs the others to be.
 std::vector<std::pair<bool, std::vector<sal_Int32>>> drawingRuns(const Reference<drawing::XDrawPage> &slide) {
     std::vector<std::pair<bool, std::vector<sal_Int32>>> runs;
     bool any = false;
     for (sal_Int32 i = 0, n = slide->getCount(); i < n; ++i) {
-        const bool picture = drawsTransparency(Reference<uno::XInterface>(slide->getByIndex(i), UNO_QUERY));
+        const Reference<beans::XPropertySet> shape(slide->getByIndex(i), UNO_QUERY);
+        if (!hideable(shape))
+            return {};
+        const bool picture = drawsTransparency(shape);
         any = any || picture;
         if (runs.empty() || runs.back().first != picture)
             runs.push_back({picture, {}});
@@ -246,12 +259,68 @@ std::vector<std::pair<bool, std::vector<sal_Int32>>> drawingRuns(const Reference
     return runs;
 }
 
+// Where a shape draws on its page, its line, shadow and glow included, in the page's units.
+QRect boundsOf(const Reference<beans::XPropertySet> &shape) {
+    awt::Rectangle r;
+    try {
+        if (shape.is() && (shape->getPropertyValue("BoundRect") >>= r))
+            return QRect(r.X, r.Y, std::max(1, r.Width), std::max(1, r.Height));
+    } catch (const uno::Exception &) {
+    }
+    return QRect();
+}
+
 QString nameOf(const Reference<drawing::XDrawPage> &page) {
     const Reference<container::XNamed> named{page, UNO_QUERY};
     return named.is() ? fromOU(named->getName()) : QString();
 }
 
 } // namespace
+
+// A page's shapes with the visibility the deck gives them: a layer shows only some of them, and each is put back
+// as it was when this goes. Each change crosses to the office: only shapes whose visibility changes are touched.
+class PageShapes {
+public:
+    explicit PageShapes(const Reference<drawing::XDrawPage> &page) {
+        for (sal_Int32 i = 0, n = page->getCount(); i < n; ++i) {
+            m_sets.emplace_back(page->getByIndex(i), UNO_QUERY);
+            m_visible.push_back(boolProperty(m_sets.back(), "Visible", true));
+            if (!hideable(m_sets.back()))
+                m_sets.back().clear();
+        }
+        m_now = m_visible;
+    }
+    ~PageShapes() {
+        try {
+            for (size_t i = 0; i < m_sets.size(); ++i)
+                Show(i, true);
+        } catch (const uno::Exception &) {
+            // The office is gone or refuses: the document is thrown away anyway.
+        }
+    }
+    PageShapes(const PageShapes &) = delete;
+    PageShapes &operator=(const PageShapes &) = delete;
+
+    size_t Count() const { return m_sets.size(); }
+    // Whether every shape can be hidden: some kinds of shape cannot, and a layer of part of the page needs that.
+    bool AllHideable() const {
+        return std::all_of(m_sets.begin(), m_sets.end(), [](const auto &s) { return s.is(); });
+    }
+    const Reference<beans::XPropertySet> &At(size_t i) const { return m_sets[i]; }
+    bool Visible(size_t i) const { return m_visible[i]; } // as the deck has it
+    // Shows the shape when the deck does and on is set; hides it otherwise.
+    void Show(size_t i, bool on) {
+        on = on && m_visible[i];
+        if (bool(m_now[i]) != on && m_sets[i].is()) {
+            m_sets[i]->setPropertyValue("Visible", uno::Any(on));
+            m_now[i] = on;
+        }
+    }
+
+private:
+    std::vector<Reference<beans::XPropertySet>> m_sets;
+    std::vector<char> m_visible, m_now;
+};
 
 // The master's objects made visible as one layer needs them, and put back as they were when this goes.
 class OfficeSlideExport::MasterView {
@@ -339,8 +408,9 @@ const std::vector<OfficeSlideExport::Shape> &OfficeSlideExport::shapesOf(const R
             continue;
         const awt::Point p = shape->getPosition();
         const awt::Size z = shape->getSize();
+        const bool transparent = m_drawing == Drawing::Emf && m_resolution > 0 && drawsTransparency(shape);
         shapes.push_back({shape, set, kindOf(shape, set), boolProperty(set, "Visible", true),
-                          QRect(p.X, p.Y, std::max(1, z.Width), std::max(1, z.Height))});
+                          QRect(p.X, p.Y, std::max(1, z.Width), std::max(1, z.Height)), transparent});
     }
     return shapes;
 }
@@ -359,7 +429,7 @@ OfficeSlideExport::Plan OfficeSlideExport::planFor(const Reference<drawing::XDra
     if (plan.background && !ownBackground && !masterName.isEmpty())
         plan.backgroundKey = QStringLiteral("bg:") + masterName;
     // SVG keeps transparency as it is; an EMF needs the transparent shapes drawn as pictures.
-    if (m_drawing == Drawing::Emf && m_document.is())
+    if (m_drawing == Drawing::Emf && m_resolution > 0)
         for (auto &[picture, shapes] : drawingRuns(slide))
             plan.ownRuns.push_back({picture, std::move(shapes)});
 
@@ -377,6 +447,8 @@ OfficeSlideExport::Plan OfficeSlideExport::planFor(const Reference<drawing::XDra
         const bool field = m.kind != Kind::Decoration;
         const bool shows = m.visible && asked.at(m.kind);
         plan.masterShapes.push_back({&m, shows, field});
+        if (shows && m.transparent)
+            plan.masterPicture |= boundsOf(m.set);
         plan.decoration = plan.decoration || (shows && !field);
         plan.fields = plan.fields || (shows && field);
     }
@@ -403,6 +475,8 @@ bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const 
     *error = addBackground(slide, plan, layers);
     if (error->isEmpty())
         *error = addMasterObjects(slide, plan, layers);
+    if (error->isEmpty())
+        *error = addMasterPicture(slide, plan, layers);
     if (error->isEmpty())
         *error = addOwnShapes(slide, plan, &layers, QString());
     if (!error->isEmpty())
@@ -470,6 +544,25 @@ QString OfficeSlideExport::addMasterObjects(const Reference<drawing::XDrawPage> 
     return why;
 }
 
+QString OfficeSlideExport::addMasterPicture(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
+                                            TlxSlideLayers &layers) {
+    if (plan.masterPicture.isEmpty())
+        return QString();
+    // Where the master's objects have transparency, the slide as the office shows it without its own shapes.
+    PageShapes own(slide);
+    if (!own.AllHideable())
+        return QString(); // the decoration stays as the vector layer has it
+    for (size_t i = 0; i < own.Count(); ++i)
+        own.Show(i, false);
+    const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY_THROW);
+    const QString what = QStringLiteral("the master page's transparent objects");
+    QByteArray layer;
+    const QString why =
+        exportPictureLayer(slide, plan.masterPicture, boolProperty(slideProps, "IsBackgroundVisible", true),
+                           boolProperty(slideProps, "IsBackgroundObjectsVisible", true), what, &layer);
+    return why.isEmpty() && !layer.isEmpty() ? layers.Add(layer, what) : why;
+}
+
 QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
                                         TlxSlideLayers *layers, const QString &alone) {
     // Without what the layers below already hold.
@@ -494,31 +587,30 @@ QString OfficeSlideExport::addOwnShapes(const Reference<drawing::XDrawPage> &sli
         const QString why = exportLayer(page, {}, what, &layer);
         return why.isEmpty() ? layers->Add(layer, what) : why;
     }
-    // Run by run from the bottom up, only that run's shapes visible.
-    std::vector<Reference<beans::XPropertySet>> shapes;
-    std::vector<char> visible;
-    for (sal_Int32 i = 0, n = slide->getCount(); i < n; ++i) {
-        shapes.emplace_back(slide->getByIndex(i), UNO_QUERY);
-        visible.push_back(boolProperty(shapes.back(), "Visible", true));
-    }
-    auto show = [&](const std::vector<sal_Int32> &which) {
-        for (size_t i = 0; i < shapes.size(); ++i) {
-            const bool on = visible[i] && std::find(which.begin(), which.end(), sal_Int32(i)) != which.end();
-            if (shapes[i].is() && boolProperty(shapes[i], "Visible", true) != on)
-                shapes[i]->setPropertyValue("Visible", uno::Any(on));
-        }
-    };
-    Undo restoreShapes([&] {
-        for (size_t i = 0; i < shapes.size(); ++i)
-            if (shapes[i].is() && boolProperty(shapes[i], "Visible", true) != bool(visible[i]))
-                shapes[i]->setPropertyValue("Visible", uno::Any(bool(visible[i])));
-    });
+    return addOwnRuns(slide, plan, *layers, background, objects);
+}
+
+QString OfficeSlideExport::addOwnRuns(const Reference<drawing::XDrawPage> &slide, const Plan &plan,
+                                      TlxSlideLayers &layers, bool background, bool objects) {
+    PageShapes shapes(slide);
+    // From the bottom up: a vector run with only its shapes visible; a run the EMF cannot hold as the office
+    // shows the slide up to and including it, cut to where the run draws.
     for (const Plan::Run &run : plan.ownRuns) {
-        show(run.shapes);
-        const QString part = run.picture ? QStringLiteral("the slide's transparent shapes") : what;
-        QString why = run.picture ? exportPictureLayer(slide, part, &layer) : exportLayer(page, {}, part, &layer);
-        if (why.isEmpty())
-            why = layers->Add(layer, part);
+        QRect area;
+        for (size_t i = 0; i < shapes.Count(); ++i) {
+            const bool inRun = std::find(run.shapes.begin(), run.shapes.end(), sal_Int32(i)) != run.shapes.end();
+            shapes.Show(i, inRun || (run.picture && sal_Int32(i) < run.shapes.front()));
+            if (inRun && shapes.Visible(i) && run.picture)
+                area |= boundsOf(shapes.At(i));
+        }
+        QByteArray layer;
+        const QString part =
+            run.picture ? QStringLiteral("the slide's transparent shapes") : QStringLiteral("the slide's own shapes");
+        QString why = !run.picture ? exportLayer(Reference<lang::XComponent>(slide, UNO_QUERY_THROW), {}, part, &layer)
+                      : area.isEmpty() ? QString()
+                                       : exportPictureLayer(slide, area, background, objects, part, &layer);
+        if (why.isEmpty() && !layer.isEmpty())
+            why = layers.Add(layer, part);
         if (!why.isEmpty())
             return why;
     }
@@ -553,35 +645,27 @@ QString OfficeSlideExport::exportPng(const Reference<drawing::XDrawPage> &page, 
     return QString();
 }
 
-QString OfficeSlideExport::exportPictureLayer(const Reference<drawing::XDrawPage> &page, const QString &what,
-                                              QByteArray *layer) {
-    // Drawn over a black and a white backdrop laid under everything, the two pictures tell each pixel's colour
-    // and how much of what lies below shows through.
-    const Reference<beans::XPropertySet> pageProps(page, UNO_QUERY_THROW);
-    const QSize size(intProperty(pageProps, "Width"), intProperty(pageProps, "Height"));
+QString OfficeSlideExport::exportPictureLayer(const Reference<drawing::XDrawPage> &slide, QRect area, bool background,
+                                              bool objects, const QString &what, QByteArray *layer) {
+    // The slide with its background and master objects as it shows them, drawn as a picture at the resolution
+    // pictures keep.
+    const Reference<beans::XPropertySet> slideProps(slide, UNO_QUERY_THROW);
+    const bool backgroundNow = boolProperty(slideProps, "IsBackgroundVisible", true);
+    const bool objectsNow = boolProperty(slideProps, "IsBackgroundObjectsVisible", true);
+    slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(background));
+    slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(objects));
+    Undo asBefore([&slideProps, backgroundNow, objectsNow] {
+        slideProps->setPropertyValue("IsBackgroundVisible", uno::Any(backgroundNow));
+        slideProps->setPropertyValue("IsBackgroundObjectsVisible", uno::Any(objectsNow));
+    });
+    const QSize size(intProperty(slideProps, "Width"), intProperty(slideProps, "Height"));
     const QSize pixels(std::max(1, int(qint64(size.width()) * m_resolution / 2540)),
                        std::max(1, int(qint64(size.height()) * m_resolution / 2540)));
-    const Reference<drawing::XShape> backdrop(Reference<lang::XMultiServiceFactory>(m_document, UNO_QUERY_THROW)
-                                                  ->createInstance("com.sun.star.drawing.RectangleShape"),
-                                              UNO_QUERY_THROW);
-    page->add(backdrop);
-    Undo remove([&page, &backdrop] { page->remove(backdrop); });
-    backdrop->setPosition(awt::Point(0, 0));
-    backdrop->setSize(awt::Size(size.width(), size.height()));
-    const Reference<beans::XPropertySet> fill(backdrop, UNO_QUERY_THROW);
-    fill->setPropertyValue("LineStyle", uno::Any(drawing::LineStyle_NONE));
-    fill->setPropertyValue("FillStyle", uno::Any(drawing::FillStyle_SOLID));
-    fill->setPropertyValue("ZOrder", uno::Any(sal_Int32(0)));
-    QImage overBlack, overWhite;
-    fill->setPropertyValue("FillColor", uno::Any(sal_Int32(0x000000)));
-    QString why = exportPng(page, pixels, &overBlack);
-    if (why.isEmpty()) {
-        fill->setPropertyValue("FillColor", uno::Any(sal_Int32(0xffffff)));
-        why = exportPng(page, pixels, &overWhite);
-    }
+    QImage picture;
+    const QString why = exportPng(slide, pixels, &picture);
     if (!why.isEmpty())
         return QStringLiteral("%1 (%2)").arg(why, what);
-    *layer = TlxEmfFile::AlphaLayer(TlxEmfFile::Matte(overBlack, overWhite), size);
+    *layer = TlxEmfFile::PictureLayer(picture, area, size);
     return QString();
 }
 

@@ -47,13 +47,10 @@ public:
 
     // Off: every slide in one piece, as the office's own export writes it (for comparisons).
     void SetComposeLayers(bool on) { m_compose = on; }
-    // The document the slides belong to, and how fine (pixels an inch) a part the office cannot draw as vectors
-    // in an EMF is drawn as a picture instead: shapes with transparency, whose transparency the office's EMF
-    // export drops. Without a document every shape stays vectors.
-    void SetDocument(const css::uno::Reference<css::lang::XComponent> &document, int resolution) {
-        m_document = document;
-        m_resolution = resolution > 0 ? resolution : 220;
-    }
+    // How fine (pixels an inch) the parts of a slide that an EMF cannot hold as the office shows them are drawn
+    // as a picture instead: where shapes with transparency lie, whose transparency the office's EMF export drops.
+    // Not set: every shape stays vectors.
+    void SetPictureResolution(int resolution) { m_resolution = resolution > 0 ? resolution : 220; }
 
     // what, or "the disk is full" when dir has (almost) no room left: the office does not say why it failed.
     static QString WhyNothing(const QString &dir, const QString &what);
@@ -67,7 +64,8 @@ private:
         css::uno::Reference<css::beans::XPropertySet> set;
         Kind kind;
         bool visible;
-        QRect area; // in the page's units
+        QRect area;       // in the page's units
+        bool transparent; // drawn with transparency the EMF would drop
     };
     struct Plan;
     class MasterView;
@@ -79,11 +77,15 @@ private:
                           TlxSlideLayers &layers);
     QString addMasterObjects(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
                              TlxSlideLayers &layers);
+    QString addMasterPicture(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
+                             TlxSlideLayers &layers);
     QString addOwnShapes(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
                          TlxSlideLayers *layers, const QString &alone);
-    // The page drawn by the office as a picture twice, over black and over white, taken as a layer with alpha.
-    QString exportPictureLayer(const css::uno::Reference<css::drawing::XDrawPage> &page, const QString &what,
-                               QByteArray *layer);
+    QString addOwnRuns(const css::uno::Reference<css::drawing::XDrawPage> &slide, const Plan &plan,
+                       TlxSlideLayers &layers, bool background, bool objects);
+    // The slide as the office shows it, with the own shapes visible now, drawn as a picture and cut to area.
+    QString exportPictureLayer(const css::uno::Reference<css::drawing::XDrawPage> &slide, QRect area, bool background,
+                               bool objects, const QString &what, QByteArray *layer);
     QString exportPng(const css::uno::Reference<css::drawing::XDrawPage> &page, QSize pixels, QImage *picture);
 
     // A layer the slides of one master share comes from the cache, else it is made and, once checked, kept.
@@ -102,8 +104,7 @@ private:
     QHash<QString, QByteArray> m_cache; // checked layers shared by the slides of one master
     std::map<QString, std::vector<Shape>> m_masters;
     bool m_compose = true;
-    css::uno::Reference<css::lang::XComponent> m_document;
-    int m_resolution = 220;
+    int m_resolution = 0;
     QString m_pngScratch; // where the office draws a layer as a picture
 };
 
