@@ -116,7 +116,7 @@ script=$here/packaging/slurm/convert.sbatch
 diff <(sed -n '/^## Slurm/,/^## /p' "$here/docs/cluster.md" | sed -n '/^```sh$/,/^```$/p' | sed '1d;$d') "$script" >&2 ||
     fail "docs/cluster.md does not show packaging/slurm/convert.sbatch as it is"
 
-mkdir -p "$work/munge-key" "$work/run" "$work/state" "$work/spool" "$work/submit" "$work/home"
+mkdir -p "$work/munge-key" "$work/run" "$work/state" "$work/spool" "$work/submit/logs" "$work/home"
 chmod 700 "$work/munge-key"
 mungekey -c -k "$work/munge-key/munge.key" 2>/dev/null ||
     { dd if=/dev/urandom of="$work/munge-key/munge.key" bs=1024 count=1 2>/dev/null; chmod 400 "$work/munge-key/munge.key"; }
@@ -174,7 +174,7 @@ echo "slurm: $(sinfo -h -o '%P %D node(s), %c CPUs, %t') (slurmctld, slurmd and 
 # The jobs run as a plain user, as on a cluster (and so that a deck can be made unreadable to them).
 data=$work/data
 make_tree "$data" nobody:nogroup
-chown nobody:nogroup "$work/submit" "$work/home"
+chown -R nobody:nogroup "$work/submit" "$work/home"
 vorlane_dir=$(dirname "$vorlane")
 # submit ARRAY: submits the job script as nobody from $work/submit with an array of those task ids; prints the job id.
 submit() {
@@ -214,7 +214,7 @@ states=$(shares "$job")
 echo "slurm: job array $job, 3 shares in $((SECONDS - t1)) s; sacct --completion:"
 sed 's/^/  share /' <<<"$states"
 [ "$(wc -l <<<"$states")" -eq 3 ] || fail "sacct lists $(wc -l <<<"$states") shares, expected 3"
-! grep -v ' COMPLETED 0:0$' <<<"$states" >/dev/null || fail "a share failed: $(cat "$work"/submit/logs/*)"
+! grep -v ' COMPLETED 0:0$' <<<"$states" >/dev/null || fail "a share failed: $(tail -n 20 "$work"/submit/logs/* "$work/slurmd.log" 2>&1)"
 check_run "$data" 3
 
 # One deck made unreadable (its outputs gone, as if it had never converted): its share fails.
