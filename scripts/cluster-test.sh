@@ -126,12 +126,16 @@ munged -F --force --socket="$work/run/munge.sock" --key-file="$work/munge-key/mu
 pids+=($!)
 
 host=$(hostname -s)
+# Two free ports, so that a run beside another (or beside a Slurm of the machine's own) does not collide.
+port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+ctld_port=$((20000 + RANDOM % 20000))
+until port_free "$ctld_port" && port_free $((ctld_port + 1)); do ctld_port=$((20000 + RANDOM % 20000)); done
 memory=$(($(awk '/^MemTotal/ {print $2}' /proc/meminfo) / 1024))
 cat >"$work/slurm.conf" <<EOF
 ClusterName=vorlane-test
 SlurmctldHost=$host(127.0.0.1)
-SlurmctldPort=16817
-SlurmdPort=16818
+SlurmctldPort=$ctld_port
+SlurmdPort=$((ctld_port + 1))
 SlurmUser=root
 AuthType=auth/munge
 CredType=cred/munge
@@ -304,9 +308,14 @@ fi
 mkdir -p "$work/image"
 cp "$deb" "$work/image/"
 image=localhost/quillon-converter:test
+old_image=$(podman image inspect -f '{{.Id}}' "$image" 2>/dev/null || true)
 # Packages fetched for the image stay in this machine's package cache, so that building again is quick.
 podman build -q --network host --build-arg BASE="$base" -v /var/cache/apt/archives:/var/cache/apt/archives \
     -f "$here/packaging/Containerfile" -t "$image" "$work/image" >/dev/null
+# The image of the previous run, now without a name, would pile up run after run.
+if [ -n "$old_image" ] && [ "$old_image" != "$(podman image inspect -f '{{.Id}}' "$image")" ]; then
+    podman rmi "$old_image" >/dev/null 2>&1 || true
+fi
 echo "container: image $image built from $(basename "$deb") on $base in $((SECONDS - t0)) s"
 
 user=$(podman run --rm --pull never --network none --entrypoint id "$image" -u)
