@@ -178,13 +178,15 @@ echo "slurm: $(sinfo -h -o '%P %D node(s), %c CPUs, %t') (slurmctld, slurmd and 
 # The jobs run as a plain user, as on a cluster (and so that a deck can be made unreadable to them).
 data=$work/data
 make_tree "$data" nobody:nogroup
+# As on a cluster, the job script is copied beside its logs folder (the repository may be out of nobody's reach).
+cp "$script" "$work/submit/convert.sbatch"
 chown -R nobody:nogroup "$work/submit" "$work/home"
 vorlane_dir=$(dirname "$vorlane")
 # submit ARRAY: submits the job script as nobody from $work/submit with an array of those task ids; prints the job id.
 submit() {
     (cd "$work/submit" && setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env HOME="$work/home" PATH="$vorlane_dir:$PATH" DATA="$data" SHARES=3 \
-        sbatch --parsable --array="$1" "$script")
+        sbatch --parsable --array="$1" convert.sbatch)
 }
 # wait_job ID: until no task of the job is queued or running (10 minutes at most).
 wait_job() {
