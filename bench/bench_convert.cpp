@@ -32,7 +32,7 @@ struct Deck {
 
 QList<Deck> corpusDecks() {
     QList<Deck> decks;
-    const QString dir = QDir::cleanPath(QStringLiteral(VORLANE_CORPUS_DIR));
+    const QString dir = QDir::cleanPath(qEnvironmentVariable("VORLANE_CORPUS_DIR", QStringLiteral(VORLANE_CORPUS_DIR)));
     QFile manifest(dir + QStringLiteral("/MANIFEST.tsv"));
     if (!manifest.open(QIODevice::ReadOnly))
         return decks;
@@ -174,7 +174,8 @@ int main(int argc, char **argv) {
     const int rounds = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 2;
     const QList<Deck> decks = corpusDecks();
     if (decks.isEmpty()) {
-        std::fprintf(stderr, "no decks found in %s\n", VORLANE_CORPUS_DIR);
+        std::fprintf(stderr, "no decks found: %s/MANIFEST.tsv is missing or lists none\n",
+                     qPrintable(qEnvironmentVariable("VORLANE_CORPUS_DIR", QStringLiteral(VORLANE_CORPUS_DIR))));
         return 1;
     }
     RegisterOfficeServer();

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Bytes and time of a console run over the shared corpus for each output format and picture resolution, against
+# Bytes and time of a console run over the test decks (tests/data/decks) for each output format and picture resolution, against
 # the same run writing EMF with every picture as stored (the output before pictures were resampled), measured
 # in the same run; the photo deck on its own as well.
 # Usage: bench/formats.sh [BUILD-DIR] [CORPUS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
-corpus=${2:-$here/../shared/corpus}
+corpus=${2:-$here/tests/data/decks}
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
@@ -34,5 +34,5 @@ table() {
     done
 }
 
-table "every deck of the shared corpus, bad ones included" "$corpus/*.ppt?"
+table "every test deck, bad ones included" "$corpus/*.ppt?"
 table "site-photos.pptx" "$corpus/site-photos.pptx"

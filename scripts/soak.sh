@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Soak: hundreds of conversions (copies of the shared corpus, its broken decks mixed in) with two workers while
+# Soak: hundreds of conversions (copies of the test decks, their broken decks mixed in) with two workers while
 # an office is killed at random every few seconds and one office is frozen (SIGSTOP) until the per-file time
 # limit replaces it. Afterwards: every good deck has all its slides or a failure line that names the cause, no
 # temporary file is left in the targets, no office process is left, and the program's memory and open file
@@ -9,7 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-20}
 build=${2:-$here/build}
-corpus=$(cd "${3:-$here/../shared/corpus}" && pwd)
+corpus=$(cd "${3:-$here/tests/data/decks}" && pwd)
 work=$(mktemp -d)
 trap 'kill "$prog" 2>/dev/null || true; rm -rf "$work"' EXIT
 

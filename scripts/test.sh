@@ -12,6 +12,10 @@ ctest --test-dir "$here/build" --output-on-failure --timeout 900
 # The Debian package: built, installed with its dependencies, started and used for a console conversion.
 "$here/scripts/check-package.sh" "$here/build"
 
+# The cluster recipes run for real: a Slurm job array on a one-machine cluster (a failed share re-run), and the
+# container image built from the package converting in two shares (skipped, saying why, where podman cannot run).
+"$here/scripts/cluster-test.sh" "$here/build"
+
 "$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_OFFICE=OFF \
     -DVORLANE_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -1,7 +1,7 @@
 // Slides as the office shows them: every slide's EMF, drawn by Inkscape, is compared with the office's own
 // picture of that slide. A deck made here exercises a master with decoration shapes and footer fields, a
 // gradient and a picture background, text in several scripts and a slide that hides its master's objects; the
-// shared decks are real ones whose layout objects the office's plain export loses.
+// test decks are real ones whose layout objects the office's plain export loses.
 #include "FidelityCheck.h"
 #include "TestSupport.h"
 #include "platform/office/OfficeSession.h"
@@ -236,8 +236,8 @@ private slots:
     void initTestCase();
     void madeDeck_data();
     void madeDeck();
-    void sharedDecks_data();
-    void sharedDecks();
+    void realDecks_data();
+    void realDecks();
     void transparencyAndFields_data();
     void transparencyAndFields();
 
@@ -342,16 +342,15 @@ void TestFidelity::madeDeck() {
     QCOMPARE(holdsText(emf, kFooter), footer);
 }
 
-void TestFidelity::sharedDecks_data() {
+void TestFidelity::realDecks_data() {
     QTest::addColumn<QString>("deck");
     for (const char *name : {"fidelity/alterman_security.pptx", "fidelity/45541_Footer.pptx"})
         QTest::newRow(name) << TestSupport::corpusDir() + u'/' + QLatin1String(name);
 }
 
-void TestFidelity::sharedDecks() {
+void TestFidelity::realDecks() {
     QFETCH(QString, deck);
-    if (!QFileInfo::exists(deck))
-        QSKIP("the shared corpus is not there");
+    QVERIFY2(QFileInfo::exists(deck), qPrintable(QStringLiteral("test data not found: ") + deck));
     const QByteArray before = QCryptographicHash::hash(TestSupport::readAll(deck), QCryptographicHash::Sha256);
     const Converted c = convert(deck, QFileInfo(deck).completeBaseName());
     QVERIFY2(c.error.isEmpty(), qPrintable(c.error));

@@ -75,6 +75,8 @@ private:
 };
 
 void TestFormats::initTestCase() {
+    const QString problem = TestSupport::corpusProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     m_project = std::make_unique<ConverterProject>();
     QVERIFY(m_out.isValid());
 }

@@ -42,6 +42,8 @@ class TestFullDisk : public QObject {
 
 private slots:
     void initTestCase() {
+        const QString problem = TestSupport::corpusProblem();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         m_project = std::make_unique<ConverterProject>();
         if (::mount("tmpfs", QFile::encodeName(m_mount.path()).constData(), "tmpfs", 0, "size=4m") != 0)
             QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs at %1 (%2): run as root to test a full disk")

@@ -1,4 +1,4 @@
-// Drives the LibreOffice-backed "PowerPoint.Application" through the automation layer on the shared corpus.
+// Drives the LibreOffice-backed "PowerPoint.Application" through the automation layer on the test decks.
 #include "TestSupport.h"
 #include "platform/automation/OleError.h"
 #include "platform/automation/OleRegistry.h"
@@ -141,7 +141,8 @@ private:
 
 void TestOfficeServer::initTestCase() {
     ::umask(022);
-    QVERIFY(QFileInfo::exists(TestSupport::corpusDir() + QStringLiteral("/MANIFEST.tsv")));
+    const QString problem = TestSupport::corpusProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     RegisterOfficeServer();
     CoInitialize();
     QElapsedTimer t;

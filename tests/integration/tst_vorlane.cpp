@@ -77,6 +77,8 @@ private:
 };
 
 void TestVorlane::initTestCase() {
+    const QString problem = TestSupport::corpusProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
     m_project = std::make_unique<ConverterProject>();
     QVERIFY(m_out.isValid());
 }
@@ -98,6 +100,7 @@ void TestVorlane::cleanup() {
 }
 
 void TestVorlane::run(const QStringList &files, const std::function<void()> &whileRunning) {
+    QVERIFY2(!files.isEmpty(), "no files to convert");
     for (qsizetype i = 0; i + 1 < files.size(); ++i)
         m_batch->AddFile(files.at(i));
     m_batch->AddFileAndComplete(files.last());

@@ -15,7 +15,21 @@
 namespace TestSupport {
 
 QString corpusDir() {
-    return QDir::cleanPath(QStringLiteral(VORLANE_CORPUS_DIR));
+    return QDir::cleanPath(qEnvironmentVariable("VORLANE_CORPUS_DIR", QStringLiteral(VORLANE_CORPUS_DIR)));
+}
+
+QString corpusProblem() {
+    const QString dir = corpusDir();
+    const QString manifest = dir + QStringLiteral("/MANIFEST.tsv");
+    const QStringList lines = QString::fromUtf8(readAll(manifest)).split(u'\n', Qt::SkipEmptyParts);
+    if (lines.size() < 2)
+        return QStringLiteral("test data not found: %1 is missing, unreadable or lists no decks").arg(manifest);
+    for (const QString &line : lines.mid(1)) {
+        const QString deck = dir + u'/' + line.section(u'\t', 0, 0);
+        if (!QFileInfo(deck).isFile())
+            return QStringLiteral("test data not found: %1 (listed in %2)").arg(deck, manifest);
+    }
+    return {};
 }
 
 QList<CorpusDeck> corpusDecks(const QString &expect) {

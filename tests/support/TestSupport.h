@@ -8,8 +8,13 @@
 // Small helpers shared by the tests.
 namespace TestSupport {
 
-// The folder of real presentations used by integration tests.
+// The folder of real presentations used by integration tests: the repository's tests/data/decks, or the folder
+// named by the environment variable VORLANE_CORPUS_DIR.
 QString corpusDir();
+
+// Empty when the corpus's manifest and every deck it lists are there; otherwise a message naming the first file
+// missing. Tests check it before they use a deck, so that missing data fails them instead of crashing them.
+QString corpusProblem();
 
 // A presentation of the corpus with its slide count.
 struct CorpusDeck {
