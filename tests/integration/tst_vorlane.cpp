@@ -174,7 +174,11 @@ void TestVorlane::killedOfficeCostsAtMostOneFile() {
         TlxNode *n = node(i);
         if (n->Status == nsFailure) {
             ++failed;
-            QVERIFY2(n->ResultText.contains(QLatin1String("ended unexpectedly")), qPrintable(n->ResultText));
+            // The office killed may be one still starting (the other worker's, on a busy machine): its file fails
+            // as not started, which costs no more.
+            QVERIFY2(n->ResultText.contains(QLatin1String("ended unexpectedly")) ||
+                         n->ResultText.contains(QLatin1String("could not be started: it was ended by signal 9")),
+                     qPrintable(n->ResultText));
         } else {
             QVERIFY2(n->Status == nsSuccess, qPrintable(n->SourceFile + " => " + n->ResultText));
         }
