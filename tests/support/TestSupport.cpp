@@ -70,6 +70,18 @@ void removeAll(const QString &path) {
     std::filesystem::remove_all(std::filesystem::path(TlxFileName::Encode(path).toStdString()), ignored);
 }
 
+QByteArray flatDeckStart() {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+           "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+           "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+           "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+           "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+           "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+           "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" office:version=\"1.3\" "
+           "office:mimetype=\"application/vnd.oasis.opendocument.presentation\">";
+}
+
 QByteArray photoDeck(int slides, QSize picture) {
     QImage image(picture, QImage::Format_RGB32);
     QRandomGenerator random(7);
@@ -84,17 +96,7 @@ QByteArray photoDeck(int slides, QSize picture) {
     image.save(&buffer, "PNG");
 
     QByteArray xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
-        "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
-        "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
-        "xmlns:presentation=\"urn:oasis:names:tc:opendocument:xmlns:presentation:1.0\" office:version=\"1.3\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.presentation\">"
-        "<office:styles><draw:fill-image draw:name=\"photo\"><office:binary-data>" +
-        png.toBase64() +
+        flatDeckStart() + "<office:styles><draw:fill-image draw:name=\"photo\"><office:binary-data>" + png.toBase64() +
         "</office:binary-data></draw:fill-image></office:styles><office:automatic-styles>"
         "<style:page-layout style:name=\"PM1\"><style:page-layout-properties fo:margin-top=\"0cm\" "
         "fo:margin-bottom=\"0cm\" fo:margin-left=\"0cm\" fo:margin-right=\"0cm\" fo:page-width=\"25.4cm\" "

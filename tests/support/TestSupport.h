@@ -35,6 +35,10 @@ bool writeAll(const QString &path, const QByteArray &data);
 // Removes a folder and all it holds by the names' bytes (QDir leaves names that are not UTF-8 behind).
 void removeAll(const QString &path);
 
+// The start of a presentation as one flat OpenDocument file (.fodp): the declaration and the document element
+// with the namespaces a deck made by a test uses.
+QByteArray flatDeckStart();
+
 // A presentation (flat OpenDocument, .fodp) of the given number of slides on one master whose background is a
 // photo-like picture of the given size (noise: no compression shrinks it), with a coloured bar, a logo disc and a
 // page-number field; each slide has a title of its own.
