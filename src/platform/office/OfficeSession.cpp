@@ -10,6 +10,7 @@
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
 #include "platform/office/OfficePictureLimit.h"
+#include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeSlideExport.h"
 #include "platform/office/OfficeStrings.h"
 #include "project/lxProject.h"
@@ -499,11 +500,20 @@ void OfficeSession::closeComponent(const Reference<lang::XComponent> &component)
     }
 }
 
+void OfficeSession::settleReleases() {
+    // The shapes, pages and pictures given up while the deck was converted must be gone in the office before the
+    // deck is: a newer office that destroys one of them after its document aborts in the destructor.
+    if (m_process && !m_process->IsDead())
+        AwaitReleases(m_process->Context(), std::chrono::seconds(10));
+}
+
 void OfficeSession::Close(int doc) {
     auto it = m_docs.find(doc);
     if (it != m_docs.end()) {
-        if (it->second.generation == m_generation && m_process && !m_process->IsDead())
+        if (it->second.generation == m_generation && m_process && !m_process->IsDead()) {
+            settleReleases();
             closeComponent(it->second.component);
+        }
         m_docs.erase(it);
     }
     if (m_docs.empty())
@@ -514,6 +524,8 @@ void OfficeSession::Quit() {
     if (m_quit)
         return;
     m_quit = true;
+    if (!m_docs.empty())
+        settleReleases();
     for (auto &d : m_docs)
         if (d.second.generation == m_generation && m_process && !m_process->IsDead())
             closeComponent(d.second.component);

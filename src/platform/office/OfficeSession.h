@@ -70,6 +70,8 @@ private:
                                       css::uno::Reference<css::drawing::XDrawPages> &keep);
     void writePng(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, int width);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
+    // Waits (bounded) until the office has destroyed what this process gave up of the open documents.
+    void settleReleases();
 
     std::unique_ptr<OfficeProcess> m_process;
     mutable std::mutex m_processLock; // the watchdog reads m_process while the owner may replace it
