@@ -41,10 +41,20 @@ fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
 # The checkout as a copy (the root's builds never write into it), the shared sample decks beside it as in a
-# checkout on the host.
+# checkout on the host. Only files whose bytes changed are copied, and they get the time of the copy, so that a
+# kept build rebuilds exactly what changed.
 mkdir -p "$root/work/vorlane" "$root/work/shared"
-tar -C "$here" --exclude=./.git --exclude='./build*' --exclude=./out -cf - . |
-    tar -C "$root/work/vorlane" -xf - --overwrite
+stage=$root/work/incoming
+rm -rf "$stage"
+mkdir -p "$stage"
+tar -C "$here" --exclude=./.git --exclude='./build*' --exclude=./out -cf - . | tar -C "$stage" -xf -
+(cd "$stage" && find . -type f -print0) | while IFS= read -r -d '' f; do
+    if ! cmp -s "$stage/$f" "$root/work/vorlane/$f"; then
+        mkdir -p "$(dirname "$root/work/vorlane/$f")"
+        cp --preserve=mode "$stage/$f" "$root/work/vorlane/$f"
+    fi
+done
+rm -rf "$stage"
 if [ -d "$corpus" ]; then
     rm -rf "$root/work/shared/corpus"
     cp -a "$corpus" "$root/work/shared/corpus"
