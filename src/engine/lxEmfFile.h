@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 // Enhanced metafiles as the converter writes them: a structure check that every slide passes before it counts,
@@ -29,4 +30,21 @@ public:
     // each part's object handles are moved to a range of their own and its drawing state is saved and restored
     // around it, so no part changes how another is drawn. Empty, with error set, when a part is not an EMF.
     static QByteArray Compose(const QList<QByteArrayView> &parts, QString *error);
+
+    // A picture for ReplaceMaskedPictures: width x height pixels of four bytes each, blue, green, red and alpha
+    // (not premultiplied), the top row first.
+    struct Picture {
+        int width = 0;
+        int height = 0;
+        QByteArray bgra;
+    };
+    // Offices from 24.2 on write a picture that carries a transparency mask as two bitmaps at the same place, the
+    // mask (SRCPAINT) and then the picture (SRCAND), and lose the picture's pixels on the way: it comes out white.
+    // Each such pair whose bitmap has the size of exactly one of pictures is replaced by that picture, as one
+    // plain bitmap when it is opaque and as one alpha-blended bitmap otherwise; the header's counts follow. data
+    // must pass Check; it is returned unchanged when nothing matched. replaced (when given) gets the pairs replaced.
+    static QByteArray ReplaceMaskedPictures(QByteArrayView data, const QList<Picture> &pictures,
+                                            int *replaced = nullptr);
+    // The bitmap sizes of such pairs in data (each once), so that only pictures that can match are fetched.
+    static QList<QSize> MaskedPictureSizes(QByteArrayView data);
 };

@@ -9,6 +9,7 @@
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficeMaskedPictures.h"
 #include "platform/office/OfficePictureLimit.h"
 #include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeSlideExport.h"
@@ -38,6 +39,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -129,6 +131,12 @@ QString OfficeSession::Version() {
     if (!m_version.isEmpty())
         return m_version;
     ensureOffice();
+    return readVersion();
+}
+
+QString OfficeSession::readVersion() {
+    if (!m_version.isEmpty())
+        return m_version;
     try {
         Reference<lang::XMultiServiceFactory> provider = configuration::theDefaultProvider::get(m_process->Context());
         Sequence<uno::Any> args(1);
@@ -384,6 +392,10 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                                      format == Format::Svg ? OfficeSlideExport::Drawing::Svg
                                                            : OfficeSlideExport::Drawing::Emf);
             slides.SetComposeLayers(m_composeLayers);
+            // Newer offices write pictures drawn through a transparency mask white: they are put back.
+            std::optional<OfficeMaskedPictures> masked;
+            if ((format == Format::Emf || format == Format::Emz) && OfficeMaskedPictures::Needed(readVersion()))
+                masked.emplace(m_process->Context());
             for (int k : chosen) {
                 const QString final = TlxOutputOptions::SlidePath(target, k);
                 const QString tmp = temporaryFor(final);
@@ -394,6 +406,11 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 } else if (!slides.Write(page, tmp, &error)) {
                     throw Error(Failure::ExportFailed, final,
                                 QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
+                } else if (masked) {
+                    error = masked->Repair(page, tmp);
+                    if (!error.isEmpty())
+                        throw Error(Failure::ExportFailed, final,
+                                    QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
                 }
                 TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
                 if (format == Format::Emz) {

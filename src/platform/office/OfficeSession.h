@@ -63,6 +63,8 @@ private:
     void startOffice();
     void stopOffice();
     int timeoutSeconds() const;
+    // The running office's version, read once; unlike Version() it never starts or replaces the office.
+    QString readVersion();
     // Turns a failed call into the right error: timeout, crashed office, or the office's own message.
     [[noreturn]] void failCall(const QString &what, const QString &file);
     // The slides of an open document (kept alive by keep); NotOpen when it is gone with its office.
