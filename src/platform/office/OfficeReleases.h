@@ -16,7 +16,6 @@ namespace office {
 // sent before it has run.
 //
 // Returns false when that did not happen within limit (an office that hangs or is gone).
-bool AwaitReleases(const css::uno::Reference<css::uno::XComponentContext> &context,
-                   std::chrono::milliseconds limit);
+bool AwaitReleases(const css::uno::Reference<css::uno::XComponentContext> &context, std::chrono::milliseconds limit);
 
 } // namespace office

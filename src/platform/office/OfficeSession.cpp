@@ -39,10 +39,10 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 using namespace css;
