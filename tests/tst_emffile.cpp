@@ -345,9 +345,16 @@ void TestEmfFile::maskedPictures() {
     QFETCH(quint32, drawnWith);
     QFETCH(bool, paired);
     const QByteArray before = emf(body, 0);
-    QCOMPARE(TlxEmfFile::MaskedPictureSizes(before), paired ? QList{QSize(3, 2)} : QList<QSize>());
+    const QList<TlxEmfFile::MaskedPicture> pairs = TlxEmfFile::MaskedPictures(before);
+    QCOMPARE(pairs.size(), paired ? qsizetype(body.count(blit(kPaint, 3, 2, 8, 0))) : 0);
+    for (const auto &m : pairs) {
+        QCOMPARE(m.size, QSize(3, 2));
+        QCOMPARE(m.mask, pairs.first().mask); // the same mask tells the same picture
+    }
     int count = -1;
-    const QByteArray after = TlxEmfFile::ReplaceMaskedPictures(before, pictures, &count);
+    const QByteArray after = TlxEmfFile::ReplaceMaskedPictures(
+        before, [&](const TlxEmfFile::MaskedPicture &m) { return TlxEmfFile::OnlyPictureOfSize(pictures, m.size); },
+        &count);
     QCOMPARE(count, replaced);
     QVERIFY2(TlxEmfFile::Check(after).isEmpty(), qPrintable(TlxEmfFile::Check(after)));
     const QList<Record> recs = records(after);
@@ -357,7 +364,7 @@ void TestEmfFile::maskedPictures() {
         return;
     }
     QCOMPARE(recs.size(), records(before).size() - replaced);
-    QVERIFY(TlxEmfFile::MaskedPictureSizes(after).isEmpty());
+    QVERIFY(TlxEmfFile::MaskedPictures(after).isEmpty());
     const Record &r = recs.at(2); // after the header and the EMF+ header comment
     QCOMPARE(r.type, drawnWith);
     const QByteArray &p = pictures.first().bgra;

@@ -1,6 +1,7 @@
 #include "engine/lxEmfFile.h"
 #include "engine/lxFileName.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QtEndian>
 
@@ -517,10 +518,10 @@ QByteArray pictureRecord(const char *bounds, const Blit &at, const TlxEmfFile::P
 }
 } // namespace
 
-QList<QSize> TlxEmfFile::MaskedPictureSizes(QByteArrayView data) {
-    QList<QSize> sizes;
+QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data) {
+    QList<MaskedPicture> pairs;
     if (!Check(data).isEmpty())
-        return sizes;
+        return pairs;
     const char *d = data.data();
     qsizetype off = u32(d + 4);
     while (off < data.size()) {
@@ -528,33 +529,37 @@ QList<QSize> TlxEmfFile::MaskedPictureSizes(QByteArrayView data) {
         const qsizetype next = off + size;
         Blit blit;
         if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
-            const QSize s(blit.width, blit.height);
-            if (!sizes.contains(s))
-                sizes << s;
+            // The mask's bitmap header, palette and bits.
+            const quint32 offBmi = u32(d + off + 48);
+            pairs.append(
+                {QSize(blit.width, blit.height),
+                 QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)});
         }
         off = next;
     }
-    return sizes;
+    return pairs;
 }
 
-QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data, const QList<Picture> &pictures, int *replaced) {
+const TlxEmfFile::Picture *TlxEmfFile::OnlyPictureOfSize(const QList<Picture> &pictures, QSize size) {
+    const Picture *found = nullptr;
+    for (const Picture &p : pictures) {
+        if (p.width != size.width() || p.height != size.height() || p.bgra.size() != qsizetype(p.width) * p.height * 4)
+            continue;
+        if (found && found->bgra != p.bgra)
+            return nullptr;
+        found = &p;
+    }
+    return found;
+}
+
+QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data,
+                                             const std::function<const Picture *(const MaskedPicture &)> &pictureFor,
+                                             int *replaced) {
     int count = 0;
     if (replaced)
         *replaced = 0;
-    if (!Check(data).isEmpty() || pictures.isEmpty())
+    if (!Check(data).isEmpty())
         return data.toByteArray();
-    // A size two different pictures share could be either: such pairs are left as they are.
-    auto pictureOf = [&pictures](int w, int h) -> const Picture * {
-        const Picture *found = nullptr;
-        for (const Picture &p : pictures) {
-            if (p.width != w || p.height != h || p.bgra.size() != qsizetype(w) * h * 4)
-                continue;
-            if (found && found->bgra != p.bgra)
-                return nullptr;
-            found = &p;
-        }
-        return found;
-    };
     const char *d = data.data();
     const qsizetype headerSize = u32(d + 4);
     QByteArray out(d, headerSize);
@@ -565,7 +570,13 @@ QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data, const QList<Pi
         const qsizetype next = off + size;
         Blit blit;
         if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
-            if (const Picture *picture = pictureOf(blit.width, blit.height)) {
+            const quint32 offBmi = u32(d + off + 48);
+            const MaskedPicture pair{
+                QSize(blit.width, blit.height),
+                QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)};
+            const Picture *picture = pictureFor(pair);
+            if (picture && picture->width == blit.width && picture->height == blit.height &&
+                picture->bgra.size() == qsizetype(blit.width) * blit.height * 4) {
                 out.append(pictureRecord(d + next + 8, blit, *picture));
                 ++records;
                 ++count;

@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Enhanced metafiles as the converter writes them: a structure check that every slide passes before it counts,
 // and the composition of several page drawings of the same size into one file, each drawn over the ones before.
 class TlxEmfFile {
@@ -40,11 +42,20 @@ public:
     };
     // Offices from 24.2 on write a picture that carries a transparency mask as two bitmaps at the same place, the
     // mask (SRCPAINT) and then the picture (SRCAND), and lose the picture's pixels on the way: it comes out white.
-    // Each such pair whose bitmap has the size of exactly one of pictures is replaced by that picture, as one
-    // plain bitmap when it is opaque and as one alpha-blended bitmap otherwise; the header's counts follow. data
-    // must pass Check; it is returned unchanged when nothing matched. replaced (when given) gets the pairs replaced.
-    static QByteArray ReplaceMaskedPictures(QByteArrayView data, const QList<Picture> &pictures,
+    // Such a pair: its bitmap's size, and a digest of its mask, which tells the same picture again.
+    struct MaskedPicture {
+        QSize size;
+        QByteArray mask;
+    };
+    // The pairs of data, in order; none when data does not pass Check.
+    static QList<MaskedPicture> MaskedPictures(QByteArrayView data);
+    // Replaces each pair for which pictureFor gives a picture (of the pair's size) by that picture, as one plain
+    // bitmap when it is opaque and as one alpha-blended bitmap otherwise; the header's counts follow. data must
+    // pass Check; it is returned unchanged when nothing was replaced. replaced (when given) gets the pairs replaced.
+    static QByteArray ReplaceMaskedPictures(QByteArrayView data,
+                                            const std::function<const Picture *(const MaskedPicture &)> &pictureFor,
                                             int *replaced = nullptr);
-    // The bitmap sizes of such pairs in data (each once), so that only pictures that can match are fetched.
-    static QList<QSize> MaskedPictureSizes(QByteArrayView data);
+    // The picture of pictures that has size, or null when none has it or different ones share it (either could
+    // be meant).
+    static const Picture *OnlyPictureOfSize(const QList<Picture> &pictures, QSize size);
 };

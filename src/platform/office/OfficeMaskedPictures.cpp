@@ -68,16 +68,36 @@ QString OfficeMaskedPictures::Repair(const Reference<drawing::XDrawPage> &slide,
         return error;
     const QByteArray emf = file.readAll();
     file.close();
-    const QList<QSize> sizes = TlxEmfFile::MaskedPictureSizes(emf);
-    if (sizes.isEmpty())
+    const QList<TlxEmfFile::MaskedPicture> pairs = TlxEmfFile::MaskedPictures(emf);
+    if (pairs.isEmpty())
         return QString();
-    QList<TlxEmfFile::Picture> pictures;
-    collect(slide, sizes, &pictures);
-    const Reference<drawing::XMasterPageTarget> target(slide, UNO_QUERY);
-    if (target.is())
-        collect(target->getMasterPage(), sizes, &pictures);
+    // A picture already put back on an earlier slide is known by its mask; the office is asked only for the rest.
+    auto keyOf = [](const TlxEmfFile::MaskedPicture &m) {
+        return m.mask + QByteArray::number(m.size.width()) + 'x' + QByteArray::number(m.size.height());
+    };
+    QList<QSize> sizes;
+    for (const auto &m : pairs)
+        if (!m_byMask.contains(keyOf(m)) && !sizes.contains(m.size))
+            sizes << m.size;
+    if (!sizes.isEmpty()) {
+        QList<TlxEmfFile::Picture> pictures;
+        collect(slide, sizes, &pictures);
+        const Reference<drawing::XMasterPageTarget> target(slide, UNO_QUERY);
+        if (target.is())
+            collect(target->getMasterPage(), sizes, &pictures);
+        for (const auto &m : pairs)
+            if (const TlxEmfFile::Picture *p = TlxEmfFile::OnlyPictureOfSize(pictures, m.size);
+                p && !m_byMask.contains(keyOf(m)))
+                m_byMask.insert(keyOf(m), *p);
+    }
     int replaced = 0;
-    const QByteArray repaired = TlxEmfFile::ReplaceMaskedPictures(emf, pictures, &replaced);
+    const QByteArray repaired = TlxEmfFile::ReplaceMaskedPictures(
+        emf,
+        [&](const TlxEmfFile::MaskedPicture &m) -> const TlxEmfFile::Picture * {
+            const auto known = m_byMask.constFind(keyOf(m));
+            return known == m_byMask.constEnd() ? nullptr : &*known;
+        },
+        &replaced);
     if (replaced == 0)
         return QString();
     m_replaced += replaced;
@@ -144,8 +164,11 @@ void OfficeMaskedPictures::take(const Reference<graphic::XGraphic> &graphic, con
         m_provider = graphic::GraphicProvider::create(m_context);
     // Written as PNG inside the office, which keeps every pixel and the transparency, and read here.
     const Reference<io::XTempFile> stream = io::TempFile::create(m_context);
-    m_provider->storeGraphic(graphic, props({prop("OutputStream", uno::Any(stream->getOutputStream())),
-                                             prop("MimeType", uno::Any(OUString("image/png")))}));
+    // Little compression: the bytes only travel to this process, and a photo compresses slowly.
+    m_provider->storeGraphic(
+        graphic, props({prop("OutputStream", uno::Any(stream->getOutputStream())),
+                        prop("MimeType", uno::Any(OUString("image/png"))),
+                        prop("FilterData", uno::Any(props({prop("Compression", uno::Any(sal_Int32(1)))})))}));
     stream->seek(0);
     QByteArray png;
     const Reference<io::XInputStream> in = stream->getInputStream();

@@ -8,6 +8,7 @@
 
 #include "engine/lxEmfFile.h"
 
+#include <QHash>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -21,7 +22,8 @@ namespace office {
 // through a transparency mask (page backgrounds, pictures with transparency) loses its pixels in the office's EMF
 // writer, while the office still holds the picture itself. The pictures of the slide and its master (backgrounds,
 // picture shapes and picture fills, also in groups) whose size matches such a drawing are fetched from the office
-// and put in its place. One object serves the slides of one deck; it keeps only the pictures it fetched.
+// and put in its place. One object serves the slides of one deck; it keeps only the pictures it fetched and put
+// back.
 class OfficeMaskedPictures {
 public:
     explicit OfficeMaskedPictures(const css::uno::Reference<css::uno::XComponentContext> &context)
@@ -46,6 +48,7 @@ private:
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::graphic::XGraphicProvider> m_provider;
     std::vector<std::pair<css::uno::Reference<css::uno::XInterface>, TlxEmfFile::Picture>> m_fetched;
+    QHash<QByteArray, TlxEmfFile::Picture> m_byMask; // pictures put back, by their mask and size
     int m_replaced = 0;
 };
 
