@@ -19,8 +19,8 @@ offered() {
 }
 
 packages=(
-    # build (dpkg-dev: the package's library dependencies are read from the program)
-    cmake ninja-build g++ pkg-config dpkg-dev
+    # build (dpkg-dev and file: the package's library dependencies are read from the program)
+    cmake ninja-build g++ pkg-config dpkg-dev file
     qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev zlib1g-dev
     # the SVG image and icon plugins that draw the windows' pictures; Debian 13 ships the plugins apart
     libqt6svg6
