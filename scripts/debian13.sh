@@ -24,7 +24,8 @@ if [ ! -s "$cache" ]; then
         { apt-get update -q && DEBIAN_FRONTEND=noninteractive apt-get install -y -q mmdebstrap; }
     mkdir -p "$(dirname "$cache")"
     # No mirror named: mmdebstrap takes trixie, trixie-updates and trixie-security from deb.debian.org.
-    mmdebstrap --variant=apt --include=ca-certificates trixie "$cache.part"
+    rm -rf "$cache.part"
+    mmdebstrap --variant=apt --format=tar --include=ca-certificates trixie "$cache.part"
     mv "$cache.part" "$cache"
 fi
 
