@@ -2,6 +2,8 @@
 #include "TestSupport.h"
 #include "platform/automation/OleError.h"
 #include "platform/automation/OleRegistry.h"
+#include "platform/office/OfficeProcess.h"
+#include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeServer.h"
 
 #include <QCoreApplication>
@@ -135,6 +137,7 @@ private slots:
     void officeEndsWithItsThread();
     void officeEndsWithKilledProgram();
     void quitLeavesNothing();
+    void releasesSettle();
 
 private:
     DispatchRef m_app;
@@ -448,6 +451,22 @@ int main(int argc, char **argv) {
     TestOfficeServer test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
+}
+
+void TestOfficeServer::releasesSettle() {
+    // Before a deck is closed the converter waits until the office has destroyed what was given up: a live office
+    // answers at once, a dead one ends the wait at once instead of holding every close for the whole limit.
+    office::OfficeProcess process;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < 20; ++i)
+        QVERIFY(office::AwaitReleases(process.Context(), std::chrono::seconds(10)));
+    QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
+    process.Kill();
+    QVERIFY(process.WaitDead(5000));
+    t.restart();
+    QVERIFY(!office::AwaitReleases(process.Context(), std::chrono::seconds(10)));
+    QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
 }
 
 #include "tst_officeserver.moc"
