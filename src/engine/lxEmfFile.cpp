@@ -408,8 +408,10 @@ bool blitOf(const char *rec, quint32 size, Blit *b) {
     b->rop = u32(rec + 68);
     b->cx = i32(rec + 72);
     b->cy = i32(rec + 76);
+    // A bottom-up bitmap gives a positive height, a top-down one a negative height.
+    const qint64 height = i32(rec + offBmi + 8);
     b->width = i32(rec + offBmi + 4);
-    b->height = std::abs(i32(rec + offBmi + 8));
+    b->height = int(std::min<qint64>(height < 0 ? -height : height, INT_MAX));
     return b->width > 0 && b->height > 0;
 }
 
@@ -516,6 +518,11 @@ QByteArray pictureRecord(const char *bounds, const Blit &at, const TlxEmfFile::P
     putU32(r.data() + 4, quint32(r.size()));
     return r;
 }
+// Whether picture holds exactly the pixels of a w x h picture.
+bool holdsPixels(const TlxEmfFile::Picture &picture, int w, int h) {
+    return picture.width == w && picture.height == h && w > 0 && h > 0 && picture.bgra.size() % 4 == 0 &&
+           picture.bgra.size() / 4 == qsizetype(w) * h;
+}
 } // namespace
 
 QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data) {
@@ -543,7 +550,7 @@ QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data)
 const TlxEmfFile::Picture *TlxEmfFile::OnlyPictureOfSize(const QList<Picture> &pictures, QSize size) {
     const Picture *found = nullptr;
     for (const Picture &p : pictures) {
-        if (p.width != size.width() || p.height != size.height() || p.bgra.size() != qsizetype(p.width) * p.height * 4)
+        if (!holdsPixels(p, size.width(), size.height()))
             continue;
         if (found && found->bgra != p.bgra)
             return nullptr;
@@ -575,8 +582,7 @@ QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data,
                 QSize(blit.width, blit.height),
                 QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)};
             const Picture *picture = pictureFor(pair);
-            if (picture && picture->width == blit.width && picture->height == blit.height &&
-                picture->bgra.size() == qsizetype(blit.width) * blit.height * 4) {
+            if (picture && holdsPixels(*picture, blit.width, blit.height)) {
                 out.append(pictureRecord(d + next + 8, blit, *picture));
                 ++records;
                 ++count;
