@@ -6,11 +6,23 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 shift || true
 
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+# Names differ between releases: ask the archive what it offers (reading its lists first on a machine that has
+# none yet, as a fresh root has).
+if ! compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null; then
+    "${sudo_cmd[@]}" apt-get update -q
+fi
+offered() {
+    apt-cache show --no-all-versions "$1" 2>/dev/null | grep -q '^Package:'
+}
+
 packages=(
-    # build
-    cmake ninja-build g++ pkg-config
+    # build (dpkg-dev and file: the package's library dependencies are read from the program)
+    cmake ninja-build g++ pkg-config dpkg-dev file
     qt6-base-dev qt6-base-dev-tools libgl-dev libpcre2-dev zlib1g-dev
-    # the SVG image and icon plugins that draw the windows' pictures
+    # the SVG image and icon plugins that draw the windows' pictures; Debian 13 ships the plugins apart
     libqt6svg6
     # the office application and its SDK (Writer turns the manual into PDF)
     libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
@@ -21,16 +33,15 @@ packages=(
     # running the windows without a display, looking at them
     xvfb xauth
     # the fuzz targets: clang with libFuzzer and the sanitizers' runtime
-    clang libclang-rt-14-dev
+    clang libclang-rt-dev
 )
+offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
 
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

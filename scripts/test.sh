@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds, and runs every test: the normal build (unit and integration tests with the real
 # office application), the Debian package, then the unit tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the fuzz targets of every reader of outside text for 20 seconds each.
+# UndefinedBehaviorSanitizer, the fuzz targets of every reader of outside text for 20 seconds each, and last the
+# unit and integration tests again in a Debian 13 root, with that release's Qt, compilers and office.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8
@@ -23,3 +24,7 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 # Every reader of outside text under libFuzzer (clang, address and undefined-behaviour sanitizers).
 "$here/scripts/fuzz.sh" 20
+
+# Debian 13: its own root (made with mmdebstrap, or the cached one), build and tests there, offices in a PID
+# namespace of their own.
+"$here/scripts/debian13.sh"

@@ -83,6 +83,33 @@ quint32 word(const QByteArray &d, qsizetype at) {
     return qFromLittleEndian<quint32>(d.constData() + at);
 }
 
+// A STRETCHDIBITS record as the office writes a bitmap: w x h pixels of bpp bits, every byte fill, drawn at
+// (x, y) over cx x cy units with the raster operation rop.
+QByteArray blit(quint32 rop, int w, int h, int bpp, char fill, qint32 x = 10, qint32 y = 20, qint32 cx = 300,
+                qint32 cy = 200) {
+    const int palette = bpp <= 8 ? (1 << bpp) * 4 : 0;
+    const int stride = (w * bpp / 8 + 3) & ~3;
+    QByteArray bmi = u32(40) + u32(quint32(w)) + u32(quint32(h)) + u32(1 | (quint32(bpp) << 16)) + u32(0) +
+                     u32(quint32(stride * h)) + u32(0) + u32(0) + u32(0) + u32(0) + QByteArray(palette, '\0');
+    const QByteArray bits(stride * h, fill);
+    QByteArray r = u32(81) + u32(quint32(80 + bmi.size() + bits.size())) + u32(0) + u32(0) + u32(99) + u32(99);
+    r += u32(quint32(x)) + u32(quint32(y)) + u32(0) + u32(0) + u32(quint32(w)) + u32(quint32(h));
+    r += u32(80) + u32(quint32(bmi.size())) + u32(quint32(80 + bmi.size())) + u32(quint32(bits.size()));
+    r += u32(0) + u32(rop) + u32(quint32(cx)) + u32(quint32(cy));
+    return r + bmi + bits;
+}
+constexpr quint32 kPaint = 0x00EE0086, kAnd = 0x008800C6, kCopy = 0x00CC0020;
+
+// A picture of w x h pixels: blue, green and red count up from the top left, alpha as given.
+TlxEmfFile::Picture picture(int w, int h, uchar alpha, uchar start = 1) {
+    TlxEmfFile::Picture p{w, h, QByteArray()};
+    for (int i = 0; i < w * h; ++i) {
+        const char pixel[4] = {char(start + i), char(start + 2 * i), char(start + 3 * i), char(alpha)};
+        p.bgra.append(pixel, 4);
+    }
+    return p;
+}
+
 const QByteArray kSample = emf({rec(38, {1, 0, 1, 0, 0}), rec(37, {1}), rec(3, {0, 0, 10, 10, 0}), rec(40, {1})}, 2);
 } // namespace
 
@@ -101,6 +128,8 @@ private slots:
     void pictureLayer();
     void slideLayersRefuseWhatIsNotWhole_data();
     void slideLayersRefuseWhatIsNotWhole();
+    void maskedPictures_data();
+    void maskedPictures();
 };
 
 void TestEmfFile::check_data() {
@@ -288,6 +317,83 @@ void TestEmfFile::composeKeepsDamagedPlusComments() {
     QCOMPARE(error, QString());
     QCOMPARE(TlxEmfFile::Check(out), QString());
     QVERIFY(out.contains(comment));
+}
+
+void TestEmfFile::maskedPictures_data() {
+    QTest::addColumn<QList<QByteArray>>("body");
+    QTest::addColumn<QList<TlxEmfFile::Picture>>("pictures");
+    QTest::addColumn<int>("replaced");
+    QTest::addColumn<quint32>("drawnWith"); // the record that now draws the picture (0: nothing replaced)
+    QTest::addColumn<bool>("paired");       // only a mask right before a picture at its place is taken for one
+    const QByteArray mask = blit(kPaint, 3, 2, 8, 0), white = blit(kAnd, 3, 2, 24, char(0xff));
+    QTest::newRow("opaque picture") << QList<QByteArray>{mask, white} << QList{picture(3, 2, 255)} << 1 << 81u << true;
+    QTest::newRow("transparent picture") << QList<QByteArray>{mask, white} << QList{picture(3, 2, 128)} << 1 << 114u
+                                         << true;
+    QTest::newRow("the same picture twice")
+        << QList<QByteArray>{mask, white} << QList{picture(3, 2, 255), picture(3, 2, 255)} << 1 << 81u << true;
+    QTest::newRow("two pictures of that size")
+        << QList<QByteArray>{mask, white} << QList{picture(3, 2, 255), picture(3, 2, 255, 7)} << 0 << 0u << true;
+    QTest::newRow("no picture of that size")
+        << QList<QByteArray>{mask, white} << QList{picture(2, 3, 255)} << 0 << 0u << true;
+    QTest::newRow("a record between") << QList<QByteArray>{mask, rec(3, {0, 0, 1, 1, 0}), white}
+                                      << QList{picture(3, 2, 255)} << 0 << 0u << false;
+    QTest::newRow("other place") << QList<QByteArray>{mask, blit(kAnd, 3, 2, 24, char(0xff), 11)}
+                                 << QList{picture(3, 2, 255)} << 0 << 0u << false;
+    QTest::newRow("plain bitmaps") << QList<QByteArray>{blit(kCopy, 3, 2, 24, 5), blit(kCopy, 3, 2, 24, 5)}
+                                   << QList{picture(3, 2, 255)} << 0 << 0u << false;
+    QTest::newRow("two pairs") << QList<QByteArray>{mask, white, rec(3, {0, 0, 1, 1, 0}), mask, white}
+                               << QList{picture(3, 2, 255)} << 2 << 81u << true;
+}
+
+void TestEmfFile::maskedPictures() {
+    QFETCH(QList<QByteArray>, body);
+    QFETCH(QList<TlxEmfFile::Picture>, pictures);
+    QFETCH(int, replaced);
+    QFETCH(quint32, drawnWith);
+    QFETCH(bool, paired);
+    const QByteArray before = emf(body, 0);
+    const QList<TlxEmfFile::MaskedPicture> pairs = TlxEmfFile::MaskedPictures(before);
+    QCOMPARE(pairs.size(), paired ? qsizetype(body.count(blit(kPaint, 3, 2, 8, 0))) : 0);
+    for (const auto &m : pairs) {
+        QCOMPARE(m.size, QSize(3, 2));
+        QCOMPARE(m.mask, pairs.first().mask); // the same mask tells the same picture
+    }
+    int count = -1;
+    const QByteArray after = TlxEmfFile::ReplaceMaskedPictures(
+        before, [&](const TlxEmfFile::MaskedPicture &m) { return TlxEmfFile::OnlyPictureOfSize(pictures, m.size); },
+        &count);
+    QCOMPARE(count, replaced);
+    QVERIFY2(TlxEmfFile::Check(after).isEmpty(), qPrintable(TlxEmfFile::Check(after)));
+    const QList<Record> recs = records(after);
+    QCOMPARE(word(after, 52), quint32(recs.size()));
+    if (!replaced) {
+        QCOMPARE(after, before);
+        return;
+    }
+    QCOMPARE(recs.size(), records(before).size() - replaced);
+    QVERIFY(TlxEmfFile::MaskedPictures(after).isEmpty());
+    const Record &r = recs.at(2); // after the header and the EMF+ header comment
+    QCOMPARE(r.type, drawnWith);
+    const QByteArray &p = pictures.first().bgra;
+    if (drawnWith == 81) {
+        // Drawn as before (place and size), copied, 24 bits bottom-up: the first bytes are the bottom row's.
+        QCOMPARE(word(after, r.offset + 24), 10u);
+        QCOMPARE(word(after, r.offset + 28), 20u);
+        QCOMPARE(word(after, r.offset + 68), kCopy);
+        QCOMPARE(word(after, r.offset + 72), 300u);
+        QCOMPARE(word(after, r.offset + 76), 200u);
+        const qsizetype bits = r.offset + word(after, r.offset + 56);
+        QCOMPARE(after.mid(bits, 3), p.mid(3 * 4, 3));
+        QCOMPARE(after.mid(bits + 3, 3), p.mid(4 * 4, 3));
+    } else {
+        // Alpha-blended from 32 bits premultiplied by alpha, at the same place.
+        QCOMPARE(word(after, r.offset + 32), 300u);
+        QCOMPARE(word(after, r.offset + 36), 200u);
+        QCOMPARE(quint8(after.at(r.offset + 43)), quint8(1));
+        const qsizetype bits = r.offset + word(after, r.offset + 92);
+        QCOMPARE(quint8(after.at(bits)), quint8((quint8(p.at(12)) * 128 + 127) / 255));
+        QCOMPARE(quint8(after.at(bits + 3)), quint8(128));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEmfFile)

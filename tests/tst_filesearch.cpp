@@ -154,6 +154,15 @@ void TestFileSearch::wildcardMatch_data() {
                                 << "" << false;
     QTest::newRow("brackets are literal") << "[1].ppt"
                                           << "[1].ppt" << true;
+    // Masks around the length where the matcher leaves its stack buffers for the heap.
+    for (const int length : {63, 64, 65, 200}) {
+        const QString letters(length, u'a');
+        QTest::addRow("%d letters, same mask", length) << letters << letters << true;
+        QTest::addRow("%d letters, one short", length) << letters.left(length - 1) << letters << false;
+        QTest::addRow("%d question marks", length) << letters << QString(length, u'?') << true;
+        QTest::addRow("%d letters, star at the end", length) << letters + u'b' << letters + u'*' << true;
+        QTest::addRow("%d letters, wrong last", length) << letters.left(length - 1) + u'b' << letters << false;
+    }
 }
 
 void TestFileSearch::wildcardMatch() {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <utime.h>
 
@@ -102,9 +103,9 @@ void TestFileUtils::readTextMissingFileThrows() {
 
 void TestFileUtils::getFileDate_data() {
     QTest::addColumn<QDateTime>("utc");
-    QTest::newRow("1980 start") << QDateTime(QDate(1980, 1, 1), QTime(0, 0, 0), Qt::UTC);
-    QTest::newRow("odd seconds") << QDateTime(QDate(2018, 10, 22), QTime(18, 2, 59), Qt::UTC);
-    QTest::newRow("2107 end") << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58), Qt::UTC);
+    QTest::newRow("1980 start") << QDateTime(QDate(1980, 1, 1), QTime(0, 0, 0), QTimeZone::utc());
+    QTest::newRow("odd seconds") << QDateTime(QDate(2018, 10, 22), QTime(18, 2, 59), QTimeZone::utc());
+    QTest::newRow("2107 end") << QDateTime(QDate(2107, 12, 31), QTime(23, 59, 58), QTimeZone::utc());
 }
 
 void TestFileUtils::getFileDate() {
@@ -138,7 +139,8 @@ void TestFileUtils::getFileDateMissingOrOutOfRange() {
     const QString path = m_dir.filePath(QStringLiteral("old.txt"));
     QVERIFY(TestSupport::writeAll(path, "x"));
     struct utimbuf times {};
-    times.actime = times.modtime = time_t(QDateTime(QDate(1975, 6, 1), QTime(12, 0), Qt::UTC).toSecsSinceEpoch());
+    times.actime = times.modtime =
+        time_t(QDateTime(QDate(1975, 6, 1), QTime(12, 0), QTimeZone::utc()).toSecsSinceEpoch());
     QCOMPARE(utime(QFile::encodeName(path).constData(), &times), 0);
     QCOMPARE(TlxFileUtils::GetFileDate(path, false, true), -1);
 }

@@ -145,6 +145,8 @@ void TestPowerPointOle::parseVersion_data() {
     QTest::newRow("9.0") << Variant(QStringLiteral("9.0")) << "C" << 9;
     QTest::newRow("integer") << Variant(15) << "C" << 15;
     QTest::newRow("LibreOffice 7.4") << Variant(QStringLiteral("7.4")) << "C" << 7;
+    QTest::newRow("LibreOffice 25.2") << Variant(QStringLiteral("25.2")) << "C" << 25;
+    QTest::newRow("LibreOffice 26.8 rounds up") << Variant(QStringLiteral("26.8")) << "C" << 27;
     QTest::newRow("78 and above divided") << Variant(QStringLiteral("160")) << "C" << 16;
     QTest::newRow("77 kept") << Variant(77) << "C" << 77;
     QTest::newRow("not a number") << Variant(QStringLiteral("abc")) << "C" << 0;

@@ -1,6 +1,7 @@
 #include "engine/lxEmfFile.h"
 #include "engine/lxFileName.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QtEndian>
 
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -20,7 +22,16 @@ enum : quint32 {
     EmrSaveDc = 33,
     EmrRestoreDc = 34,
     EmrComment = 70,
+    EmrStretchDiBits = 81,
+    EmrAlphaBlend = 114,
 };
+// Raster operations of the bitmap records.
+constexpr quint32 kSrcCopy = 0x00CC0020;
+constexpr quint32 kSrcPaint = 0x00EE0086;
+constexpr quint32 kSrcAnd = 0x008800C6;
+constexpr qsizetype kStretchDiBitsFixed = 80; // the record up to its bitmap header
+constexpr qsizetype kAlphaBlendFixed = 108;
+constexpr qsizetype kBitmapInfoHeader = 40;
 constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
 constexpr quint32 kEmfPlusId = 0x2B464D45;    // "EMF+" at the start of a comment's data
 constexpr quint16 kEmfPlusHeader = 0x4001;
@@ -380,7 +391,6 @@ QByteArray TlxEmfFile::Compose(const QList<QByteArrayView> &input, QString *erro
     return out;
 }
 
-
 QByteArray TlxEmfFile::PictureLayer(const QImage &picture, QRect area, QSize page) {
     area &= QRect(QPoint(0, 0), page);
     if (area.isEmpty() || picture.isNull())
@@ -463,4 +473,218 @@ QByteArray TlxEmfFile::PictureLayer(const QImage &picture, QRect area, QSize pag
                                          quint32(page.width()) * 10,
                                          quint32(page.height()) * 10});
     return header + body;
+}
+
+namespace {
+// A STRETCHDIBITS record's place on the page and its bitmap's size; false for anything else.
+struct Blit {
+    qint32 x = 0, y = 0, cx = 0, cy = 0; // destination, in logical units
+    qint32 width = 0, height = 0;        // the bitmap's pixels
+    quint32 rop = 0;
+};
+
+bool blitOf(const char *rec, quint32 size, Blit *b) {
+    if (u32(rec) != EmrStretchDiBits || size < kStretchDiBitsFixed)
+        return false;
+    const quint32 offBmi = u32(rec + 48), cbBmi = u32(rec + 52);
+    if (cbBmi < kBitmapInfoHeader || offBmi > size || cbBmi > size - offBmi)
+        return false;
+    b->x = i32(rec + 24);
+    b->y = i32(rec + 28);
+    b->rop = u32(rec + 68);
+    b->cx = i32(rec + 72);
+    b->cy = i32(rec + 76);
+    // A bottom-up bitmap gives a positive height, a top-down one a negative height.
+    const qint64 height = i32(rec + offBmi + 8);
+    b->width = i32(rec + offBmi + 4);
+    b->height = int(std::min<qint64>(height < 0 ? -height : height, INT_MAX));
+    return b->width > 0 && b->height > 0;
+}
+
+// The mask and masked picture of one picture: a SRCPAINT bitmap followed by a SRCAND one of the same size at the
+// same place.
+bool maskedPair(const char *a, quint32 aSize, const char *b, quint32 bSize, Blit *blit) {
+    Blit mask, picture;
+    if (!blitOf(a, aSize, &mask) || !blitOf(b, bSize, &picture) || mask.rop != kSrcPaint || picture.rop != kSrcAnd)
+        return false;
+    if (mask.x != picture.x || mask.y != picture.y || mask.cx != picture.cx || mask.cy != picture.cy ||
+        mask.width != picture.width || mask.height != picture.height)
+        return false;
+    *blit = picture;
+    return true;
+}
+
+void putI32(char *p, qint32 v) {
+    qToLittleEndian<qint32>(v, p);
+}
+
+// The bitmap header and bottom-up rows of a picture: 24 bits a pixel when it is opaque, else 32 bits with the
+// colours premultiplied by alpha, as alpha blending takes them.
+QByteArray dibOf(const TlxEmfFile::Picture &picture, bool opaque) {
+    const int w = picture.width, h = picture.height;
+    const qsizetype stride = opaque ? (qsizetype(w) * 3 + 3) & ~qsizetype(3) : qsizetype(w) * 4;
+    QByteArray dib(kBitmapInfoHeader + stride * h, '\0');
+    char *d = dib.data();
+    putU32(d, kBitmapInfoHeader);
+    putI32(d + 4, w);
+    putI32(d + 8, h);
+    qToLittleEndian<quint16>(1, d + 12);
+    qToLittleEndian<quint16>(opaque ? 24 : 32, d + 14);
+    putU32(d + 20, quint32(stride * h));
+    const uchar *src = reinterpret_cast<const uchar *>(picture.bgra.constData());
+    for (int row = 0; row < h; ++row) {
+        const uchar *in = src + qsizetype(h - 1 - row) * w * 4;
+        uchar *out = reinterpret_cast<uchar *>(d + kBitmapInfoHeader + stride * row);
+        for (int x = 0; x < w; ++x, in += 4) {
+            if (opaque) {
+                *out++ = in[0];
+                *out++ = in[1];
+                *out++ = in[2];
+            } else {
+                const unsigned a = in[3];
+                *out++ = uchar((in[0] * a + 127) / 255);
+                *out++ = uchar((in[1] * a + 127) / 255);
+                *out++ = uchar((in[2] * a + 127) / 255);
+                *out++ = uchar(a);
+            }
+        }
+    }
+    return dib;
+}
+
+// One record that draws picture where the pair drew it; bounds are the pair's.
+QByteArray pictureRecord(const char *bounds, const Blit &at, const TlxEmfFile::Picture &picture) {
+    bool opaque = true;
+    for (qsizetype i = 3; opaque && i < picture.bgra.size(); i += 4)
+        opaque = uchar(picture.bgra.at(i)) == 255;
+    const QByteArray dib = dibOf(picture, opaque);
+    const qsizetype fixed = opaque ? kStretchDiBitsFixed : kAlphaBlendFixed;
+    QByteArray r(fixed, '\0');
+    char *p = r.data();
+    putU32(p, opaque ? EmrStretchDiBits : EmrAlphaBlend);
+    std::memcpy(p + 8, bounds, 16);
+    if (opaque) {
+        putI32(p + 24, at.x);
+        putI32(p + 28, at.y);
+        putI32(p + 40, picture.width);  // cxSrc
+        putI32(p + 44, picture.height); // cySrc
+        putU32(p + 48, quint32(fixed)); // the bitmap header right after the record's fields
+        putU32(p + 52, kBitmapInfoHeader);
+        putU32(p + 56, quint32(fixed + kBitmapInfoHeader));
+        putU32(p + 60, quint32(dib.size() - kBitmapInfoHeader));
+        putU32(p + 68, kSrcCopy);
+        putI32(p + 72, at.cx);
+        putI32(p + 76, at.cy);
+    } else {
+        putI32(p + 24, at.x);
+        putI32(p + 28, at.y);
+        putI32(p + 32, at.cx);
+        putI32(p + 36, at.cy);
+        // Source over, no constant alpha, the bitmap's own alpha per pixel.
+        p[40] = 0;
+        p[41] = 0;
+        p[42] = char(255);
+        p[43] = 1;
+        const float identity[6] = {1, 0, 0, 1, 0, 0};
+        for (int i = 0; i < 6; ++i) {
+            quint32 bits;
+            std::memcpy(&bits, &identity[i], 4);
+            putU32(p + 52 + 4 * i, bits);
+        }
+        putU32(p + 84, quint32(fixed));
+        putU32(p + 88, kBitmapInfoHeader);
+        putU32(p + 92, quint32(fixed + kBitmapInfoHeader));
+        putU32(p + 96, quint32(dib.size() - kBitmapInfoHeader));
+        putI32(p + 100, picture.width);
+        putI32(p + 104, picture.height);
+    }
+    r.append(dib);
+    while (r.size() % 4)
+        r.append('\0');
+    putU32(r.data() + 4, quint32(r.size()));
+    return r;
+}
+// Whether picture holds exactly the pixels of a w x h picture.
+bool holdsPixels(const TlxEmfFile::Picture &picture, int w, int h) {
+    return picture.width == w && picture.height == h && w > 0 && h > 0 && picture.bgra.size() % 4 == 0 &&
+           picture.bgra.size() / 4 == qsizetype(w) * h;
+}
+} // namespace
+
+QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data) {
+    QList<MaskedPicture> pairs;
+    if (!Check(data).isEmpty())
+        return pairs;
+    const char *d = data.data();
+    qsizetype off = u32(d + 4);
+    while (off < data.size()) {
+        const quint32 size = u32(d + off + 4);
+        const qsizetype next = off + size;
+        Blit blit;
+        if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
+            // The mask's bitmap header, palette and bits.
+            const quint32 offBmi = u32(d + off + 48);
+            pairs.append(
+                {QSize(blit.width, blit.height),
+                 QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)});
+        }
+        off = next;
+    }
+    return pairs;
+}
+
+const TlxEmfFile::Picture *TlxEmfFile::OnlyPictureOfSize(const QList<Picture> &pictures, QSize size) {
+    const Picture *found = nullptr;
+    for (const Picture &p : pictures) {
+        if (!holdsPixels(p, size.width(), size.height()))
+            continue;
+        if (found && found->bgra != p.bgra)
+            return nullptr;
+        found = &p;
+    }
+    return found;
+}
+
+QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data,
+                                             const std::function<const Picture *(const MaskedPicture &)> &pictureFor,
+                                             int *replaced) {
+    int count = 0;
+    if (replaced)
+        *replaced = 0;
+    if (!Check(data).isEmpty())
+        return data.toByteArray();
+    const char *d = data.data();
+    const qsizetype headerSize = u32(d + 4);
+    QByteArray out(d, headerSize);
+    quint32 records = 1;
+    qsizetype off = headerSize;
+    while (off < data.size()) {
+        const quint32 size = u32(d + off + 4);
+        const qsizetype next = off + size;
+        Blit blit;
+        if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
+            const quint32 offBmi = u32(d + off + 48);
+            const MaskedPicture pair{
+                QSize(blit.width, blit.height),
+                QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)};
+            const Picture *picture = pictureFor(pair);
+            if (picture && holdsPixels(*picture, blit.width, blit.height)) {
+                out.append(pictureRecord(d + next + 8, blit, *picture));
+                ++records;
+                ++count;
+                off = next + u32(d + next + 4);
+                continue;
+            }
+        }
+        out.append(d + off, size);
+        ++records;
+        off = next;
+    }
+    if (count == 0)
+        return data.toByteArray();
+    putU32(out.data() + 48, quint32(out.size()));
+    putU32(out.data() + 52, records);
+    if (replaced)
+        *replaced = count;
+    return out;
 }

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
+
 // Enhanced metafiles as the converter writes them: a structure check that every slide passes before it counts,
 // and the composition of several page drawings of the same size into one file, each drawn over the ones before.
 class TlxEmfFile {
@@ -37,4 +39,29 @@ public:
     // alike. page and area are in hundredths of a millimetre, the office's own unit, which the drawing uses (at
     // the office's reference resolution of 96 pixels an inch). Empty when area does not meet the page.
     static QByteArray PictureLayer(const QImage &picture, QRect area, QSize page);
+    // A picture for ReplaceMaskedPictures: width x height pixels of four bytes each, blue, green, red and alpha
+    // (not premultiplied), the top row first.
+    struct Picture {
+        int width = 0;
+        int height = 0;
+        QByteArray bgra;
+    };
+    // Offices from 24.2 on write a picture that carries a transparency mask as two bitmaps at the same place, the
+    // mask (SRCPAINT) and then the picture (SRCAND), and lose the picture's pixels on the way: it comes out white.
+    // Such a pair: its bitmap's size, and a digest of its mask, which tells the same picture again.
+    struct MaskedPicture {
+        QSize size;
+        QByteArray mask;
+    };
+    // The pairs of data, in order; none when data does not pass Check.
+    static QList<MaskedPicture> MaskedPictures(QByteArrayView data);
+    // Replaces each pair for which pictureFor gives a picture (of the pair's size) by that picture, as one plain
+    // bitmap when it is opaque and as one alpha-blended bitmap otherwise; the header's counts follow. data must
+    // pass Check; it is returned unchanged when nothing was replaced. replaced (when given) gets the pairs replaced.
+    static QByteArray ReplaceMaskedPictures(QByteArrayView data,
+                                            const std::function<const Picture *(const MaskedPicture &)> &pictureFor,
+                                            int *replaced = nullptr);
+    // The picture of pictures that has size, or null when none has it or different ones share it (either could
+    // be meant).
+    static const Picture *OnlyPictureOfSize(const QList<Picture> &pictures, QSize size);
 };

@@ -4,6 +4,7 @@
 #include "engine/lxMatch.h"
 
 #include <QStringList>
+#include <QVarLengthArray>
 #include <algorithm>
 
 #include <dirent.h>
@@ -75,26 +76,15 @@ inline char16_t folded(QChar c) {
 
 bool TlxFileSearch::WildcardMatch(QStringView name, QStringView mask) {
     const qsizetype m = mask.size();
-    if (m == 0)
+    if (m <= 0)
         return false;
-    // Called for every file of a scan: short masks work in buffers on the stack.
+    // Called for every file of a scan: short masks work in buffers on the stack. Each buffer knows its own size,
+    // so a long mask moves all of them to the heap together and no index can run past a fixed array.
     constexpr qsizetype kShort = 64;
-    char16_t maskBuffer[kShort];
-    char mayBuffer[kShort], curBuffer[kShort + 1], nextBuffer[kShort + 1];
-    std::vector<char16_t> maskLong;
-    std::vector<char> mayLong, curLong, nextLong;
-    char16_t *pattern = maskBuffer;
-    char *qmarkMayBeEmpty = mayBuffer, *cur = curBuffer, *next = nextBuffer;
-    if (m > kShort) {
-        maskLong.resize(size_t(m));
-        mayLong.resize(size_t(m));
-        curLong.resize(size_t(m) + 1);
-        nextLong.resize(size_t(m) + 1);
-        pattern = maskLong.data();
-        qmarkMayBeEmpty = mayLong.data();
-        cur = curLong.data();
-        next = nextLong.data();
-    }
+    QVarLengthArray<char16_t, kShort> pattern(m);
+    QVarLengthArray<char, kShort> qmarkMayBeEmpty(m);
+    QVarLengthArray<char, kShort + 1> curStates(m + 1), nextStates(m + 1);
+    char *cur = curStates.data(), *next = nextStates.data();
     for (qsizetype j = 0; j < m; ++j)
         pattern[j] = folded(mask[j]);
     // A '?' may stand for nothing when only further '?' lie between it and a '.' or the end of the mask.

@@ -1,5 +1,5 @@
 // Slide pictures as the office writes them: the EMF structure check, the compressed form (.emz), and the
-// composition of one or two parts into one picture.
+// composition of one or two parts into one picture, and masked pictures put back into it.
 // Input: one byte (bit 0: the parts are gzip streams; bit 1: two parts, the next two bytes giving the first
 // part's length, little-endian), then the parts' bytes.
 #include "FuzzSupport.h"
@@ -61,5 +61,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_EXPECT(!again.isEmpty() && TlxEmfFile::Check(again).isEmpty());
     QString gunzipError;
     FUZZ_EXPECT(TlxEmfFile::Gunzip(TlxEmfFile::Gzip(again), &gunzipError) == again && gunzipError.isEmpty());
+
+    // Masked pictures put back: every pair found gets a grey picture of its size; the result is sound and has
+    // none left.
+    const QList<TlxEmfFile::MaskedPicture> pairs = TlxEmfFile::MaskedPictures(composed);
+    QList<TlxEmfFile::Picture> pictures;
+    for (const auto &m : pairs)
+        if (qint64(m.size.width()) * m.size.height() <= (1 << 16))
+            pictures.append({m.size.width(), m.size.height(),
+                             QByteArray(qsizetype(m.size.width()) * m.size.height() * 4, char(0x80))});
+    int replaced = 0;
+    const QByteArray repaired = TlxEmfFile::ReplaceMaskedPictures(
+        composed, [&](const TlxEmfFile::MaskedPicture &m) { return TlxEmfFile::OnlyPictureOfSize(pictures, m.size); },
+        &replaced);
+    FUZZ_EXPECT(TlxEmfFile::Check(repaired).isEmpty());
+    FUZZ_EXPECT(replaced <= pairs.size());
+    FUZZ_EXPECT(replaced > 0 || repaired == composed);
     return 0;
 }

@@ -145,7 +145,9 @@ void TestVorlane::twoWorkersConvertTheCorpus() {
     }
     QCOMPARE(m_batch->Successes(), int(good.size()));
     QCOMPARE(m_batch->Failures(), int(bad.size()));
-    QCOMPARE(lxInfo->StatValue(QStringLiteral("W")), QStringLiteral("7"));
+    // The office's version as a whole number, rounded as VB rounds: 7.4 gives 7, 25.2 gives 25, 26.8 gives 27.
+    const int version = lxInfo->StatValue(QStringLiteral("W")).toInt();
+    QVERIFY2(version >= 7 && version <= 27, qPrintable(lxInfo->StatValue(QStringLiteral("W"))));
 }
 
 void TestVorlane::killedOfficeCostsAtMostOneFile() {

@@ -9,7 +9,9 @@
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficeMaskedPictures.h"
 #include "platform/office/OfficePictureLimit.h"
+#include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeSlideExport.h"
 #include "platform/office/OfficeStrings.h"
 #include "project/lxProject.h"
@@ -40,6 +42,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unistd.h>
 
 using namespace css;
@@ -128,6 +131,12 @@ QString OfficeSession::Version() {
     if (!m_version.isEmpty())
         return m_version;
     ensureOffice();
+    return readVersion();
+}
+
+QString OfficeSession::readVersion() {
+    if (!m_version.isEmpty())
+        return m_version;
     try {
         Reference<lang::XMultiServiceFactory> provider = configuration::theDefaultProvider::get(m_process->Context());
         Sequence<uno::Any> args(1);
@@ -384,6 +393,10 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                                                            : OfficeSlideExport::Drawing::Emf);
             slides.SetComposeLayers(m_composeLayers);
             slides.SetPictureResolution(options.imageResolution);
+            // Newer offices write pictures drawn through a transparency mask white: they are put back.
+            std::optional<OfficeMaskedPictures> masked;
+            if ((format == Format::Emf || format == Format::Emz) && OfficeMaskedPictures::Needed(readVersion()))
+                masked.emplace(m_process->Context());
             for (int k : chosen) {
                 const QString final = TlxOutputOptions::SlidePath(target, k);
                 const QString tmp = temporaryFor(final);
@@ -394,6 +407,11 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 } else if (!slides.Write(page, tmp, &error)) {
                     throw Error(Failure::ExportFailed, final,
                                 QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
+                } else if (masked) {
+                    error = masked->Repair(page, tmp);
+                    if (!error.isEmpty())
+                        throw Error(Failure::ExportFailed, final,
+                                    QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
                 }
                 TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
                 if (format == Format::Emz) {
@@ -500,11 +518,20 @@ void OfficeSession::closeComponent(const Reference<lang::XComponent> &component)
     }
 }
 
+void OfficeSession::settleReleases() {
+    // The shapes, pages and pictures given up while the deck was converted must be gone in the office before the
+    // deck is: a newer office that destroys one of them after its document aborts in the destructor.
+    if (m_process && !m_process->IsDead())
+        AwaitReleases(m_process->Context(), std::chrono::seconds(10));
+}
+
 void OfficeSession::Close(int doc) {
     auto it = m_docs.find(doc);
     if (it != m_docs.end()) {
-        if (it->second.generation == m_generation && m_process && !m_process->IsDead())
+        if (it->second.generation == m_generation && m_process && !m_process->IsDead()) {
+            settleReleases();
             closeComponent(it->second.component);
+        }
         m_docs.erase(it);
     }
     if (m_docs.empty())
@@ -515,6 +542,8 @@ void OfficeSession::Quit() {
     if (m_quit)
         return;
     m_quit = true;
+    if (!m_docs.empty())
+        settleReleases();
     for (auto &d : m_docs)
         if (d.second.generation == m_generation && m_process && !m_process->IsDead())
             closeComponent(d.second.component);

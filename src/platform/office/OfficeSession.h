@@ -63,6 +63,8 @@ private:
     void startOffice();
     void stopOffice();
     int timeoutSeconds() const;
+    // The running office's version, read once; unlike Version() it never starts or replaces the office.
+    QString readVersion();
     // Turns a failed call into the right error: timeout, crashed office, or the office's own message.
     [[noreturn]] void failCall(const QString &what, const QString &file);
     // The slides of an open document (kept alive by keep); NotOpen when it is gone with its office.
@@ -70,6 +72,8 @@ private:
                                       css::uno::Reference<css::drawing::XDrawPages> &keep);
     void writePng(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, int width);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
+    // Waits (bounded) until the office has destroyed what this process gave up of the open documents.
+    void settleReleases();
 
     std::unique_ptr<OfficeProcess> m_process;
     mutable std::mutex m_processLock; // the watchdog reads m_process while the owner may replace it
