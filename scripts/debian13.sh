@@ -14,7 +14,6 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${VORLANE_TRIXIE_CACHE:-/var/cache/vorlane/trixie.tar}
 root=${VORLANE_TRIXIE_ROOT:-/var/tmp/vorlane-trixie}
 keep=${VORLANE_TRIXIE_KEEP:-0}
-corpus=$(cd "$here/.." && pwd)/shared/corpus
 
 [ "$(id -u)" -eq 0 ] || { echo "debian13.sh: needs root (a chroot and its mounts)" >&2; exit 1; }
 case "$root" in /|/usr|/usr/*|/etc|/etc/*|"") echo "debian13.sh: refusing root $root" >&2; exit 1 ;; esac
@@ -41,10 +40,9 @@ if [ "$keep" != 1 ] || [ ! -x "$root/bin/bash" ]; then
 fi
 cp /etc/resolv.conf "$root/etc/resolv.conf"
 
-# The checkout as a copy (the root's builds never write into it), the shared sample decks beside it as in a
-# checkout on the host. Only files whose bytes changed are copied, and they get the time of the copy, so that a
+# The checkout as a copy (the root's builds never write into it; its test decks come with it). Only files whose bytes changed are copied, and they get the time of the copy, so that a
 # kept build rebuilds exactly what changed.
-mkdir -p "$root/work/vorlane" "$root/work/shared"
+mkdir -p "$root/work/vorlane"
 stage=$root/work/incoming
 rm -rf "$stage"
 mkdir -p "$stage"
@@ -56,10 +54,6 @@ tar -C "$here" --exclude=./.git --exclude='./build*' --exclude=./out -cf - . | t
     fi
 done
 rm -rf "$stage"
-if [ -d "$corpus" ]; then
-    rm -rf "$root/work/shared/corpus"
-    cp -a "$corpus" "$root/work/shared/corpus"
-fi
 
 quoted=""
 for a in "$@"; do quoted+=" $(printf '%q' "$a")"; done
