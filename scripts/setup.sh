@@ -15,7 +15,10 @@ if ! compgen -G '/var/lib/apt/lists/*_Packages' >/dev/null; then
     "${sudo_cmd[@]}" apt-get update -q
 fi
 offered() {
-    apt-cache show --no-all-versions "$1" 2>/dev/null | grep -q '^Package:'
+    # Read whole, not through "grep -q": under pipefail a grep that stops early makes apt-cache's write fail.
+    local info
+    info=$(apt-cache show --no-all-versions "$1" 2>/dev/null) || return 1
+    [[ $info == *"Package: $1"* ]]
 }
 
 packages=(
