@@ -611,6 +611,21 @@ bool holdsPixels(const TlxEmfFile::Picture &picture, int w, int h) {
 }
 } // namespace
 
+namespace {
+// The masked pair that starts with the record at off (the next record the second of the pair), with its size
+// and the digest of its mask's bitmap header, palette and bits; false when none starts there.
+bool maskedPairAt(const char *d, qsizetype end, qsizetype off, TlxEmfFile::MaskedPicture *pair, Blit *blit) {
+    const quint32 size = u32(d + off + 4);
+    const qsizetype next = off + size;
+    if (next >= end || !maskedPair(d + off, size, d + next, u32(d + next + 4), blit))
+        return false;
+    const quint32 offBmi = u32(d + off + 48);
+    *pair = {QSize(blit->width, blit->height),
+             QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)};
+    return true;
+}
+} // namespace
+
 QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data) {
     QList<MaskedPicture> pairs;
     if (!Check(data).isEmpty())
@@ -618,17 +633,11 @@ QList<TlxEmfFile::MaskedPicture> TlxEmfFile::MaskedPictures(QByteArrayView data)
     const char *d = data.data();
     qsizetype off = u32(d + 4);
     while (off < data.size()) {
-        const quint32 size = u32(d + off + 4);
-        const qsizetype next = off + size;
+        MaskedPicture pair;
         Blit blit;
-        if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
-            // The mask's bitmap header, palette and bits.
-            const quint32 offBmi = u32(d + off + 48);
-            pairs.append(
-                {QSize(blit.width, blit.height),
-                 QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)});
-        }
-        off = next;
+        if (maskedPairAt(d, data.size(), off, &pair, &blit))
+            pairs.append(pair);
+        off += u32(d + off + 4);
     }
     return pairs;
 }
@@ -662,11 +671,8 @@ QByteArray TlxEmfFile::ReplaceMaskedPictures(QByteArrayView data,
         const quint32 size = u32(d + off + 4);
         const qsizetype next = off + size;
         Blit blit;
-        if (next < data.size() && maskedPair(d + off, size, d + next, u32(d + next + 4), &blit)) {
-            const quint32 offBmi = u32(d + off + 48);
-            const MaskedPicture pair{
-                QSize(blit.width, blit.height),
-                QCryptographicHash::hash(QByteArrayView(d + off + offBmi, size - offBmi), QCryptographicHash::Sha1)};
+        MaskedPicture pair;
+        if (maskedPairAt(d, data.size(), off, &pair, &blit)) {
             const Picture *picture = pictureFor(pair);
             if (picture && holdsPixels(*picture, blit.width, blit.height)) {
                 out.append(pictureRecord(d + next + 8, blit, *picture));

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/uno/Exception.hpp>
+#include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
 #include <QByteArray>
@@ -27,5 +29,16 @@ QString createTemporary(const QString &dir, const QString &ext, QString *error);
 // Writes data over the existing file at path. Empty when it was written, else the reason ("the disk is full"
 // when it is).
 QString writeWhole(const QString &path, const QByteArray &data);
+
+// Runs f, leaving things as they are when the office refuses the call; an office that is gone (a runtime
+// exception, a dead bridge) still ends the file.
+template <class F> void tolerant(F f) {
+    try {
+        f();
+    } catch (const css::uno::RuntimeException &) {
+        throw;
+    } catch (const css::uno::Exception &) {
+    }
+}
 
 } // namespace office

@@ -45,15 +45,6 @@ Reference<graphic::XGraphic> fillPicture(const Reference<beans::XPropertySet> &f
     return Reference<graphic::XGraphic>(bitmap, UNO_QUERY);
 }
 
-// Runs f; a picture the office does not give is left as it is, an office that is gone still ends the file.
-template <class F> void tolerant(F f) {
-    try {
-        f();
-    } catch (const uno::RuntimeException &) {
-        throw;
-    } catch (const uno::Exception &) {
-    }
-}
 } // namespace
 
 bool OfficeMaskedPictures::Needed(const QString &officeVersion) {

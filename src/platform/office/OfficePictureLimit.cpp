@@ -67,15 +67,6 @@ bool infoOf(const Reference<graphic::XGraphic> &graphic, PictureInfo *info) {
     return info->width > 0 && info->height > 0;
 }
 
-// Runs f, leaving the picture as it is when the office refuses it; an office that is gone still ends the file.
-template <class F> void tolerant(F f) {
-    try {
-        f();
-    } catch (const uno::RuntimeException &) {
-        throw;
-    } catch (const uno::Exception &) {
-    }
-}
 } // namespace
 
 OfficePictureLimit::OfficePictureLimit(const Reference<uno::XComponentContext> &context,
