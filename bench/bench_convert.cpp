@@ -3,7 +3,8 @@
 // worker's time went (waiting for a file, starting its office, opening, exporting, writing and checking, closing);
 // then one worker again making the small slide pictures a window run makes for its preview pane.
 //
-// Usage: bench_convert [rounds]   (the worker runs convert the corpus `rounds` times over; default 2)
+// Usage: bench_convert [rounds] [format]   (the worker runs convert the corpus `rounds` times over, default 2, into
+// format: emf, the default, emz, svg or png; the soffice loop always writes EMF)
 #include "engine/lxBatch.h"
 #include "engine/lxPreviewCache.h"
 #include "engine/lxVORLANE.h"
@@ -63,13 +64,16 @@ struct Result {
     double slidesPerSecond() const { return seconds > 0 ? slides / seconds : 0; }
 };
 
+QString format = QStringLiteral("emf");
+
 Result runWorkers(const QList<Deck> &decks, int rounds, int workers, const QString &outRoot, bool previews = false) {
     Result r;
     r.name = QStringLiteral("vorlane, %1 worker%2%3")
                  .arg(workers)
                  .arg(workers > 1 ? "s" : "")
                  .arg(previews ? ", window previews" : "");
-    lxProject->SetOptions({QStringLiteral("ThreadsCount=%1").arg(workers), QStringLiteral("IsOverwrite=true")});
+    lxProject->SetOptions({QStringLiteral("ThreadsCount=%1").arg(workers), QStringLiteral("IsOverwrite=true"),
+                           QStringLiteral("Format=") + format});
     TlxBatch batch;
     // As a window run makes them: a small picture of every written slide into a cache of its own.
     if (previews)
@@ -172,6 +176,8 @@ void print(const Result &r) {
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? qMax(1, QString::fromLocal8Bit(argv[1]).toInt()) : 2;
+    if (argc > 2)
+        format = QString::fromLocal8Bit(argv[2]);
     const QList<Deck> decks = corpusDecks();
     if (decks.isEmpty()) {
         std::fprintf(stderr, "no decks found: %s/MANIFEST.tsv is missing or lists none\n",
@@ -181,15 +187,15 @@ int main(int argc, char **argv) {
     RegisterOfficeServer();
     lxProject = new TlxProject;
     lxProject->ConverterClass = TlxVORLANE::Class();
-    lxProject->TargetExt = QStringLiteral(".emf");
+    lxProject->TargetExt = u'.' + format;
     lxProject->ShortName = QStringLiteral("vorlane");
     QTemporaryDir out;
 
     int corpusSlides = 0;
     for (const Deck &d : decks)
         corpusSlides += d.slides;
-    std::printf("corpus: %d decks, %d slides; worker runs convert it %d times\n", int(decks.size()), corpusSlides,
-                rounds);
+    std::printf("corpus: %d decks, %d slides; worker runs convert it %d times into %s\n", int(decks.size()),
+                corpusSlides, rounds, qPrintable(format));
     std::fflush(stdout);
     const Result one = runWorkers(decks, rounds, 1, out.path());
     print(one);

@@ -29,6 +29,8 @@ packages=(
     libqt6svg6
     # the office application and its SDK (Writer turns the manual into PDF)
     libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
+    # per-slide SVG and PNG drawn from the office's PDF; pdftocairo for the benchmark against that route
+    libpoppler-glib-dev libcairo2-dev poppler-utils
     # fonts, so slides keep their metrics and CJK text is drawn
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core fonts-noto-core fonts-noto-cjk
     # the fidelity check: an EMF renderer of its own and the picture comparison

@@ -1,5 +1,7 @@
 #include "platform/office/OfficeSession.h"
 
+#include "platform/pdf/PdfPages.h"
+
 #include "engine/lxEmfFile.h"
 #include "engine/lxError.h"
 #include "engine/lxFileName.h"
@@ -34,6 +36,7 @@
 #include <osl/file.hxx>
 #include <rtl/ref.hxx>
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QtEndian>
@@ -276,6 +279,16 @@ QByteArray readFile(const QString &path, QString *error) {
     return file.readAll();
 }
 
+// The signature, then the header chunk with the width asked for.
+QString checkPng(const QByteArray &data, int pngWidth) {
+    if (!data.startsWith("\x89PNG\r\n\x1a\n") || data.size() < 24 || data.mid(12, 4) != "IHDR")
+        return QStringLiteral("it is not a PNG picture");
+    const quint32 width = qFromBigEndian<quint32>(data.constData() + 16);
+    if (width != quint32(pngWidth))
+        return QStringLiteral("it is %1 pixels wide, not %2").arg(width).arg(pngWidth);
+    return QString();
+}
+
 // Empty when the file is what the format says it is; a reason for the user otherwise.
 QString checkOutput(const QString &path, TlxOutputOptions::Format format, int pngWidth) {
     using Format = TlxOutputOptions::Format;
@@ -288,15 +301,8 @@ QString checkOutput(const QString &path, TlxOutputOptions::Format format, int pn
     switch (format) {
     case Format::Svg:
         return TlxSvgFile::Check(data);
-    case Format::Png: {
-        // The signature, then the header chunk with the width asked for.
-        if (!data.startsWith("\x89PNG\r\n\x1a\n") || data.size() < 24 || data.mid(12, 4) != "IHDR")
-            return QStringLiteral("it is not a PNG picture");
-        const quint32 width = qFromBigEndian<quint32>(data.constData() + 16);
-        if (width != quint32(pngWidth))
-            return QStringLiteral("it is %1 pixels wide, not %2").arg(width).arg(pngWidth);
-        return QString();
-    }
+    case Format::Png:
+        return checkPng(data, pngWidth);
     case Format::Pdf:
         if (!data.startsWith("%PDF-") || !data.right(1024).contains("%%EOF"))
             return QStringLiteral("it is not a complete PDF document");
@@ -358,9 +364,10 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                         QStringLiteral("the deck has %1 slides, none of them among the slides %2")
                             .arg(count)
                             .arg(options.SlidesText()));
-        // A PNG's resolution is its width; the other formats keep pictures at most this fine.
-        OfficePictureLimit pictures(m_process->Context(), it->second.component,
-                                    format == Format::Png ? 0 : options.imageResolution);
+        // Pictures are kept at most this fine; a PNG needs them no finer than its own pixels.
+        const int resolution = format == Format::Png ? pngResolution(pages, chosen.first(), options.pngWidth)
+                                                     : options.imageResolution;
+        OfficePictureLimit pictures(m_process->Context(), it->second.component, resolution);
         auto slideAt = [&](int k) {
             Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
             pictures.Apply(page);
@@ -371,22 +378,19 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 slideAt(k);
             const QString tmp = temporaryFor(target);
             TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-            uno::Sequence<beans::PropertyValue> filterData =
-                props({prop("ReduceImageResolution", uno::Any(options.imageResolution > 0)),
-                       prop("MaxImageResolution", uno::Any(sal_Int32(std::max(1, options.imageResolution)))),
-                       prop("ExportNotesPages", uno::Any(false))});
-            if (!options.AllSlides()) {
-                filterData.realloc(filterData.getLength() + 1);
-                filterData.getArray()[filterData.getLength() - 1] =
-                    prop("PageRange", uno::Any(toOU(pageRange(chosen))));
-            }
-            Reference<frame::XStorable>(it->second.component, UNO_QUERY_THROW)
-                ->storeToURL(toOU(fileUrl(tmp)), props({prop("FilterName", uno::Any(OUString("impress_pdf_Export"))),
-                                                        prop("FilterData", uno::Any(filterData))}));
+            storePdf(it->second.component, tmp, options.imageResolution, options.AllSlides() ? QList<int>() : chosen,
+                     false);
             const QString error = checkOutput(tmp, format, options.pngWidth);
             if (!error.isEmpty())
                 throw Error(Failure::ExportFailed, target,
                             OfficeSlideExport::WhyNothing(dir, QStringLiteral("the PDF is not valid: %1").arg(error)));
+        } else if (format == Format::Svg || format == Format::Png) {
+            // One PDF of the chosen slides in one call, drawn page by page here: the office draws each slide
+            // whole (master objects, fields, transparency) and keeps JPEG pictures as they are.
+            for (int k : chosen)
+                slideAt(k);
+            const PdfPages drawn(officePdf(it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
+            writePdfPages(drawn, format, options.pngWidth, chosen, count, target, temporaryFor);
         } else {
             OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()),
                                      format == Format::Svg ? OfficeSlideExport::Drawing::Svg
@@ -402,9 +406,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 const QString tmp = temporaryFor(final);
                 const Reference<drawing::XDrawPage> page = slideAt(k);
                 QString error;
-                if (format == Format::Png) {
-                    writePng(page, tmp, options.pngWidth);
-                } else if (!slides.Write(page, tmp, &error)) {
+                if (!slides.Write(page, tmp, &error)) {
                     throw Error(Failure::ExportFailed, final,
                                 QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
                 } else if (masked) {
@@ -451,6 +453,82 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
     for (const QString &final : finals) {
         if (TlxFileName::Size(final) <= 0)
             throw Error(Failure::ExportFailed, final, QStringLiteral("the file is missing or empty"));
+    }
+}
+
+int OfficeSession::pngResolution(const Reference<drawing::XDrawPages> &pages, int slide, int pngWidth) {
+    sal_Int32 width = 0;
+    Reference<beans::XPropertySet>(pages->getByIndex(slide - 1), UNO_QUERY_THROW)->getPropertyValue("Width") >>= width;
+    return width > 0 ? int((qint64(pngWidth) * 2540 + width - 1) / width) : 0;
+}
+
+void OfficeSession::storePdf(const Reference<lang::XComponent> &component, const QString &path, int resolution,
+                            const QList<int> &slides, bool hidden) {
+    uno::Sequence<beans::PropertyValue> filterData =
+        props({prop("ReduceImageResolution", uno::Any(resolution > 0)),
+               prop("MaxImageResolution", uno::Any(sal_Int32(std::max(1, resolution)))),
+               prop("ExportNotesPages", uno::Any(false)), prop("ExportNotes", uno::Any(false)),
+               prop("ExportHiddenSlides", uno::Any(hidden))});
+    if (!slides.isEmpty()) {
+        filterData.realloc(filterData.getLength() + 1);
+        filterData.getArray()[filterData.getLength() - 1] = prop("PageRange", uno::Any(toOU(pageRange(slides))));
+    }
+    Reference<frame::XStorable>(component, UNO_QUERY_THROW)
+        ->storeToURL(toOU(fileUrl(path)), props({prop("FilterName", uno::Any(OUString("impress_pdf_Export"))),
+                                                 prop("FilterData", uno::Any(filterData))}));
+}
+
+QByteArray OfficeSession::officePdf(const Reference<lang::XComponent> &component, const QList<int> &slides,
+                                    const QString &target) {
+    // In the temporary folder: only the pages drawn from it go to the target.
+    const QString dir = QDir::tempPath();
+    QString why;
+    const QString scratch = createTemporary(dir, QStringLiteral(".pdf"), &why);
+    if (scratch.isEmpty())
+        throw Error(Failure::ExportFailed, target, OfficeSlideExport::WhyNothing(dir, why));
+    QByteArray pdf;
+    try {
+        TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
+        // Hidden slides too: slide k is always the file "-k", as in the other formats. The pictures are at
+        // their limit already.
+        storePdf(component, scratch, 0, slides, true);
+        pdf = readFile(scratch, &why);
+    } catch (...) {
+        TlxFileName::Remove(scratch);
+        throw;
+    }
+    TlxFileName::Remove(scratch);
+    if (why.isEmpty() && (!pdf.startsWith("%PDF-") || !pdf.right(1024).contains("%%EOF")))
+        why = QStringLiteral("the office wrote no complete PDF");
+    if (!why.isEmpty())
+        throw Error(Failure::ExportFailed, target, OfficeSlideExport::WhyNothing(dir, why));
+    return pdf;
+}
+
+void OfficeSession::writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format, int pngWidth,
+                                  const QList<int> &chosen, int count, const QString &target,
+                                  const std::function<QString(const QString &)> &temporaryFor) {
+    if (!drawn.Error().isEmpty())
+        throw Error(Failure::ExportFailed, target, drawn.Error());
+    if (drawn.Count() != chosen.size())
+        throw Error(Failure::ExportFailed, target,
+                    QStringLiteral("the office's PDF has %1 pages for %2 slides").arg(drawn.Count()).arg(chosen.size()));
+    const bool svg = format == TlxOutputOptions::Format::Svg;
+    for (qsizetype i = 0; i < chosen.size(); ++i) {
+        const int k = chosen.at(i);
+        const QString final = TlxOutputOptions::SlidePath(target, k);
+        const QString tmp = temporaryFor(final);
+        TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
+        QString error;
+        const QByteArray page = svg ? drawn.Svg(int(i), &error) : drawn.Png(int(i), pngWidth, &error);
+        // Checked before it is written: a file that is not whole never counts as a converted slide.
+        if (error.isEmpty())
+            error = svg ? TlxSvgFile::Check(page) : checkPng(page, pngWidth);
+        if (error.isEmpty())
+            error = writeWhole(tmp, page);
+        if (!error.isEmpty())
+            throw Error(Failure::ExportFailed, final,
+                        QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
     }
 }
 

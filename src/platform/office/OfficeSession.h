@@ -7,11 +7,18 @@
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 
+#include "engine/lxOutputOptions.h"
+
+#include <QList>
 #include <QString>
+
+#include <functional>
 
 #include <map>
 #include <memory>
 #include <mutex>
+
+class PdfPages;
 
 namespace office {
 
@@ -71,6 +78,19 @@ private:
     css::drawing::XDrawPages *pagesOf(int doc, const QString &what,
                                       css::uno::Reference<css::drawing::XDrawPages> &keep);
     void writePng(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, int width);
+    // The deck (slides: only these; hidden: with hidden slides) as a PDF at path, pictures at most resolution
+    // pixels an inch (0: as stored).
+    static void storePdf(const css::uno::Reference<css::lang::XComponent> &component, const QString &path,
+                         int resolution, const QList<int> &slides, bool hidden);
+    // The chosen slides as one PDF, read whole; raises an Error for target when the office wrote none.
+    static QByteArray officePdf(const css::uno::Reference<css::lang::XComponent> &component, const QList<int> &slides,
+                                const QString &target);
+    // The pixels an inch of a PNG pngWidth wide of the slide (from 1).
+    static int pngResolution(const css::uno::Reference<css::drawing::XDrawPages> &pages, int slide, int pngWidth);
+    // Each page of drawn as the file of its slide, through temporaryFor; raises an Error for the first that fails.
+    static void writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format, int pngWidth,
+                              const QList<int> &chosen, int count, const QString &target,
+                              const std::function<QString(const QString &)> &temporaryFor);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
     // Waits (bounded) until the office has destroyed what this process gave up of the open documents.
     void settleReleases();

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Per-slide SVG and PNG from this program against the route users take without it: the office exports each deck
+# to PDF, then poppler's pdftocairo cuts each PDF into one SVG per page (one call a page) or into PNG pages (one
+# call a PDF, its fastest way). Both sides run two at a time (two workers; two offices, then two pdftocairo) on
+# the same decks in the same run, office start-up included. Prints the time, files and bytes of each and the
+# ratio; then EMF with one worker and with two.
+# Usage: bench/pdfroute.sh [BUILD-DIR] [DECKS-DIR] [ROUNDS]   (decks: every *.ppt? under DECKS-DIR but bad/)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build}
+decks=${2:-$here/tests/data/decks}
+rounds=${3:-1}
+command -v pdftocairo >/dev/null || { echo "pdftocairo is missing (apt-get install poppler-utils)" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+pngWidth=1024
+
+# The decks, flat and numbered (a.ppt and a.pptx would both give a.pdf), so both sides see the same files; broken
+# decks fail on both sides and are left out.
+mkdir -p "$work/in"
+n=0
+while IFS= read -r -d '' f; do
+    n=$((n + 1))
+    cp "$f" "$work/in/$(printf '%03d' "$n")-$(basename "$f")"
+done < <(find "$decks" -path "$decks/bad" -prune -o -type f \( -iname '*.ppt' -o -iname '*.ppt?' \) -print0 | sort -z)
+
+now() { date +%s%N; }
+ms() { echo $((($2 - $1) / 1000000)); }
+bytes() { du -sb "$1" | cut -f1; }
+files() { find "$1" -type f | wc -l; }
+
+# ours FORMAT WORKERS DIR: a console run; prints milliseconds
+ours() {
+    local start end
+    rm -rf "$3"
+    start=$(now)
+    "$build/src/vorlane" "-P:Source=$work/in/*.ppt?;Target=$3;PureConsole=1;Format=$1;ThreadsCount=$2;PngWidth=$pngWidth" \
+        >"$work/ours.log"
+    end=$(now)
+    ms "$start" "$end"
+}
+
+# officePdf DIR: two offices, each with a profile of its own, converting every other deck; prints milliseconds
+officePdf() {
+    local start end
+    rm -rf "$1" && mkdir -p "$1"
+    start=$(now)
+    for half in 0 1; do
+        (
+            mapfile -t mine < <(find "$work/in" -type f | sort | awk -v h=$half 'NR % 2 == h')
+            soffice "-env:UserInstallation=file://$work/profile$half" --headless --convert-to pdf \
+                --outdir "$1" "${mine[@]}" >/dev/null 2>&1 || true
+        ) &
+    done
+    wait
+    end=$(now)
+    ms "$start" "$end"
+}
+
+# paginate FORMAT PDFDIR DIR: pdftocairo two at a time; SVG one call a page, PNG one call a PDF; prints milliseconds
+paginate() {
+    local start end
+    rm -rf "$3" && mkdir -p "$3"
+    start=$(now)
+    if [ "$1" = svg ]; then
+        for pdf in "$2"/*.pdf; do
+            pages=$(pdfinfo "$pdf" 2>/dev/null | awk '/^Pages:/ {print $2}')
+            for k in $(seq 1 "${pages:-0}"); do
+                printf '%s\0%s\0%s\0' "$pdf" "$k" "$3/$(basename "$pdf" .pdf)-$k.svg"
+            done
+        done | xargs -0 -n3 -P2 sh -c 'pdftocairo -svg -f "$2" -l "$2" "$1" "$3"' sh
+    else
+        find "$2" -name '*.pdf' -print0 |
+            xargs -0 -I{} -P2 sh -c 'pdftocairo -png -scale-to-x '$pngWidth' -scale-to-y -1 "$1" "$0/$(basename "$1" .pdf)"' "$3" {}
+    fi
+    end=$(now)
+    ms "$start" "$end"
+}
+
+# Each office's profile is set up before timing, as a user's is.
+for half in 0 1; do
+    soffice "-env:UserInstallation=file://$work/profile$half" --headless --convert-to pdf --outdir "$work/warm" \
+        "$(find "$work/in" -type f | sort | head -1)" >/dev/null 2>&1 || true
+done
+
+echo "$(find "$work/in" -type f | wc -l) decks from $decks; $rounds round(s); LibreOffice $(soffice --version 2>/dev/null | awk '{print $2}')"
+printf '%-5s %12s %8s %12s   %12s %8s %12s   %s\n' format "ours ms" files bytes "route ms" files bytes "route/ours"
+for round in $(seq "$rounds"); do
+    for format in svg png; do
+        o=$(ours "$format" 2 "$work/ours-$format")
+        p=$(officePdf "$work/pdf")
+        c=$(paginate "$format" "$work/pdf" "$work/route-$format")
+        r=$((p + c))
+        printf '%-5s %12d %8d %12d   %12d %8d %12d   %.2fx  (route: pdf %d ms, pdftocairo %d ms)\n' "$format" \
+            "$o" "$(files "$work/ours-$format")" "$(bytes "$work/ours-$format")" "$r" "$(files "$work/route-$format")" \
+            "$(bytes "$work/route-$format")" "$(echo "scale=4; $r / $o" | bc)" "$p" "$c"
+    done
+    one=$(ours emf 1 "$work/emf1")
+    two=$(ours emf 2 "$work/emf2")
+    printf 'emf   one worker %d ms, two workers %d ms: %.2fx\n' "$one" "$two" "$(echo "scale=4; $one / $two" | bc)"
+done

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The pages of one PDF document drawn in this process, one at a time: as an SVG document (vectors, text as
+// outlines, JPEG pictures kept as JPEG) or as a PNG picture of a given width on white.
+//
+// The drawing library keeps state shared by all documents (fonts), so every use of any PdfPages is serialised;
+// a worker holds the lock only while it draws.
+class PdfPages {
+public:
+    explicit PdfPages(const QByteArray &pdf);
+    ~PdfPages();
+    PdfPages(const PdfPages &) = delete;
+    PdfPages &operator=(const PdfPages &) = delete;
+
+    // Empty when the document was read; else why not.
+    QString Error() const { return m_error; }
+    int Count() const;
+    // Page k (from 0) as a whole file's bytes; empty with error set when it could not be drawn.
+    QByteArray Svg(int page, QString *error) const;
+    QByteArray Png(int page, int width, QString *error) const;
+
+private:
+    struct Document;
+    Document *m_doc = nullptr;
+    QString m_error;
+};
