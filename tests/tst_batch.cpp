@@ -39,7 +39,8 @@ QList<QList<TlxNode *>> drain(TlxBatch &batch, int n) {
     return taken;
 }
 
-// Every node of the batch handed out exactly once, and each thread got its nodes in list order.
+// Every node of the batch handed out exactly once, and each thread got its nodes in list order (files of one size
+// keep it when the rest is ordered by size).
 void verifyEachOnce(TlxBatch &batch, const QList<QList<TlxNode *>> &taken) {
     QSet<TlxNode *> seen;
     for (const auto &nodes : taken) {
@@ -79,6 +80,7 @@ private slots:
     void failuresAndSuccesses();
     void handOutThreeWorkersTenNodes();
     void handOutWhileSearching();
+    void handOutBiggestFirstOnceComplete();
     void searchFindsNothing();
     void severalSourcesInOneList();
     void workerWaitsForSlowSearch();
@@ -205,6 +207,35 @@ void TestBatch::handOutWhileSearching() {
     const auto taken = drain(batch, 8);
     QCOMPARE(batch.NodeCount(), 5000);
     verifyEachOnce(batch, taken);
+}
+
+void TestBatch::handOutBiggestFirstOnceComplete() {
+    const QList<int> sizes = {10, 300, 50, 0, 200, 7};
+    QStringList paths;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        paths << m_root + QStringLiteral("in/%1.pptx").arg(i);
+        QVERIFY(TestSupport::writeAll(paths.last(), QByteArray(sizes.at(i), 'x')));
+    }
+    TlxBatch batch;
+    batch.AddFile(paths.at(0));
+    batch.AddFile(paths.at(1));
+    // While the list grows, a worker takes what is there in list order.
+    QCOMPARE(batch.NextNode()->ListIndex, 0);
+    for (qsizetype i = 2; i + 1 < paths.size(); ++i)
+        batch.AddFile(paths.at(i));
+    batch.AddFileAndComplete(paths.last());
+    QList<int> order;
+    while (TlxNode *node = batch.NextNode())
+        order << node->ListIndex;
+    QCOMPARE(order, (QList<int>{1, 4, 2, 5, 3}));
+    QCOMPARE(batch.NextIndex(), 6);
+    // The list, and with it the window's rows, keeps the search's order.
+    const QList<TlxNode *> &all = batch.LockNodes();
+    QStringList listed;
+    for (const TlxNode *node : all)
+        listed << node->SourceFile;
+    batch.UnlockNodes();
+    QCOMPARE(listed, paths);
 }
 
 void TestBatch::searchFindsNothing() {

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <exception>
 
 TlxBatch::TlxBatch() = default;
@@ -172,7 +173,7 @@ int TlxBatch::NodeCount() const {
 
 int TlxBatch::NextIndex() const {
     QMutexLocker lock(&m_lock);
-    return m_nextIndex;
+    return m_handedOut;
 }
 
 TlxNode *TlxBatch::NextNode() {
@@ -180,10 +181,18 @@ TlxNode *TlxBatch::NextNode() {
         // Complete is read before the list: a node added just before the list became complete is then
         // certainly seen below, and never lost between the two looks.
         const bool complete = Complete();
+        if (complete && !m_ordering.exchange(true))
+            orderBySize();
         {
             QMutexLocker lock(&m_lock);
-            if (m_nextIndex < m_nodes.size())
+            if (m_orderPos < m_order.size()) {
+                ++m_handedOut;
+                return m_nodes.at(m_order.at(m_orderPos++));
+            }
+            if (m_order.empty() && m_nextIndex < m_nodes.size()) {
+                ++m_handedOut;
                 return m_nodes.at(m_nextIndex++);
+            }
         }
         if (complete) {
             m_exhausted.store(true, std::memory_order_release);
@@ -191,6 +200,30 @@ TlxNode *TlxBatch::NextNode() {
         }
         QThread::msleep(1);
     }
+}
+
+void TlxBatch::orderBySize() {
+    // The list is complete: no node comes or goes any more. The biggest decks go first, so that no worker is
+    // left with a big one at the end while the others have nothing to do. A very long list keeps its order: its
+    // tail is a small part of it, and each size is a look at the disk.
+    QList<TlxNode *> rest;
+    {
+        QMutexLocker lock(&m_lock);
+        rest = m_nodes.mid(m_nextIndex);
+    }
+    if (rest.size() < 2 || rest.size() > kOrderedAtMost)
+        return;
+    // Read without the lock; the other workers take nodes in list order meanwhile.
+    for (TlxNode *node : rest)
+        node->Size = TlxFileName::Size(node->SourceFile);
+    std::stable_sort(rest.begin(), rest.end(), [](const TlxNode *a, const TlxNode *b) { return a->Size > b->Size; });
+    QMutexLocker lock(&m_lock);
+    std::vector<int> order;
+    for (const TlxNode *node : rest)
+        if (node->ListIndex >= m_nextIndex)
+            order.push_back(node->ListIndex);
+    m_nextIndex = int(m_nodes.size());
+    m_order = std::move(order);
 }
 
 void TlxBatch::AddSuccess() {

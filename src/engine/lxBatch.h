@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // Called for a node of a batch: after a node is added (OnNode, on the adding thread) and after a worker has
 // processed it (OnNodeDone, on the worker's thread). Bind an owner with a lambda.
@@ -22,7 +23,8 @@ using TlxNodeEvent = std::function<void(TlxBatch *, TlxNode *)>;
 
 // One run's list of input files. The batch is itself the search thread: Search starts it, the thread walks the
 // source folder and appends a node for every accepted file, while converter workers take nodes with NextNode,
-// strictly in list order, each node exactly once.
+// each node exactly once: in list order while the search runs, the biggest files first once the list is complete
+// (the list itself keeps its order).
 //
 // Ownership: the owner creates and destroys the batch (it never frees itself) and must destroy it only when no
 // worker uses it any more. The batch owns its nodes; they are freed with it.
@@ -54,16 +56,19 @@ public:
     void AddFileAndComplete(const QString &path);
 
     int NodeCount() const;
-    // The next node not yet handed out, in list order. While the list is not complete and every node is taken,
-    // waits in 1 ms steps; returns null once the list is complete and every node is taken (and sets Exhausted).
+    // The next node not yet handed out: in list order while the list grows; once it is complete, the rest by
+    // file size, biggest first (lists of up to kOrderedAtMost files left). While the list is not complete and every
+    // node is taken, waits in 1 ms steps; returns null once the list is complete and every node is taken (and
+    // sets Exhausted).
     TlxNode *NextNode();
     // No more nodes will be added: the search has ended, or AddFileAndComplete was called.
     bool Complete() const { return m_complete.load(std::memory_order_acquire); }
     // A hand-out found every node taken after the list was complete. A batch stopped before that (a pause)
     // keeps its place: workers created later carry on with the first node not handed out.
     bool Exhausted() const { return m_exhausted.load(std::memory_order_acquire); }
-    // The index of the next node to hand out.
+    // How many nodes have been handed out.
     int NextIndex() const;
+    static constexpr int kOrderedAtMost = 5000;
 
     void AddSuccess();
     // Counts a failure and keeps its text once (texts that differ only in letter case are the same).
@@ -112,12 +117,18 @@ protected:
     void run() override;
     // Appends a node for path (the share permitting), without the file-name filter.
     void addNode(const QString &path);
+    // Once the list is complete: the nodes not yet handed out, biggest file first.
+    void orderBySize();
     bool TerminateRequested() const override { return Terminated(); }
 
 private:
     mutable QMutex m_lock;
     QList<TlxNode *> m_nodes;
-    int m_nextIndex = 0;
+    int m_nextIndex = 0;         // the next node in list order, until the rest is ordered by size
+    std::vector<int> m_order;    // the rest by size once the list was complete: indices in hand-out order
+    size_t m_orderPos = 0;
+    int m_handedOut = 0;
+    std::atomic<bool> m_ordering{false}; // one worker orders the rest
     int m_successes = 0;
     int m_failures = 0;
     QStringList m_failedTexts;
