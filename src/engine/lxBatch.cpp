@@ -227,16 +227,16 @@ void TlxBatch::orderBySize() {
 }
 
 void TlxBatch::AddSuccess() {
-    QMutexLocker lock(&m_lock);
-    ++m_successes;
+    // Counted without the list's lock, which the search takes for every file it adds.
+    m_successes.fetch_add(1, std::memory_order_relaxed);
 }
 
 bool TlxBatch::ClaimOutput(const QString &path) {
-    QMutexLocker lock(&m_lock);
-    if (m_claimedOutputs.contains(path))
-        return false;
+    // A lock of its own: a worker claims a name for every file, and must not wait on the search adding nodes.
+    QMutexLocker lock(&m_claimLock);
+    const qsizetype before = m_claimedOutputs.size();
     m_claimedOutputs.insert(path);
-    return true;
+    return m_claimedOutputs.size() != before;
 }
 
 void TlxBatch::AddFailure(const QString &text) {
@@ -250,8 +250,7 @@ void TlxBatch::AddFailure(const QString &text) {
 }
 
 int TlxBatch::Successes() const {
-    QMutexLocker lock(&m_lock);
-    return m_successes;
+    return m_successes.load(std::memory_order_relaxed);
 }
 
 int TlxBatch::Failures() const {

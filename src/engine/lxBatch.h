@@ -29,8 +29,9 @@ using TlxNodeEvent = std::function<void(TlxBatch *, TlxNode *)>;
 // Ownership: the owner creates and destroys the batch (it never frees itself) and must destroy it only when no
 // worker uses it any more. The batch owns its nodes; they are freed with it.
 //
-// Locking: one lock guards the nodes, the hand-out index, the counters and the failure texts. It is held only
-// for list and counter updates; nothing is called out (no handler, no file access) while it is held.
+// Locking: one lock guards the nodes, the hand-out index, the failure count and texts; the claimed output names
+// have a lock of their own, the success count is atomic. A lock is held only for list and counter updates;
+// nothing is called out (no handler, no file access) while it is held.
 // LockNodes/UnlockNodes let an owner hold the list steady while it reads it; it must not wait for another thread
 // meanwhile.
 class TlxBatch : public QThread, public TlxFileSearch {
@@ -129,9 +130,10 @@ private:
     size_t m_orderPos = 0;
     int m_handedOut = 0;
     std::atomic<bool> m_ordering{false}; // one worker orders the rest
-    int m_successes = 0;
+    std::atomic<int> m_successes{0};
     int m_failures = 0;
     QStringList m_failedTexts;
+    QMutex m_claimLock;              // guards m_claimedOutputs alone
     QSet<QString> m_claimedOutputs;
     QString m_sourceDir;
     QStringList m_sources;  // every source of the search, as given; the one being searched sets m_sourceDir
