@@ -32,6 +32,10 @@ QString cairoError(cairo_status_t status) {
 struct PdfPages::Document {
     GBytes *bytes = nullptr;
     PopplerDocument *doc = nullptr;
+    // Page k, or null when there is none (without the library's complaint about the index).
+    PopplerPage *Page(int k) const {
+        return doc && k >= 0 && k < poppler_document_get_n_pages(doc) ? poppler_document_get_page(doc, k) : nullptr;
+    }
 };
 
 PdfPages::PdfPages(const QByteArray &pdf) : m_doc(new Document) {
@@ -62,7 +66,7 @@ int PdfPages::Count() const {
 
 QByteArray PdfPages::Svg(int page, QString *error) const {
     std::lock_guard lock(drawingLock());
-    PopplerPage *p = m_doc->doc ? poppler_document_get_page(m_doc->doc, page) : nullptr;
+    PopplerPage *p = m_doc->Page(page);
     if (!p) {
         *error = QStringLiteral("the office's PDF has no page %1").arg(page + 1);
         return QByteArray();
@@ -72,6 +76,8 @@ QByteArray PdfPages::Svg(int page, QString *error) const {
     QByteArray out;
     cairo_surface_t *surface = cairo_svg_surface_create_for_stream(appendTo, &out, width, height);
     cairo_svg_surface_restrict_to_version(surface, CAIRO_SVG_VERSION_1_1);
+    // In points, the PDF's own unit, whatever newer cairo releases take when none is named.
+    cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PT);
     cairo_t *cr = cairo_create(surface);
     // As for print: the page's content without what only a viewer shows.
     poppler_page_render_for_printing(p, cr);
@@ -94,7 +100,7 @@ QByteArray PdfPages::Png(int page, int width, QString *error) const {
     QImage picture;
     {
         std::lock_guard lock(drawingLock());
-        PopplerPage *p = m_doc->doc ? poppler_document_get_page(m_doc->doc, page) : nullptr;
+        PopplerPage *p = m_doc->Page(page);
         if (!p) {
             *error = QStringLiteral("the office's PDF has no page %1").arg(page + 1);
             return QByteArray();
