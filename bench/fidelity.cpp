@@ -1,14 +1,17 @@
 // How closely the converter's EMF slides look like the office's own pictures of the same slides.
 //
-// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain]
+// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
 //   converter writes it and, as the reference, as the office's own PNG. Two judges draw each EMF, Inkscape and
 //   the office's own import, and ImageMagick scores each against the reference (see FidelityCheck); a slide's
 //   score is the closer judge's. Prints both scores for each slide and a line a deck, and writes a montage of the
 //   worst slides, office picture, Inkscape and office import side by side (DIR/worst.png; DIR defaults to a new
 //   folder under /tmp). --plain writes the office's plain slide export instead, for a before-and-after
-//   comparison.
+//   comparison. --format svg or png judges those files instead: an SVG as Inkscape draws it, a PNG as it is (the
+//   office import judges EMF only).
 #include "FidelityCheck.h"
+#include "engine/lxError.h"
+#include "engine/lxOutputOptions.h"
 #include "platform/office/OfficeSession.h"
 
 #include <QCoreApplication>
@@ -54,6 +57,7 @@ int main(int argc, char **argv) {
     QString folder, outDir;
     int worst = 6;
     bool plain = false;
+    QString format = QStringLiteral("emf");
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size())
             outDir = args[++i];
@@ -61,13 +65,23 @@ int main(int argc, char **argv) {
             worst = args[++i].toInt();
         else if (args[i] == QLatin1String("--plain"))
             plain = true;
+        else if (args[i] == QLatin1String("--format") && i + 1 < args.size())
+            format = args[++i];
         else
             folder = args[i];
     }
     if (folder.isEmpty()) {
-        std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain]\n");
+        std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png]\n");
         return 2;
     }
+    TlxOutputOptions output;
+    try {
+        output = TlxOutputOptions::Parse(format, QString(), QString(), QStringLiteral("960"));
+    } catch (const ElxError &e) {
+        std::fprintf(stderr, "fidelity: %s\n", qPrintable(e.Message()));
+        return 2;
+    }
+    const bool emf = output.format == TlxOutputOptions::Format::Emf;
     const QString missing = FidelityCheck::MissingTools();
     if (!missing.isEmpty()) {
         std::fprintf(stderr, "fidelity: %s\n", qPrintable(missing));
@@ -92,7 +106,7 @@ int main(int argc, char **argv) {
         try {
             const int doc = session.Open(deck);
             const int count = session.SlideCount(doc);
-            session.SaveAs(doc, dir + QStringLiteral("/slide.emf"), 23);
+            session.SaveAs(doc, dir + QStringLiteral("/slide.") + output.Extension().mid(1), output.SaveAsCode());
             for (int k = 1; k <= count; ++k) {
                 Slide s;
                 s.deck = name;
@@ -109,13 +123,14 @@ int main(int argc, char **argv) {
             std::printf("%-44s failed: %s\n", qPrintable(name), e.what());
             continue;
         }
-        QStringList emfs;
+        // A PNG is its own picture; the vector files are drawn by the judges.
+        QStringList drawings;
         for (const Slide &s : slides)
-            emfs << s.picture.left(s.picture.size() - 4) + QStringLiteral(".emf");
+            drawings << s.picture.left(s.picture.size() - 4) + output.Extension();
         QString error;
-        if (!FidelityCheck::Render(emfs, 960, &error))
+        if (output.format != TlxOutputOptions::Format::Png && !FidelityCheck::Render(drawings, 960, &error))
             std::fprintf(stderr, "%s\n", qPrintable(error));
-        if (!FidelityCheck::RenderWithOffice(emfs, &error))
+        if (emf && !FidelityCheck::RenderWithOffice(drawings, &error))
             std::fprintf(stderr, "%s\n", qPrintable(error));
         int good = 0;
         double sum = 0, worstScore = 0;

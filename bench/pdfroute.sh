@@ -29,39 +29,36 @@ ms() { echo $((($2 - $1) / 1000000)); }
 bytes() { du -sb "$1" | cut -f1; }
 files() { find "$1" -type f | wc -l; }
 
-# ours FORMAT WORKERS DIR: a console run; prints milliseconds
-ours() {
-    local start end
-    rm -rf "$3"
+# timed DIR COMMAND...: DIR made empty, then the command run; prints its milliseconds
+timed() {
+    local dir=$1 start end
+    shift
+    rm -rf "$dir" && mkdir -p "$dir"
     start=$(now)
-    "$build/src/vorlane" "-P:Source=$work/in/*.ppt?;Target=$3;PureConsole=1;Format=$1;ThreadsCount=$2;PngWidth=$pngWidth" \
-        >"$work/ours.log"
+    "$@" >/dev/null 2>&1 || true
     end=$(now)
     ms "$start" "$end"
 }
 
-# officePdf DIR: two offices, each with a profile of its own, converting every other deck; prints milliseconds
+# ours FORMAT WORKERS DIR: a console run
+ours() {
+    "$build/src/vorlane" "-P:Source=$work/in/*.ppt?;Target=$3;PureConsole=1;Format=$1;ThreadsCount=$2;PngWidth=$pngWidth"
+}
+
+# officePdf DIR: two offices, each with a profile of its own, converting every other deck
 officePdf() {
-    local start end
-    rm -rf "$1" && mkdir -p "$1"
-    start=$(now)
     for half in 0 1; do
         (
             mapfile -t mine < <(find "$work/in" -type f | sort | awk -v h=$half 'NR % 2 == h')
-            soffice "-env:UserInstallation=file://$work/profile$half" --headless --convert-to pdf \
-                --outdir "$1" "${mine[@]}" >/dev/null 2>&1 || true
+            soffice "-env:UserInstallation=file://$work/profile$half" --headless --convert-to pdf --outdir "$1" \
+                "${mine[@]}"
         ) &
     done
     wait
-    end=$(now)
-    ms "$start" "$end"
 }
 
-# paginate FORMAT PDFDIR DIR: pdftocairo two at a time; SVG one call a page, PNG one call a PDF; prints milliseconds
+# paginate FORMAT PDFDIR DIR: pdftocairo two at a time; SVG one call a page, PNG one call a PDF
 paginate() {
-    local start end
-    rm -rf "$3" && mkdir -p "$3"
-    start=$(now)
     if [ "$1" = svg ]; then
         for pdf in "$2"/*.pdf; do
             pages=$(pdfinfo "$pdf" 2>/dev/null | awk '/^Pages:/ {print $2}')
@@ -73,8 +70,6 @@ paginate() {
         find "$2" -name '*.pdf' -print0 |
             xargs -0 -I{} -P2 sh -c 'pdftocairo -png -scale-to-x '$pngWidth' -scale-to-y -1 "$1" "$0/$(basename "$1" .pdf)"' "$3" {}
     fi
-    end=$(now)
-    ms "$start" "$end"
 }
 
 # Each office's profile is set up before timing, as a user's is.
@@ -87,15 +82,15 @@ echo "$(find "$work/in" -type f | wc -l) decks from $decks; $rounds round(s); Li
 printf '%-5s %12s %8s %12s   %12s %8s %12s   %s\n' format "ours ms" files bytes "route ms" files bytes "route/ours"
 for round in $(seq "$rounds"); do
     for format in svg png; do
-        o=$(ours "$format" 2 "$work/ours-$format")
-        p=$(officePdf "$work/pdf")
-        c=$(paginate "$format" "$work/pdf" "$work/route-$format")
+        o=$(timed "$work/ours-$format" ours "$format" 2 "$work/ours-$format")
+        p=$(timed "$work/pdf" officePdf "$work/pdf")
+        c=$(timed "$work/route-$format" paginate "$format" "$work/pdf" "$work/route-$format")
         r=$((p + c))
         printf '%-5s %12d %8d %12d   %12d %8d %12d   %.2fx  (route: pdf %d ms, pdftocairo %d ms)\n' "$format" \
             "$o" "$(files "$work/ours-$format")" "$(bytes "$work/ours-$format")" "$r" "$(files "$work/route-$format")" \
             "$(bytes "$work/route-$format")" "$(echo "scale=4; $r / $o" | bc)" "$p" "$c"
     done
-    one=$(ours emf 1 "$work/emf1")
-    two=$(ours emf 2 "$work/emf2")
+    one=$(timed "$work/emf1" ours emf 1 "$work/emf1")
+    two=$(timed "$work/emf2" ours emf 2 "$work/emf2")
     printf 'emf   one worker %d ms, two workers %d ms: %.2fx\n' "$one" "$two" "$(echo "scale=4; $one / $two" | bc)"
 done

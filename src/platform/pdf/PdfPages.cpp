@@ -9,6 +9,7 @@
 #include <poppler.h>
 
 #include <cmath>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -64,67 +65,69 @@ int PdfPages::Count() const {
     return m_doc->doc ? poppler_document_get_n_pages(m_doc->doc) : 0;
 }
 
-QByteArray PdfPages::Svg(int page, QString *error) const {
+bool PdfPages::draw(int page, const std::function<cairo_surface_t *(double, double)> &surfaceFor, bool print,
+                    QString *error) const {
     std::lock_guard lock(drawingLock());
     PopplerPage *p = m_doc->Page(page);
     if (!p) {
         *error = QStringLiteral("the office's PDF has no page %1").arg(page + 1);
-        return QByteArray();
+        return false;
     }
     double width = 0, height = 0;
     poppler_page_get_size(p, &width, &height);
-    QByteArray out;
-    cairo_surface_t *surface = cairo_svg_surface_create_for_stream(appendTo, &out, width, height);
-    cairo_svg_surface_restrict_to_version(surface, CAIRO_SVG_VERSION_1_1);
-    // In points, the PDF's own unit, whatever newer cairo releases take when none is named.
-    cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PT);
+    cairo_surface_t *surface = surfaceFor(std::max(width, 1.0), std::max(height, 1.0));
     cairo_t *cr = cairo_create(surface);
-    // As for print: the page's content without what only a viewer shows.
-    poppler_page_render_for_printing(p, cr);
+    // For print, a vector file: the page's content without what only a viewer shows.
+    if (print)
+        poppler_page_render_for_printing(p, cr);
+    else
+        poppler_page_render(p, cr);
     cairo_show_page(cr);
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
-    cairo_surface_finish(surface); // writes the document's end
+    cairo_surface_finish(surface); // an SVG's end is written here
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
     g_object_unref(p);
     if (status != CAIRO_STATUS_SUCCESS) {
         *error = QStringLiteral("page %1 could not be drawn (%2)").arg(page + 1).arg(cairoError(status));
-        return QByteArray();
+        return false;
     }
-    return out;
+    return true;
+}
+
+QByteArray PdfPages::Svg(int page, QString *error) const {
+    QByteArray out;
+    const bool drawn = draw(
+        page,
+        [&out](double width, double height) {
+            cairo_surface_t *surface = cairo_svg_surface_create_for_stream(appendTo, &out, width, height);
+            cairo_svg_surface_restrict_to_version(surface, CAIRO_SVG_VERSION_1_1);
+            // In points, the PDF's own unit, whatever newer cairo releases take when none is named.
+            cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PT);
+            return surface;
+        },
+        true, error);
+    return drawn ? out : QByteArray();
 }
 
 QByteArray PdfPages::Png(int page, int width, QString *error) const {
     QImage picture;
-    {
-        std::lock_guard lock(drawingLock());
-        PopplerPage *p = m_doc->Page(page);
-        if (!p) {
-            *error = QStringLiteral("the office's PDF has no page %1").arg(page + 1);
-            return QByteArray();
-        }
-        double w = 0, h = 0;
-        poppler_page_get_size(p, &w, &h);
-        const int height = std::max(1, int(std::lround(width * h / std::max(w, 1.0))));
-        picture = QImage(width, height, QImage::Format_RGB32);
-        picture.fill(Qt::white);
-        cairo_surface_t *surface = cairo_image_surface_create_for_data(picture.bits(), CAIRO_FORMAT_RGB24, width,
-                                                                       height, int(picture.bytesPerLine()));
-        cairo_t *cr = cairo_create(surface);
-        cairo_scale(cr, width / std::max(w, 1.0), height / std::max(h, 1.0));
-        poppler_page_render(p, cr);
-        const cairo_status_t status = cairo_status(cr);
-        cairo_destroy(cr);
-        cairo_surface_finish(surface);
-        cairo_surface_destroy(surface);
-        g_object_unref(p);
-        if (status != CAIRO_STATUS_SUCCESS) {
-            *error = QStringLiteral("page %1 could not be drawn (%2)").arg(page + 1).arg(cairoError(status));
-            return QByteArray();
-        }
-    }
+    const bool drawn = draw(
+        page,
+        [&picture, width](double w, double h) {
+            const int height = std::max(1, int(std::lround(width * h / w)));
+            picture = QImage(width, height, QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            cairo_surface_t *surface = cairo_image_surface_create_for_data(picture.bits(), CAIRO_FORMAT_RGB24, width,
+                                                                           height, int(picture.bytesPerLine()));
+            cairo_surface_set_device_scale(surface, width / w, height / h);
+            return surface;
+        },
+        false, error);
+    if (!drawn)
+        return QByteArray();
     // Encoding needs no lock: the picture is this thread's own. A middle compression: Qt's default takes about
     // four times as long for under one percent fewer bytes on photos.
     QByteArray out;

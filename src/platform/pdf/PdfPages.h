@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // The pages of one PDF document drawn in this process, one at a time: as an SVG document (vectors, text as
 // outlines, JPEG pictures kept as JPEG) or as a PNG picture of a given width on white.
 //
@@ -23,6 +25,10 @@ public:
     QByteArray Png(int page, int width, QString *error) const;
 
 private:
+    // Draws page onto the surface surfaceFor makes for its size in points (print: as for a printer), under the
+    // lock; false with error set when it could not.
+    bool draw(int page, const std::function<struct _cairo_surface *(double, double)> &surfaceFor, bool print,
+              QString *error) const;
     struct Document;
     Document *m_doc = nullptr;
     QString m_error;
