@@ -171,7 +171,7 @@ int main(int argc, char **argv) {
                           .arg(s.number)
                           .arg(s.inkscape, 0, 'f', 3)
                           .arg(s.imported, 0, 'f', 3),
-                      s.import});
+                      emf ? s.import : QString()});
     QString error;
     const QString montage = outDir + QStringLiteral("/worst.png");
     if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error))
