@@ -28,6 +28,7 @@ now() { date +%s%N; }
 ms() { echo $((($2 - $1) / 1000000)); }
 bytes() { du -sb "$1" | cut -f1; }
 files() { find "$1" -type f | wc -l; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", b > 0 ? a / b : 0 }'; }
 
 # timed DIR COMMAND...: DIR made empty, then the command run; prints its milliseconds
 timed() {
@@ -88,9 +89,9 @@ for round in $(seq "$rounds"); do
         r=$((p + c))
         printf '%-5s %12d %8d %12d   %12d %8d %12d   %.2fx  (route: pdf %d ms, pdftocairo %d ms)\n' "$format" \
             "$o" "$(files "$work/ours-$format")" "$(bytes "$work/ours-$format")" "$r" "$(files "$work/route-$format")" \
-            "$(bytes "$work/route-$format")" "$(echo "scale=4; $r / $o" | bc)" "$p" "$c"
+            "$(bytes "$work/route-$format")" "$(ratio "$r" "$o")" "$p" "$c"
     done
     one=$(timed "$work/emf1" ours emf 1 "$work/emf1")
     two=$(timed "$work/emf2" ours emf 2 "$work/emf2")
-    printf 'emf   one worker %d ms, two workers %d ms: %.2fx\n' "$one" "$two" "$(echo "scale=4; $one / $two" | bc)"
+    printf 'emf   one worker %d ms, two workers %d ms: %.2fx\n' "$one" "$two" "$(ratio "$one" "$two")"
 done
