@@ -28,7 +28,7 @@ now() { date +%s%N; }
 ms() { echo $((($2 - $1) / 1000000)); }
 bytes() { du -sb "$1" | cut -f1; }
 files() { find "$1" -type f | wc -l; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", (b > 0 ? a / b : 0) }'; }
 
 # timed DIR COMMAND...: DIR made empty, then the command run; prints its milliseconds
 timed() {
