@@ -223,6 +223,16 @@ sed 's/^/  share /' <<<"$states"
 ! grep -v ' COMPLETED 0:0$' <<<"$states" >/dev/null || fail "a share failed: $(tail -n 20 "$work"/submit/logs/* "$work/slurmd.log" 2>&1)"
 check_run "$data" 3
 
+# run_share: the share $share again as a job of its own; sets state (as shares prints it) and took (seconds).
+run_share() {
+    local start=$SECONDS job
+    job=$(submit $((share - 1)))
+    jobs_submitted+=("$job")
+    wait_job "$job"
+    state=$(shares "$job")
+    took=$((SECONDS - start))
+}
+
 # One deck made unreadable (its outputs gone, as if it had never converted): its share fails.
 victim=$(find "$data/in" -name 'bar-chart.pptx' | head -n 1)
 share=$(grep -l -F "=> $victim =>" "$data"/logs/share-*.log | sed 's/.*share-\([0-9]*\)\.log/\1/')
@@ -231,23 +241,15 @@ rel=${victim#"$data/in/"}
 rm -f "$data/emf/${rel%.*}".emf "$data/emf/${rel%.*}"-*.emf
 chmod 000 "$victim"
 before=$(cd "$data/emf" && find . -type f -printf '%p %T@\n' | sort)
-t2=$SECONDS
-job=$(submit $((share - 1)))
-jobs_submitted+=("$job")
-wait_job "$job"
-state=$(shares "$job")
-echo "slurm: share $share with $rel unreadable, in $((SECONDS - t2)) s: $state"
+run_share
+echo "slurm: share $share with $rel unreadable, in $took s: $state"
 grep -q "^$share FAILED 2:0$" <<<"$state" || fail "share $share did not fail: $state"
 grep -q -F "Failure => $victim =>" "$data/logs/share-$share.log" || fail "the share log does not name $victim"
 
 # The deck readable again, the share runs again: only that deck is converted, every other output is untouched.
 chmod 644 "$victim"
-t3=$SECONDS
-job=$(submit $((share - 1)))
-jobs_submitted+=("$job")
-wait_job "$job"
-state=$(shares "$job")
-echo "slurm: share $share again (IsOverwrite=skip) in $((SECONDS - t3)) s: $state"
+run_share
+echo "slurm: share $share again (IsOverwrite=skip) in $took s: $state"
 grep -q "^$share COMPLETED 0:0$" <<<"$state" || fail "the re-run of share $share failed: $state"
 after=$(cd "$data/emf" && find . -type f -printf '%p %T@\n' | sort)
 new=$(comm -13 <(echo "$before") <(echo "$after") | cut -d' ' -f1)

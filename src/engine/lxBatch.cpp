@@ -214,14 +214,15 @@ void TlxBatch::orderBySize() {
     if (rest.size() < 2 || rest.size() > kOrderedAtMost)
         return;
     // Read without the lock; the other workers take nodes in list order meanwhile.
-    for (TlxNode *node : rest)
-        node->Size = TlxFileName::Size(node->SourceFile);
-    std::stable_sort(rest.begin(), rest.end(), [](const TlxNode *a, const TlxNode *b) { return a->Size > b->Size; });
+    std::vector<std::pair<qint64, int>> sized; // size, list index
+    for (const TlxNode *node : rest)
+        sized.emplace_back(TlxFileName::Size(node->SourceFile), node->ListIndex);
+    std::stable_sort(sized.begin(), sized.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
     QMutexLocker lock(&m_lock);
     std::vector<int> order;
-    for (const TlxNode *node : rest)
-        if (node->ListIndex >= m_nextIndex)
-            order.push_back(node->ListIndex);
+    for (const auto &[size, index] : sized)
+        if (index >= m_nextIndex)
+            order.push_back(index);
     m_nextIndex = int(m_nodes.size());
     m_order = std::move(order);
 }

@@ -27,7 +27,6 @@ public:
     QString Root;         // the folder of the source it was found under ('/' at the end), empty for a chosen file
     QStringList Outputs;  // the files written for it; when skipped, the output it has (its slides not looked up)
     qint64 Millis = 0;    // how long its worker took over it
-    qint64 Size = -1;     // the source's bytes, when the hand-out read them
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

@@ -23,6 +23,22 @@ css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::b
     return css::uno::Sequence<css::beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
 }
 
+void forEachShape(const css::uno::Reference<css::drawing::XShapes> &shapes,
+                  const std::function<void(const css::uno::Reference<css::drawing::XShape> &, const QString &)> &visit) {
+    if (!shapes.is())
+        return;
+    for (sal_Int32 i = 0, n = shapes->getCount(); i < n; ++i) {
+        const css::uno::Reference<css::drawing::XShape> shape(shapes->getByIndex(i), css::uno::UNO_QUERY);
+        if (!shape.is())
+            continue;
+        const QString type = fromOU(shape->getShapeType());
+        if (type.endsWith(QLatin1String(".GroupShape")))
+            forEachShape(css::uno::Reference<css::drawing::XShapes>(shape, css::uno::UNO_QUERY), visit);
+        else
+            visit(shape, type);
+    }
+}
+
 QString fileUrl(const QString &path) {
     // Built from the name's bytes: the office's own conversion goes through text and loses bytes that are not
     // UTF-8, while a percent-encoded URL reaches any file.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/uno/Exception.hpp>
 #include <com/sun/star/uno/RuntimeException.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
@@ -8,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <initializer_list>
 
 // Small routines shared by the office server's classes.
@@ -29,6 +32,10 @@ QString createTemporary(const QString &dir, const QString &ext, QString *error);
 // Writes data over the existing file at path. Empty when it was written, else the reason ("the disk is full"
 // when it is).
 QString writeWhole(const QString &path, const QByteArray &data);
+
+// Calls visit for every shape of shapes, with its type name, going into groups instead of visiting them.
+void forEachShape(const css::uno::Reference<css::drawing::XShapes> &shapes,
+                  const std::function<void(const css::uno::Reference<css::drawing::XShape> &, const QString &)> &visit);
 
 // Runs f, leaving things as they are when the office refuses the call; an office that is gone (a runtime
 // exception, a dead bridge) still ends the file.

@@ -110,17 +110,7 @@ void OfficeMaskedPictures::collect(const Reference<drawing::XDrawPage> &page, co
 
 void OfficeMaskedPictures::collectShapes(const Reference<drawing::XShapes> &shapes, const QList<QSize> &sizes,
                                          QList<TlxEmfFile::Picture> *out) {
-    if (!shapes.is())
-        return;
-    for (sal_Int32 i = 0, n = shapes->getCount(); i < n; ++i) {
-        const Reference<drawing::XShape> shape(shapes->getByIndex(i), UNO_QUERY);
-        if (!shape.is())
-            continue;
-        const QString type = fromOU(shape->getShapeType());
-        if (type.endsWith(QLatin1String(".GroupShape"))) {
-            collectShapes(Reference<drawing::XShapes>(shape, UNO_QUERY), sizes, out);
-            continue;
-        }
+    forEachShape(shapes, [&](const Reference<drawing::XShape> &shape, const QString &type) {
         const Reference<beans::XPropertySet> set(shape, UNO_QUERY);
         tolerant([&] {
             if (type.endsWith(QLatin1String("GraphicObjectShape")) && has(set, "Graphic")) {
@@ -130,7 +120,7 @@ void OfficeMaskedPictures::collectShapes(const Reference<drawing::XShapes> &shap
             }
             take(fillPicture(set), sizes, out);
         });
-    }
+    });
 }
 
 void OfficeMaskedPictures::take(const Reference<graphic::XGraphic> &graphic, const QList<QSize> &sizes,

@@ -133,17 +133,7 @@ void OfficePictureLimit::applyToPage(const Reference<drawing::XDrawPage> &page) 
 }
 
 void OfficePictureLimit::applyToShapes(const Reference<drawing::XShapes> &shapes) {
-    if (!shapes.is())
-        return;
-    for (sal_Int32 i = 0, n = shapes->getCount(); i < n; ++i) {
-        const Reference<drawing::XShape> shape(shapes->getByIndex(i), UNO_QUERY);
-        if (!shape.is())
-            continue;
-        const QString type = fromOU(shape->getShapeType());
-        if (type.endsWith(QLatin1String(".GroupShape"))) {
-            applyToShapes(Reference<drawing::XShapes>(shape, UNO_QUERY));
-            continue;
-        }
+    forEachShape(shapes, [this](const Reference<drawing::XShape> &shape, const QString &type) {
         const Reference<beans::XPropertySet> set(shape, UNO_QUERY);
         const awt::Size size = shape->getSize();
         tolerant([&] {
@@ -153,7 +143,7 @@ void OfficePictureLimit::applyToShapes(const Reference<drawing::XShapes> &shapes
                 applyToFill(
                     set, size.Width, size.Height, [] {}, [&set] { return set; });
         });
-    }
+    });
 }
 
 void OfficePictureLimit::applyToPicture(const Reference<beans::XPropertySet> &shape, double width, double height) {

@@ -398,9 +398,9 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
             const PdfPages drawn(officePdf(it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
             writePdfPages(drawn, format, options.pngWidth, chosen, count, target, temporaryFor);
         } else {
+            // EMF and EMZ: the other per-slide formats are drawn from the PDF above.
             OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()),
-                                     format == Format::Svg ? OfficeSlideExport::Drawing::Svg
-                                                           : OfficeSlideExport::Drawing::Emf);
+                                     OfficeSlideExport::Drawing::Emf);
             slides.SetComposeLayers(m_composeLayers);
             slides.SetPictureResolution(options.imageResolution);
             // Newer offices write pictures drawn through a transparency mask white: they are put back.

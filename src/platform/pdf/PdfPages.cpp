@@ -31,6 +31,7 @@ QString cairoError(cairo_status_t status) {
 } // namespace
 
 struct PdfPages::Document {
+    QByteArray pdf; // the bytes the library reads, shared with the caller's, never copied
     GBytes *bytes = nullptr;
     PopplerDocument *doc = nullptr;
     // Page k, or null when there is none (without the library's complaint about the index).
@@ -41,7 +42,8 @@ struct PdfPages::Document {
 
 PdfPages::PdfPages(const QByteArray &pdf) : m_doc(new Document) {
     std::lock_guard lock(drawingLock());
-    m_doc->bytes = g_bytes_new(pdf.constData(), gsize(pdf.size()));
+    m_doc->pdf = pdf;
+    m_doc->bytes = g_bytes_new_static(m_doc->pdf.constData(), gsize(m_doc->pdf.size()));
     GError *error = nullptr;
     m_doc->doc = poppler_document_new_from_bytes(m_doc->bytes, nullptr, &error);
     if (!m_doc->doc) {
