@@ -41,6 +41,11 @@ packages=(
     clang libclang-rt-dev
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
+# Windows' own EMF players, GDI and GDI+, as another fidelity judge: mingw-w64 builds the small player, Wine runs it.
+# Debian 12 ships Wine's 64-bit half apart as wine64, its launcher in wine; later releases may fold them together.
+packages+=(gcc-mingw-w64-x86-64)
+offered wine64 && packages+=(wine64)
+offered wine && packages+=(wine)
 
 missing=()
 for p in "${packages[@]}"; do

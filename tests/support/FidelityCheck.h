@@ -6,13 +6,16 @@
 #include <QString>
 #include <QStringList>
 
-// Measures how closely an EMF slide looks like the office's own picture of the same slide, with two judges that
-// draw the EMF: Inkscape, which owes nothing to the office, and the office's own EMF import. Each has gaps of its
-// own (Inkscape draws no tiled bitmap brush and no alpha-blended picture; the office's import misses some
-// right-to-left and EMF+ text), so a slide counts as faithful when the closer of the two is within kGood; where
-// both draw the same wrong thing, the EMF is wrong. ImageMagick compares: both pictures are brought to 320
-// pixels wide, grey and slightly blurred, so that anti-aliasing and font hinting do not count; the score is
-// ImageMagick's normalised root-mean-square error (0 the same, 1 the opposite).
+// Measures how closely an EMF slide looks like the office's own picture of the same slide, with three judges
+// that draw the EMF: Inkscape, which owes nothing to the office; the office's own EMF import; and Windows' own
+// players, GDI's PlayEnhMetaFile and GDI+, as Word and PowerPoint draw an EMF, run under Wine. Each has gaps of
+// its own (Inkscape draws no tiled bitmap brush and no alpha-blended picture; the office's import misses some
+// right-to-left and EMF+ text; Wine has no Windows fonts, so it draws the office's metric twins named for them and
+// boxes for symbol-font bullets), so a slide counts as faithful when the closest judge is within kGood; where all
+// draw the same wrong thing, the EMF is wrong. GDI is also the strictest reader: a file it will not open, Windows
+// will not show. ImageMagick compares: both pictures are brought to 320 pixels wide, grey and slightly blurred, so
+// that anti-aliasing and font hinting do not count; the score is ImageMagick's normalised root-mean-square error
+// (0 the same, 1 the opposite).
 class FidelityCheck {
 public:
     // Whether inkscape, convert, compare and montage are there; otherwise why not.
@@ -29,13 +32,26 @@ public:
     // given width: the rectangle in the picture's pixels.
     static QRect PlaceOnA4(QSize frame, int pageWidthPixels);
 
+    // Empty when Windows' players can draw here (the player was built with mingw-w64 and Wine is installed);
+    // otherwise why not.
+    static QString MissingGdi();
+    // Draws each EMF with GDI's player (or, with gdiplus, through GDI+) to a PNG of the given width beside it
+    // (deck-2.emf gives deck-2.gdi.png or deck-2.gdiplus.png), height from the EMF's frame, on white. One Wine
+    // start for all; a file the player cannot draw, or that crashes or hangs it, leaves no picture, is named in the
+    // error and stops none of the others. False when some file has no picture.
+    static bool RenderWithGdi(const QStringList &emfs, int width, bool gdiplus, QString *error);
+    // The picture RenderWithGdi draws for an EMF.
+    static QString GdiPicture(const QString &emf, bool gdiplus);
+
     // The score of picture against reference, or a negative number when they cannot be compared.
     static double Score(const QString &picture, const QString &reference, QString *error = nullptr);
 
-    // One picture of pairs side by side (reference left), each labelled.
+    // One picture of pairs side by side (reference left), each labelled; a column is there when the first pair
+    // names its picture, and a named picture that is missing leaves a blank.
     struct Pair {
         QString reference, picture, label;
         QString imported; // the office's import of the EMF, when there is one: a third column
+        QString gdi;      // Windows' GDI drawing of the EMF, when there is one: a column after it
     };
     static bool Montage(const QList<Pair> &pairs, const QString &out, QString *error);
 

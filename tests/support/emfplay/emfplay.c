@@ -1,0 +1,268 @@
+/*
+ * Draws EMF files the way Windows programs do, with GDI's own player or through GDI+, to 24-bit BMP files: the
+ * fidelity check runs it under Wine to see a slide as Word and PowerPoint would show it.
+ *
+ * Usage: emfplay.exe [--gdiplus] WIDTH LISTFILE
+ *   LISTFILE holds one line a file, "IN.emf<TAB>OUT.bmp", in UTF-8; Unix paths are taken as Wine maps them. Each
+ *   picture is WIDTH pixels wide, its height from the aspect of the EMF's frame, on white. One line a file on
+ *   standard output, in the list's order: "ok", "partial" (GDI's player reported a record it could not play; the
+ *   picture is written all the same) or "error: why", then a tab and the input's name. Many files a start, since
+ *   Wine takes seconds to start. Exit code 0 when every file has its picture, 1 when some have none, 2 for a
+ *   wrong call, 3 when a file crashed or hung the player (its line says so; the files after it were not drawn).
+ */
+#include <windows.h>
+/* after windows.h, whose types it uses */
+#include <gdiplus.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+/* A player that hangs on a damaged file must not hold up the whole list: past this the process gives up. */
+#define FILE_TIMEOUT_MS 60000
+
+static volatile LONG g_busy;     /* 1 while a file is being drawn */
+static volatile LONG g_progress; /* counts finished files, for the watchdog */
+static const char *g_current;    /* the name of the file being drawn, for the crash and time-out lines */
+
+static void say(const char *status, const char *name) {
+    fprintf(stdout, "%s\t%s\n", status, name);
+    fflush(stdout);
+}
+
+/* A crash inside the player still leaves a line for the file that caused it, so the caller can go on after it. */
+static LONG WINAPI on_crash(EXCEPTION_POINTERS *info) {
+    char status[64];
+    snprintf(status, sizeof status, "error: crashed (exception 0x%08lx)",
+             (unsigned long)info->ExceptionRecord->ExceptionCode);
+    say(status, g_current ? g_current : "?");
+    ExitProcess(3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+static DWORD WINAPI watchdog(void *unused) {
+    (void)unused;
+    for (;;) {
+        LONG seen = g_progress;
+        Sleep(FILE_TIMEOUT_MS);
+        if (g_busy && g_progress == seen) {
+            say("error: timed out", g_current ? g_current : "?");
+            ExitProcess(3);
+        }
+    }
+    return 0;
+}
+
+/* A UTF-8 path as a Windows one: Wine names a Unix path's DOS form itself; anything else is taken as it is. */
+static WCHAR *windows_path(const char *utf8) {
+    typedef WCHAR *(CDECL * DosName)(const char *);
+    static DosName dos_name;
+    static int looked;
+    if (!looked) {
+        dos_name = (DosName)(void *)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name");
+        looked = 1;
+    }
+    if (utf8[0] == '/' && dos_name) {
+        WCHAR *dos = dos_name(utf8);
+        if (dos) {
+            size_t n = wcslen(dos) + 1;
+            WCHAR *copy = malloc(n * sizeof(WCHAR));
+            if (copy)
+                memcpy(copy, dos, n * sizeof(WCHAR));
+            HeapFree(GetProcessHeap(), 0, dos);
+            return copy;
+        }
+    }
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, NULL, 0);
+    if (n <= 0)
+        return NULL;
+    WCHAR *wide = malloc(n * sizeof(WCHAR));
+    if (wide)
+        MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, n);
+    return wide;
+}
+
+static char *utf8_of(const WCHAR *wide) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, NULL, 0, NULL, NULL);
+    char *s = n > 0 ? malloc(n) : NULL;
+    if (s)
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, s, n, NULL, NULL);
+    return s;
+}
+
+static int write_bmp(const WCHAR *path, int width, int height, const void *bits, DWORD stride) {
+    BITMAPFILEHEADER file = {0};
+    BITMAPINFOHEADER info = {0};
+    DWORD size = stride * (DWORD)height;
+    file.bfType = 0x4D42; /* "BM" */
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + size;
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height; /* bottom-up, as the section's rows lie */
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = size;
+    HANDLE h = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, &file, sizeof file, &done, NULL) && done == sizeof file &&
+              WriteFile(h, &info, sizeof info, &done, NULL) && done == sizeof info &&
+              WriteFile(h, bits, size, &done, NULL) && done == size;
+    /* A picture cut short by a full disk must not pass for a drawing. */
+    ok = CloseHandle(h) && ok;
+    if (!ok)
+        DeleteFileW(path);
+    return ok;
+}
+
+/* Draws one EMF; returns the status word for its line ("ok", "partial" or "error: ..."). */
+static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplus) {
+    static char why[160];
+    HENHMETAFILE emf = GetEnhMetaFileW(in);
+    if (!emf)
+        return "error: not an EMF that GDI reads";
+    ENHMETAHEADER header;
+    if (!GetEnhMetaFileHeader(emf, sizeof header, &header)) {
+        DeleteEnhMetaFile(emf);
+        return "error: no header";
+    }
+    /* The frame is inclusive, in hundredths of a millimetre; the picture keeps its aspect. */
+    double fw = (double)header.rclFrame.right - header.rclFrame.left + 1;
+    double fh = (double)header.rclFrame.bottom - header.rclFrame.top + 1;
+    if (fw <= 1 || fh <= 1 || fh / fw > 100 || fw / fh > 100) {
+        DeleteEnhMetaFile(emf);
+        return "error: empty or degenerate frame";
+    }
+    int height = (int)(width * fh / fw + 0.5);
+    if (height < 1)
+        height = 1;
+
+    BITMAPINFO bmi = {0};
+    bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 24;
+    bmi.bmiHeader.biCompression = BI_RGB;
+    void *bits = NULL;
+    HDC dc = CreateCompatibleDC(NULL);
+    HBITMAP section = dc ? CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, NULL, 0) : NULL;
+    if (!section) {
+        if (dc)
+            DeleteDC(dc);
+        DeleteEnhMetaFile(emf);
+        return "error: no bitmap of that size";
+    }
+    HGDIOBJ old = SelectObject(dc, section);
+    const DWORD stride = ((DWORD)width * 3 + 3) & ~3u;
+    memset(bits, 0xFF, stride * (size_t)height);
+
+    const char *status = "ok";
+    if (!gdiplus) {
+        RECT all = {0, 0, width, height};
+        if (!PlayEnhMetaFile(dc, emf, &all))
+            status = "partial";
+    } else {
+        GpMetafile *metafile = NULL;
+        GpGraphics *graphics = NULL;
+        GpStatus s = GdipCreateMetafileFromEmf(emf, FALSE, &metafile);
+        if (s == Ok)
+            s = GdipCreateFromHDC(dc, &graphics);
+        if (s == Ok) {
+            GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
+            GdipSetTextRenderingHint(graphics, TextRenderingHintAntiAlias);
+            GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+            s = GdipDrawImageRectI(graphics, (GpImage *)metafile, 0, 0, width, height);
+        }
+        if (graphics)
+            GdipDeleteGraphics(graphics);
+        if (metafile)
+            GdipDisposeImage((GpImage *)metafile);
+        if (s != Ok) {
+            snprintf(why, sizeof why, "error: GDI+ status %d", (int)s);
+            status = why;
+        }
+    }
+    GdiFlush();
+    if (strncmp(status, "error", 5) != 0 && !write_bmp(out, width, height, bits, stride))
+        status = "error: the picture could not be written";
+    SelectObject(dc, old);
+    DeleteObject(section);
+    DeleteDC(dc);
+    DeleteEnhMetaFile(emf);
+    return status;
+}
+
+int wmain(int argc, WCHAR **argv) {
+    int gdiplus = 0, arg = 1;
+    if (arg < argc && wcscmp(argv[arg], L"--gdiplus") == 0) {
+        gdiplus = 1;
+        ++arg;
+    }
+    if (argc - arg != 2) {
+        fprintf(stderr, "usage: emfplay.exe [--gdiplus] WIDTH LISTFILE\n");
+        return 2;
+    }
+    const int width = _wtoi(argv[arg]);
+    if (width < 1 || width > 20000) {
+        fprintf(stderr, "emfplay: width must be 1 to 20000 pixels\n");
+        return 2;
+    }
+    char *list_name = utf8_of(argv[arg + 1]);
+    WCHAR *list_path = list_name ? windows_path(list_name) : NULL;
+    FILE *list = list_path ? _wfopen(list_path, L"rb") : NULL;
+    if (!list) {
+        fprintf(stderr, "emfplay: cannot read %s\n", list_name ? list_name : "the list");
+        return 2;
+    }
+
+    ULONG_PTR token = 0;
+    if (gdiplus) {
+        GdiplusStartupInput input = {1, NULL, FALSE, FALSE};
+        if (GdiplusStartup(&token, &input, NULL) != Ok) {
+            fprintf(stderr, "emfplay: GDI+ does not start\n");
+            return 2;
+        }
+    }
+    SetUnhandledExceptionFilter(on_crash);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    HANDLE dog = CreateThread(NULL, 0, watchdog, NULL, 0, NULL);
+    if (dog)
+        CloseHandle(dog);
+
+    int failed = 0;
+    char line[8192];
+    while (fgets(line, sizeof line, list)) {
+        size_t n = strlen(line);
+        while (n && (line[n - 1] == '\n' || line[n - 1] == '\r'))
+            line[--n] = 0;
+        if (!n)
+            continue;
+        char *tab = strchr(line, '\t');
+        if (!tab) {
+            say("error: no tab between input and output", line);
+            ++failed;
+            continue;
+        }
+        *tab = 0;
+        WCHAR *in = windows_path(line), *out = windows_path(tab + 1);
+        const char *status = "error: path not convertible";
+        g_current = line;
+        InterlockedExchange(&g_busy, 1);
+        if (in && out)
+            status = draw(in, out, width, gdiplus);
+        InterlockedExchange(&g_busy, 0);
+        InterlockedIncrement(&g_progress);
+        say(status, line);
+        failed += strncmp(status, "error", 5) == 0;
+        free(in);
+        free(out);
+    }
+    fclose(list);
+    if (gdiplus)
+        GdiplusShutdown(token);
+    return failed ? 1 : 0;
+}
