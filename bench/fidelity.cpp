@@ -2,13 +2,15 @@
 //
 // Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
-//   converter writes it and, as the reference, as the office's own PNG. Two judges draw each EMF, Inkscape and
-//   the office's own import, and ImageMagick scores each against the reference (see FidelityCheck); a slide's
-//   score is the closer judge's. Prints both scores for each slide and a line a deck, and writes a montage of the
-//   worst slides, office picture, Inkscape and office import side by side (DIR/worst.png; DIR defaults to a new
-//   folder under /tmp). --plain writes the office's plain slide export instead, for a before-and-after
-//   comparison. --format svg or png judges those files instead: an SVG as Inkscape draws it, a PNG as it is (the
-//   office import judges EMF only).
+//   converter writes it and, as the reference, as the office's own PNG. The judges draw each EMF: Inkscape, the
+//   office's own import and, where Wine and the player built with mingw-w64 are there, Windows' GDI and GDI+ as
+//   Word and PowerPoint draw it; ImageMagick scores each against the reference (see FidelityCheck), and a slide's
+//   score is the closest judge's. Prints every judge's score for each slide, a line a deck and, at the end, each
+//   judge's share of slides within FidelityCheck::kGood; writes a montage of the worst slides, office picture,
+//   Inkscape, office import and Windows' GDI side by side (DIR/worst.png; DIR defaults to a new folder under
+//   /tmp). --plain writes the office's plain slide export instead, for a before-and-after comparison. --format svg
+//   or png judges those files instead: an SVG as Inkscape draws it, a PNG as it is (the office import and Windows'
+//   players judge EMF only).
 #include "FidelityCheck.h"
 #include "engine/lxError.h"
 #include "engine/lxOutputOptions.h"
@@ -28,8 +30,8 @@ namespace {
 struct Slide {
     QString deck;
     int number = 0;
-    double score = -1; // the closer judge's
-    double inkscape = -1, imported = -1;
+    double score = -1;                                           // the closest judge's
+    double inkscape = -1, imported = -1, gdi = -1, gdiplus = -1; // negative: that judge drew no picture
     QString reference, picture, import;
 };
 
@@ -87,6 +89,11 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "fidelity: %s\n", qPrintable(missing));
         return 2;
     }
+    // Windows' players are a judge where they can run; without them the others still judge.
+    const QString gdiMissing = emf ? FidelityCheck::MissingGdi() : QString();
+    const bool windows = emf && gdiMissing.isEmpty();
+    if (emf && !windows)
+        std::fprintf(stderr, "fidelity: no Windows GDI judge: %s\n", qPrintable(gdiMissing));
     QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/fidelity-XXXXXX"));
     tmp.setAutoRemove(false);
     if (outDir.isEmpty())
@@ -97,7 +104,7 @@ int main(int argc, char **argv) {
     QList<Slide> all;
     int decksGood = 0, decksScored = 0;
     office::OfficeSession session;
-    session.SetComposeLayers(!plain);
+    session.SetOfficeEmf(plain);
     for (const QString &deck : decksIn(folder)) {
         const QString name = QDir(folder).relativeFilePath(deck);
         const QString dir = outDir + u'/' + QString(name).replace(u'/', u'_');
@@ -132,16 +139,30 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
         if (emf && !FidelityCheck::RenderWithOffice(drawings, &error))
             std::fprintf(stderr, "%s\n", qPrintable(error));
+        for (bool gdiplus : {false, true})
+            if (windows && !FidelityCheck::RenderWithGdi(drawings, 960, gdiplus, &error))
+                std::fprintf(stderr, "%s\n", qPrintable(error));
         int good = 0;
         double sum = 0, worstScore = 0;
         int worstAt = 0;
         for (Slide &s : slides) {
             s.inkscape = FidelityCheck::Score(s.picture, s.reference, &error);
             s.imported = FidelityCheck::Score(s.import, s.reference, &error);
-            if (s.inkscape < 0 && s.imported < 0)
+            if (windows) {
+                const QString drawing = s.picture.left(s.picture.size() - 4) + output.Extension();
+                s.gdi = FidelityCheck::Score(FidelityCheck::GdiPicture(drawing, false), s.reference, &error);
+                s.gdiplus = FidelityCheck::Score(FidelityCheck::GdiPicture(drawing, true), s.reference, &error);
+            }
+            s.score = 1.0;
+            for (double judged : {s.inkscape, s.imported, s.gdi, s.gdiplus})
+                if (judged >= 0)
+                    s.score = std::min(s.score, judged);
+            if (s.inkscape < 0 && s.imported < 0 && s.gdi < 0 && s.gdiplus < 0)
                 std::fprintf(stderr, "%s slide %d: %s\n", qPrintable(name), s.number, qPrintable(error));
-            s.score = std::min(s.inkscape < 0 ? 1.0 : s.inkscape, s.imported < 0 ? 1.0 : s.imported);
-            std::printf("    slide %3d  inkscape %7.4f  office import %7.4f\n", s.number, s.inkscape, s.imported);
+            std::printf("    slide %3d  inkscape %7.4f  office import %7.4f", s.number, s.inkscape, s.imported);
+            if (windows)
+                std::printf("  gdi %7.4f  gdi+ %7.4f", s.gdi, s.gdiplus);
+            std::printf("\n");
 
             sum += s.score;
             good += s.score <= FidelityCheck::kGood;
@@ -161,17 +182,39 @@ int main(int argc, char **argv) {
         std::count_if(all.begin(), all.end(), [](const Slide &s) { return s.score <= FidelityCheck::kGood; });
     std::printf("\n%d of %d decks have every slide within %.2f; %lld of %lld slides are\n", decksGood, decksScored,
                 FidelityCheck::kGood, qlonglong(goodSlides), qlonglong(all.size()));
+    // Each judge alone: how far the closest-judge figure above leans on one of them.
+    struct Judge {
+        const char *name;
+        double Slide::*score;
+        bool runs;
+    };
+    const bool png = output.format == TlxOutputOptions::Format::Png;
+    for (const Judge &j : {Judge{png ? "png as it is" : "inkscape", &Slide::inkscape, true},
+                           Judge{"office import", &Slide::imported, emf}, Judge{"gdi", &Slide::gdi, windows},
+                           Judge{"gdi+", &Slide::gdiplus, windows}}) {
+        if (!j.runs || all.isEmpty())
+            continue;
+        const qsizetype within = std::count_if(all.begin(), all.end(), [&j](const Slide &s) {
+            return s.*j.score >= 0 && s.*j.score <= FidelityCheck::kGood;
+        });
+        std::printf("    %-14s %lld of %lld slides within %.2f (%.0f%%)\n", j.name, qlonglong(within),
+                    qlonglong(all.size()), FidelityCheck::kGood, 100.0 * double(within) / double(all.size()));
+    }
 
     std::sort(all.begin(), all.end(), [](const Slide &a, const Slide &b) { return a.score > b.score; });
     QList<FidelityCheck::Pair> pairs;
-    for (const Slide &s : all.mid(0, worst))
-        pairs.append({s.reference, s.picture,
-                      QStringLiteral("%1 #%2 %3/%4")
-                          .arg(s.deck)
-                          .arg(s.number)
-                          .arg(s.inkscape, 0, 'f', 3)
-                          .arg(s.imported, 0, 'f', 3),
-                      emf ? s.import : QString()});
+    for (const Slide &s : all.mid(0, worst)) {
+        QString label = QStringLiteral("%1 #%2 %3/%4")
+                            .arg(s.deck)
+                            .arg(s.number)
+                            .arg(s.inkscape, 0, 'f', 3)
+                            .arg(s.imported, 0, 'f', 3);
+        const QString drawing = s.picture.left(s.picture.size() - 4) + output.Extension();
+        if (windows)
+            label += QStringLiteral("/%1").arg(s.gdi, 0, 'f', 3);
+        pairs.append({s.reference, s.picture, label, emf ? s.import : QString(),
+                      windows ? FidelityCheck::GdiPicture(drawing, false) : QString()});
+    }
     QString error;
     const QString montage = outDir + QStringLiteral("/worst.png");
     if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error))

@@ -31,6 +31,8 @@ packages=(
     libreoffice-impress-nogui libreoffice-writer-nogui libreoffice-dev
     # per-slide SVG and PNG drawn from the office's PDF; pdftocairo for the benchmark against that route
     libpoppler-glib-dev libcairo2-dev poppler-utils
+    # EMF drawn here from the same PDF: poppler's page content as drawing calls
+    libpoppler-private-dev
     # fonts, so slides keep their metrics and CJK text is drawn
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core fonts-noto-core fonts-noto-cjk
     # the fidelity check: an EMF renderer of its own and the picture comparison

@@ -11,7 +11,6 @@
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
-#include "platform/office/OfficeMaskedPictures.h"
 #include "platform/office/OfficePictureLimit.h"
 #include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeSlideExport.h"
@@ -59,6 +58,9 @@ namespace office {
 namespace {
 // Encrypted binary presentations are reported with this office error code (a wrong-password/encrypted-file code)
 constexpr quint32 kErrEncryptedPpt = 0x10b11;
+
+// Pixels an inch of the pictures that stand in an EMF for what its records cannot say (soft masks, blend modes).
+constexpr int kIslandResolution = 150;
 
 bool isUrl(const QString &path) {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
@@ -184,6 +186,7 @@ int OfficeSession::Open(const QString &path) {
     }
     ensureOffice();
     m_armedSeconds = timeoutSeconds();
+    m_armedAt = std::chrono::steady_clock::now();
     if (m_armedSeconds > 0)
         m_watchdog.Arm(std::chrono::seconds(m_armedSeconds));
     else
@@ -390,55 +393,15 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
             if (!error.isEmpty())
                 throw Error(Failure::ExportFailed, target,
                             OfficeSlideExport::WhyNothing(dir, QStringLiteral("the PDF is not valid: %1").arg(error)));
-        } else if (format == Format::Svg || format == Format::Png) {
-            // One PDF of the chosen slides in one call, drawn page by page here: the office draws each slide
-            // whole (master objects, fields, transparency) and keeps JPEG pictures as they are.
+        } else if (m_officeEmf && (format == Format::Emf || format == Format::Emz)) {
+            writeOfficeEmf(pages, chosen, format, target, slideAt, temporaryFor);
+        } else {
+            // Every per-slide format is drawn here from one PDF of the chosen slides, made in one call: the office
+            // draws each slide whole (master objects, fields, transparency, pictures in their places).
             for (int k : chosen)
                 slideAt(k);
             const PdfPages drawn(officePdf(it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
-            writePdfPages(drawn, format, options.pngWidth, chosen, count, target, temporaryFor);
-        } else {
-            // EMF and EMZ: the other per-slide formats are drawn from the PDF above.
-            OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()),
-                                     OfficeSlideExport::Drawing::Emf);
-            slides.SetComposeLayers(m_composeLayers);
-            slides.SetPictureResolution(options.imageResolution);
-            // Newer offices write pictures drawn through a transparency mask white: they are put back.
-            std::optional<OfficeMaskedPictures> masked;
-            if ((format == Format::Emf || format == Format::Emz) && OfficeMaskedPictures::Needed(readVersion()))
-                masked.emplace(m_process->Context());
-            for (int k : chosen) {
-                const QString final = TlxOutputOptions::SlidePath(target, k);
-                const QString tmp = temporaryFor(final);
-                const Reference<drawing::XDrawPage> page = slideAt(k);
-                QString error;
-                if (!slides.Write(page, tmp, &error)) {
-                    throw Error(Failure::ExportFailed, final,
-                                QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
-                } else if (masked) {
-                    error = masked->Repair(page, tmp);
-                    if (!error.isEmpty())
-                        throw Error(Failure::ExportFailed, final,
-                                    QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
-                }
-                TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
-                if (format == Format::Emz) {
-                    // The EMF is whole before it is compressed; the .emz is then checked as the EMF inside it.
-                    error = TlxEmfFile::CheckFile(tmp);
-                    const QByteArray emf = error.isEmpty() ? readFile(tmp, &error) : QByteArray();
-                    if (error.isEmpty())
-                        error = writeWhole(tmp, TlxEmfFile::Gzip(emf));
-                }
-                // A file that is not whole never counts as a converted slide.
-                if (error.isEmpty())
-                    error = checkOutput(tmp, format, options.pngWidth);
-                if (!error.isEmpty())
-                    throw Error(Failure::ExportFailed, final,
-                                QStringLiteral("slide %1 of %2 is not a valid %3: %4")
-                                    .arg(k)
-                                    .arg(count)
-                                    .arg(options.FormatName().toUpper(), OfficeSlideExport::WhyNothing(dir, error)));
-            }
+            writePdfPages(drawn, format, options, chosen, count, target, source, temporaryFor);
         }
         for (qsizetype i = 0; i < temps.size(); ++i) {
             if (!TlxFileName::Rename(temps.at(i), finals.at(i), true))
@@ -459,6 +422,35 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
     for (const QString &final : finals) {
         if (TlxFileName::Size(final) <= 0)
             throw Error(Failure::ExportFailed, final, QStringLiteral("the file is missing or empty"));
+    }
+}
+
+void OfficeSession::writeOfficeEmf(const Reference<drawing::XDrawPages> &pages, const QList<int> &chosen,
+                                   TlxOutputOptions::Format format, const QString &target,
+                                   const std::function<Reference<drawing::XDrawPage>(int)> &slideAt,
+                                   const std::function<QString(const QString &)> &temporaryFor) {
+    OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()));
+    const int count = pages->getCount();
+    for (int k : chosen) {
+        const QString final = TlxOutputOptions::SlidePath(target, k);
+        const QString tmp = temporaryFor(final);
+        QString error;
+        if (!slides.Write(slideAt(k), tmp, &error))
+            throw Error(Failure::ExportFailed, final,
+                        QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
+        TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
+        error = TlxEmfFile::CheckFile(tmp);
+        if (error.isEmpty() && format == TlxOutputOptions::Format::Emz) {
+            const QByteArray emf = readFile(tmp, &error);
+            if (error.isEmpty())
+                error = writeWhole(tmp, TlxEmfFile::Gzip(emf));
+        }
+        if (!error.isEmpty())
+            throw Error(Failure::ExportFailed, final,
+                        QStringLiteral("slide %1 of %2 is not a valid EMF: %3")
+                            .arg(k)
+                            .arg(count)
+                            .arg(OfficeSlideExport::WhyNothing(folderOf(target), error)));
     }
 }
 
@@ -511,32 +503,68 @@ QByteArray OfficeSession::officePdf(const Reference<lang::XComponent> &component
     return pdf;
 }
 
-void OfficeSession::writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format, int pngWidth,
-                                  const QList<int> &chosen, int count, const QString &target,
+void OfficeSession::writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format,
+                                  const TlxOutputOptions &options, const QList<int> &chosen, int count,
+                                  const QString &target, const QString &source,
                                   const std::function<QString(const QString &)> &temporaryFor) {
     if (!drawn.Error().isEmpty())
         throw Error(Failure::ExportFailed, target, drawn.Error());
     if (drawn.Count() != chosen.size())
         throw Error(Failure::ExportFailed, target,
                     QStringLiteral("the office's PDF has %1 pages for %2 slides").arg(drawn.Count()).arg(chosen.size()));
-    const bool svg = format == TlxOutputOptions::Format::Svg;
+    // The drawing is part of the file's work: the time limit covers it as it covers the office's calls.
+    const auto deadline = m_armedSeconds > 0 ? m_armedAt + std::chrono::seconds(m_armedSeconds)
+                                             : std::chrono::steady_clock::time_point::max();
     for (qsizetype i = 0; i < chosen.size(); ++i) {
         const int k = chosen.at(i);
         const QString final = TlxOutputOptions::SlidePath(target, k);
         const QString tmp = temporaryFor(final);
         TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
         QString error;
-        const QByteArray page = svg ? drawn.Svg(int(i), &error) : drawn.Png(int(i), pngWidth, &error);
-        // Checked before it is written: a file that is not whole never counts as a converted slide. The drawing
-        // library wrote the SVG whole or said why not: its start and end are looked at, not every element again.
-        if (error.isEmpty())
-            error = svg ? svgEnds(page) : checkPng(page, pngWidth);
+        const QByteArray page = drawPage(drawn, int(i), format, options, deadline, &error);
+        if (!error.isEmpty() && std::chrono::steady_clock::now() >= deadline)
+            throw Error(Failure::Timeout, source, QString::number(m_armedSeconds));
         if (error.isEmpty())
             error = writeWhole(tmp, page);
         if (!error.isEmpty())
             throw Error(Failure::ExportFailed, final,
                         QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
     }
+}
+
+QByteArray OfficeSession::drawPage(const PdfPages &drawn, int page, TlxOutputOptions::Format format,
+                                   const TlxOutputOptions &options, std::chrono::steady_clock::time_point deadline,
+                                   QString *error) {
+    using Format = TlxOutputOptions::Format;
+    QByteArray data;
+    switch (format) {
+    case Format::Svg:
+        data = drawn.Svg(page, error);
+        // The drawing library wrote the SVG whole or said why not: its start and end are looked at.
+        if (error->isEmpty())
+            *error = svgEnds(data);
+        return data;
+    case Format::Png:
+        data = drawn.Png(page, options.pngWidth, error);
+        if (error->isEmpty())
+            *error = checkPng(data, options.pngWidth);
+        return data;
+    case Format::Emf:
+    case Format::Emz:
+        data = drawn.Emf(page, kIslandResolution, error, deadline);
+        // A file that is not whole never counts as a converted slide; an .emz is the EMF checked, compressed.
+        if (error->isEmpty())
+            *error = TlxEmfFile::Check(data);
+        if (error->isEmpty() && format == Format::Emz)
+            data = TlxEmfFile::Gzip(data);
+        if (error->isEmpty() && data.isEmpty())
+            *error = QStringLiteral("it could not be compressed");
+        return data;
+    case Format::Pdf:
+        break;
+    }
+    *error = QStringLiteral("the format is not drawn page by page");
+    return QByteArray();
 }
 
 drawing::XDrawPages *OfficeSession::pagesOf(int doc, const QString &what, Reference<drawing::XDrawPages> &keep) {

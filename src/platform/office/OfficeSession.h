@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 #include <map>
@@ -55,8 +56,8 @@ public:
     void SetTimeoutSeconds(int seconds) { m_timeoutOverride = seconds; }
     void SetRecycleAfter(int files) { m_recycleAfter = files; }
     void SetRecycleBytes(qint64 bytes) { m_recycleBytes = bytes; }
-    // Off: slides are written as the office's plain export writes them, without their master's objects.
-    void SetComposeLayers(bool on) { m_composeLayers = on; }
+    // On: EMF slides are the office's own EMF export of each slide, as it writes them (for comparisons).
+    void SetOfficeEmf(bool on) { m_officeEmf = on; }
     int Restarts() const { return m_starts - 1; }
 
 private:
@@ -87,10 +88,19 @@ private:
                                 const QString &target);
     // The pixels an inch of a PNG pngWidth wide of the slide (from 1).
     static int pngResolution(const css::uno::Reference<css::drawing::XDrawPages> &pages, int slide, int pngWidth);
-    // Each page of drawn as the file of its slide, through temporaryFor; raises an Error for the first that fails.
-    static void writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format, int pngWidth,
-                              const QList<int> &chosen, int count, const QString &target,
-                              const std::function<QString(const QString &)> &temporaryFor);
+    // Each page of drawn as the file of its slide, through temporaryFor; raises an Error for the first that fails,
+    // a timeout of source when the file's time ran out while drawing.
+    void writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format, const TlxOutputOptions &options,
+                       const QList<int> &chosen, int count, const QString &target, const QString &source,
+                       const std::function<QString(const QString &)> &temporaryFor);
+    void writeOfficeEmf(const css::uno::Reference<css::drawing::XDrawPages> &pages, const QList<int> &chosen,
+                        TlxOutputOptions::Format format, const QString &target,
+                        const std::function<css::uno::Reference<css::drawing::XDrawPage>(int)> &slideAt,
+                        const std::function<QString(const QString &)> &temporaryFor);
+    // One page in the format, checked whole; empty with error set otherwise.
+    static QByteArray drawPage(const PdfPages &drawn, int page, TlxOutputOptions::Format format,
+                               const TlxOutputOptions &options, std::chrono::steady_clock::time_point deadline,
+                               QString *error);
     static void closeComponent(const css::uno::Reference<css::lang::XComponent> &component);
     // Waits (bounded) until the office has destroyed what this process gave up of the open documents.
     void settleReleases();
@@ -104,11 +114,12 @@ private:
     int m_starts = 0;
     int m_filesOnOffice = 0;
     int m_armedSeconds = 0;
+    std::chrono::steady_clock::time_point m_armedAt;
     int m_timeoutOverride = -1;
     int m_recycleAfter = 200;
     qint64 m_recycleBytes = qint64(1) << 30;
     bool m_quit = false;
-    bool m_composeLayers = true;
+    bool m_officeEmf = false;
     QString m_version;
 };
 

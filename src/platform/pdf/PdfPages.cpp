@@ -1,5 +1,12 @@
 #include "platform/pdf/PdfPages.h"
 
+#include "platform/pdf/PdfEmfDevice.h"
+#include "platform/pdf/PdfIslandDevice.h"
+
+#include <GlobalParams.h>
+#include <PDFDoc.h>
+#include <Stream.h>
+
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
@@ -34,6 +41,15 @@ struct PdfPages::Document {
     QByteArray pdf; // the bytes the library reads, shared with the caller's, never copied
     GBytes *bytes = nullptr;
     PopplerDocument *doc = nullptr;
+    std::unique_ptr<PDFDoc> pages; // the same bytes read for drawing as records, once one is asked for
+    PDFDoc *Pages() {
+        if (!pages) {
+            if (!globalParams)
+                globalParams = std::make_unique<GlobalParams>();
+            pages = std::make_unique<PDFDoc>(new MemStream(pdf.constData(), 0, pdf.size(), Object(objNull)));
+        }
+        return pages->isOk() ? pages.get() : nullptr;
+    }
     // Page k, or null when there is none (without the library's complaint about the index).
     PopplerPage *Page(int k) const {
         return doc && k >= 0 && k < poppler_document_get_n_pages(doc) ? poppler_document_get_page(doc, k) : nullptr;
@@ -56,6 +72,7 @@ PdfPages::PdfPages(const QByteArray &pdf) : m_doc(new Document) {
 
 PdfPages::~PdfPages() {
     std::lock_guard lock(drawingLock());
+    m_doc->pages.reset();
     if (m_doc->doc)
         g_object_unref(m_doc->doc);
     g_bytes_unref(m_doc->bytes);
@@ -142,4 +159,69 @@ QByteArray PdfPages::Png(int page, int width, QString *error) const {
         return QByteArray();
     }
     return out;
+}
+
+namespace {
+bool pastDeadline(void *data) {
+    return std::chrono::steady_clock::now() >= *static_cast<std::chrono::steady_clock::time_point *>(data);
+}
+} // namespace
+
+QByteArray PdfPages::Emf(int page, int islandResolution, QString *error,
+                         std::chrono::steady_clock::time_point deadline) const {
+    std::unique_ptr<EmfRecordWriter> writer;
+    std::vector<PdfEmfDevice::Island> islands;
+    std::vector<PdfIslandDevice::Picture> pictures;
+    {
+        std::lock_guard lock(drawingLock());
+        PDFDoc *doc = m_doc->doc ? m_doc->Pages() : nullptr;
+        if (!doc || page < 0 || page >= doc->getNumPages()) {
+            *error = doc ? QStringLiteral("the office's PDF has no page %1").arg(page + 1)
+                         : QStringLiteral("the office's PDF cannot be read");
+            return QByteArray();
+        }
+        PdfEmfDevice device;
+        doc->displayPage(&device, page + 1, 72, 72, 0, true, false, true, pastDeadline, &deadline);
+        if (std::chrono::steady_clock::now() >= deadline) {
+            *error = QStringLiteral("page %1 took longer to draw than the time limit").arg(page + 1);
+            return QByteArray();
+        }
+        writer = device.TakeWriter();
+        islands = device.Islands();
+        if (!writer) {
+            *error = QStringLiteral("page %1 could not be drawn").arg(page + 1);
+            return QByteArray();
+        }
+        if (!islands.empty()) {
+            std::vector<std::pair<int, int>> runs;
+            for (const PdfEmfDevice::Island &i : islands)
+                runs.emplace_back(i.first, i.last);
+            const double scale = std::max(1, islandResolution) / 72.0;
+            PdfIslandDevice painter(runs, scale);
+            painter.startDoc(doc);
+            doc->displayPage(&painter, page + 1, 72 * scale, 72 * scale, 0, true, false, true, pastDeadline,
+                             &deadline);
+            pictures = painter.Pictures();
+        }
+    }
+    // The records are this thread's own: the pictures go in without the lock.
+    for (std::size_t i = 0; i < islands.size() && i < pictures.size(); ++i) {
+        const PdfIslandDevice::Picture &p = pictures[i];
+        if (p.image.isNull())
+            continue;
+        QImage image = p.image;
+        // A picture of a large area is kept to a size a reader draws without strain.
+        constexpr qint64 kMaxPixels = 4'000'000;
+        const qint64 pixels = qint64(image.width()) * image.height();
+        if (pixels > kMaxPixels) {
+            const double k = std::sqrt(double(kMaxPixels) / double(pixels));
+            image = image.scaled(std::max(1, int(image.width() * k)), std::max(1, int(image.height() * k)),
+                                 Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        int count = 0;
+        const QByteArray records = writer->PictureRecords(image, p.area.topLeft(), p.area.topRight(),
+                                                          p.area.bottomLeft(), 1.0, &count);
+        writer->FillPlaceholder(islands[i].placeholder, records, count);
+    }
+    return writer->Finish();
 }

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QPointF>
+#include <QRgb>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+// Writes one page as an enhanced metafile, record by record, from drawing in page points (y downwards). Records
+// are in hundredths of a millimetre, the unit office suites write and read EMF in; the header names a reference
+// device of 96 pixels an inch. Only plain GDI records are written, which every EMF reader draws: what GDI cannot
+// say directly (a translucent fill or stroke, a picture with an alpha channel) is an alpha-blended bitmap, cut to
+// the shape by a clip path where it is a fill or a stroke.
+class EmfRecordWriter {
+public:
+    // A path in page points: Move and Line take one point, Curve three (two control points and the end).
+    struct Path {
+        enum Op : std::uint8_t { Move, Line, Curve, Close };
+        std::vector<Op> ops;
+        std::vector<QPointF> points;
+        bool Empty() const { return ops.empty(); }
+    };
+    struct Pen {
+        QRgb color = 0;
+        double width = 0; // points; 0 draws the thinnest line the device can
+        int cap = 0;      // 0 butt, 1 round, 2 square
+        int join = 0;     // 0 miter, 1 round, 2 bevel
+        double miterLimit = 10;
+        std::vector<double> dashes; // points, on and off in turn; empty for a solid line
+    };
+    struct Font {
+        QString face;
+        double height = 0;     // the em, points
+        double escapement = 0; // the baseline's angle, degrees, anticlockwise as seen
+        bool bold = false;
+        bool italic = false;
+        bool operator==(const Font &) const = default;
+    };
+    // A clip: the intersection of these paths, each with its own fill rule.
+    struct ClipPath {
+        Path path;
+        bool evenOdd = false;
+    };
+
+    EmfRecordWriter(double widthPoints, double heightPoints);
+
+    // Sets the clip every following drawing is cut to (none: the whole page). Only a clip that differs from the
+    // one in effect is written; id names a clip the caller built once.
+    void SetClip(const std::vector<ClipPath> &clip, std::uint64_t id);
+    void Fill(const Path &path, QRgb color, double opacity, bool evenOdd);
+    void Stroke(const Path &path, const Pen &pen, double opacity);
+    // Text at origin (baseline, left), each UTF-16 unit followed by its advance along the baseline in points.
+    void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances);
+    // A picture (ARGB32 premultiplied or RGB32) whose top left, top right and bottom left corners land at these
+    // points of the page.
+    void Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft, double opacity);
+
+    // A place in the record stream to put records into later (FillPlaceholder), for drawing made after the page.
+    int Placeholder();
+    void FillPlaceholder(int placeholder, const QByteArray &records, int count);
+    // The records a picture becomes, for a placeholder (count: how many records they are).
+    QByteArray PictureRecords(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
+                              double opacity, int *count);
+
+    // The whole file: header, records, end record.
+    QByteArray Finish();
+
+private:
+    struct Point {
+        std::int32_t x, y;
+    };
+    Point logical(QPointF p) const;
+    std::int32_t length(double points) const;
+    void record(std::uint32_t type, std::initializer_list<std::uint32_t> values);
+    void raw(const QByteArray &r);
+    void pathRecords(const Path &path);
+    void selectBrush(QRgb color);
+    void selectPen(const Pen &pen);
+    void selectFont(const Font &font);
+    void setFillMode(bool evenOdd);
+    void setTextColor(QRgb color);
+    // A solid colour over the current clip's bounding box of path, blended with opacity.
+    void blendOverClip(const Path &path, QRgb color, double opacity);
+    std::uint32_t newObject();
+    void deleteObject(std::uint32_t handle);
+
+    double m_width, m_height;       // points
+    QByteArray m_body;              // the records after the header
+    int m_records = 0;              // in m_body
+    std::vector<std::uint32_t> m_free; // object handles to reuse
+    std::uint32_t m_handles = 1;    // the highest handle + 1 (handle 0 is the file's own)
+    std::uint32_t m_brush = 0, m_pen = 0, m_font = 0;
+    QRgb m_brushColor = 0;
+    Pen m_penNow;
+    Font m_fontNow;
+    bool m_hasBrush = false, m_hasPen = false, m_hasFont = false;
+    int m_fillMode = 0;
+    QRgb m_textColor = 0;
+    bool m_hasTextColor = false;
+    std::uint64_t m_clipId = 0;
+    struct Hole {
+        qsizetype offset;
+        QByteArray records;
+        int count = 0;
+    };
+    std::vector<Hole> m_holes;
+};
