@@ -1,7 +1,8 @@
-// Slides as the office shows them: every slide's EMF, drawn by Inkscape, is compared with the office's own
-// picture of that slide. A deck made here exercises a master with decoration shapes and footer fields, a
-// gradient and a picture background, text in several scripts and a slide that hides its master's objects; the
-// test decks are real ones whose layout objects the office's plain export loses.
+// Slides as the office shows them: every slide's EMF, drawn by Inkscape, by the office's own import and, where Wine
+// is there, by Windows' GDI as Word draws it, is compared with the office's own picture of that slide. A deck made here
+// exercises a master with decoration shapes and footer fields, a gradient and a picture background, text in several
+// scripts and a slide that hides its master's objects; the test decks are real ones whose layout objects the office's
+// plain export loses.
 #include "FidelityCheck.h"
 #include "TestSupport.h"
 #include "platform/office/OfficeSession.h"
@@ -230,6 +231,7 @@ private:
     Converted convert(const QString &deck, const QString &name);
 
     QTemporaryDir m_dir;
+    bool m_gdi = false; // Windows' GDI judges too
     std::unique_ptr<office::OfficeSession> m_session;
     Converted m_made;
     Converted m_fields;
@@ -255,14 +257,21 @@ Converted TestFidelity::convert(const QString &deck, const QString &name) {
         c.error = QString::fromLocal8Bit(e.what());
         return c;
     }
-    if (!FidelityCheck::Render(emfs, 960, &c.error) || !FidelityCheck::RenderWithOffice(emfs, &c.error))
+    if (!FidelityCheck::Render(emfs, 960, &c.error) || !FidelityCheck::RenderWithOffice(emfs, &c.error) ||
+        (m_gdi && !FidelityCheck::RenderWithGdi(emfs, 960, false, &c.error)))
         return c;
-    // The closer of the two judges: each has gaps of its own.
+    // The closest of the judges: each has gaps of its own.
     for (qsizetype i = 0; i < emfs.size(); ++i) {
         const QString base = emfs.at(i).left(emfs.at(i).size() - 4);
-        const double inkscape = FidelityCheck::Score(base + QStringLiteral(".png"), references.at(i), &c.error);
-        const double imported = FidelityCheck::Score(base + QStringLiteral(".import.png"), references.at(i), &c.error);
-        c.scores << (inkscape < 0 || imported < 0 ? std::max(inkscape, imported) : std::min(inkscape, imported));
+        QList<double> judged{FidelityCheck::Score(base + QStringLiteral(".png"), references.at(i), &c.error),
+                             FidelityCheck::Score(base + QStringLiteral(".import.png"), references.at(i), &c.error)};
+        if (m_gdi)
+            judged << FidelityCheck::Score(FidelityCheck::GdiPicture(emfs.at(i), false), references.at(i), &c.error);
+        double best = -1;
+        for (double score : judged)
+            if (score >= 0 && (best < 0 || score < best))
+                best = score;
+        c.scores << best;
     }
     return c;
 }
@@ -272,6 +281,10 @@ void TestFidelity::initTestCase() {
     if (!missing.isEmpty())
         QSKIP(qPrintable(missing));
     QVERIFY(m_dir.isValid());
+    const QString noGdi = FidelityCheck::MissingGdi();
+    m_gdi = noGdi.isEmpty();
+    if (!m_gdi)
+        qInfo("Windows' GDI does not judge here: %s", qPrintable(noGdi));
     m_session = std::make_unique<office::OfficeSession>();
     const QString deck = m_dir.filePath(QStringLiteral("made.fodp"));
     QVERIFY(TestSupport::writeAll(deck, makeDeck()));
