@@ -1,10 +1,8 @@
-// The SVG check and the composition of a slide's drawings into one SVG document.
+// The SVG check on whole, cut and foreign documents.
 #include "engine/lxSvgFile.h"
 
-#include <QXmlStreamReader>
 #include <QtTest>
 
-#include <algorithm>
 
 namespace {
 // A drawing as the office writes one: a clip path referred to by url(), a symbol used by href, and a root that
@@ -27,18 +25,6 @@ QByteArray drawing(const char *fill, const char *stroke) {
            "</svg>\n";
 }
 
-struct Element {
-    QString name;
-    QXmlStreamAttributes attributes;
-};
-QList<Element> elements(const QByteArray &data) {
-    QList<Element> out;
-    QXmlStreamReader r(data);
-    while (!r.atEnd())
-        if (r.readNext() == QXmlStreamReader::StartElement)
-            out.append({r.qualifiedName().toString(), r.attributes()});
-    return out;
-}
 } // namespace
 
 class TestSvgFile : public QObject {
@@ -46,9 +32,6 @@ class TestSvgFile : public QObject {
 private slots:
     void check_data();
     void check();
-    void composeKeepsEachPartItsOwn();
-    void composeRefusesBrokenParts();
-    void composeKeepsEachPartsNamespaces();
 };
 
 void TestSvgFile::check_data() {
@@ -74,80 +57,7 @@ void TestSvgFile::check() {
         QVERIFY2(why.contains(reason), qPrintable(why));
 }
 
-void TestSvgFile::composeKeepsEachPartItsOwn() {
-    const QByteArray below = drawing("blue", "10"), above = drawing("red", "28");
-    QString error;
-    const QByteArray composed = TlxSvgFile::Compose({below, above}, &error);
-    QCOMPARE(error, QString());
-    QCOMPARE(TlxSvgFile::Check(composed), QString());
-
-    const QList<Element> all = elements(composed);
-    QCOMPARE(all.first().name, QStringLiteral("svg"));
-    QCOMPARE(all.first().attributes.value("viewBox").toString(), QStringLiteral("0 0 25400 19050"));
-    QXmlStreamReader root(composed);
-    while (root.readNext() != QXmlStreamReader::StartElement)
-        ;
-    QCOMPARE(root.namespaceUri().toString(), QStringLiteral("http://www.w3.org/2000/svg"));
-    QCOMPARE(root.namespaceDeclarations().size(), 2); // the drawing's own and xlink, once
-    QCOMPARE(std::count_if(all.begin(), all.end(), [](const Element &e) { return e.name == QLatin1String("svg"); }), 1);
-
-    // Each part in its group, in order, with what its root passed down; ids and references made the part's own.
-    QStringList groups, ids, references, fills;
-    for (const Element &e : all) {
-        if (e.name == QLatin1String("g") && e.attributes.hasAttribute("stroke-width"))
-            groups << e.attributes.value("stroke-width").toString();
-        if (e.attributes.hasAttribute("id"))
-            ids << e.attributes.value("id").toString();
-        for (const char *ref : {"clip-path", "xlink:href"})
-            if (e.attributes.hasAttribute(QLatin1String(ref)))
-                references << e.attributes.value(QLatin1String(ref)).toString();
-        if (e.name == QLatin1String("path") && e.attributes.hasAttribute("fill"))
-            fills << e.attributes.value("fill").toString();
-    }
-    QCOMPARE(groups, (QStringList{"10", "28"}));
-    QCOMPARE(fills, (QStringList{"blue", "red"}));
-    QCOMPARE(ids, (QStringList{"layer1-clip_path_1", "layer1-dot", "layer2-clip_path_1", "layer2-dot"}));
-    QCOMPARE(references,
-             (QStringList{"url(#layer1-clip_path_1)", "#layer1-dot", "url(#layer2-clip_path_1)", "#layer2-dot"}));
-    // Text keeps its characters and its spaces.
-    QXmlStreamReader r(composed);
-    QStringList texts;
-    while (!r.atEnd())
-        if (r.readNext() == QXmlStreamReader::StartElement && r.name() == QLatin1String("text"))
-            texts << r.readElementText();
-    QCOMPARE(texts, (QStringList{"a < b  & c", "a < b  & c"}));
-    QVERIFY(composed.contains("xml:space=\"preserve\""));
-}
-
-void TestSvgFile::composeRefusesBrokenParts() {
-    QString error;
-    QVERIFY(TlxSvgFile::Compose({drawing("red", "1"), QByteArray("<svg><g></svg>")}, &error).isEmpty());
-    QVERIFY2(error.contains(QLatin1String("part 2")), qPrintable(error));
-    error.clear();
-    QVERIFY(TlxSvgFile::Compose({}, &error).isEmpty());
-    QVERIFY(!error.isEmpty());
-    // A single part is itself.
-    const QByteArray one = drawing("red", "1");
-    QCOMPARE(TlxSvgFile::Compose({one}, &error), one);
-}
-
 // A part whose root binds XLink to a prefix of its own, below a part that uses the usual one: the composed document
 // declares both, and the part's links still reach its own elements.
-void TestSvgFile::composeKeepsEachPartsNamespaces() {
-    const QByteArray below = drawing("blue", "10").replace("xmlns:xlink", "xmlns:xl").replace("xlink:href", "xl:href");
-    QString error;
-    const QByteArray composed = TlxSvgFile::Compose({below, drawing("red", "28")}, &error);
-    QCOMPARE(error, QString());
-    QCOMPARE(TlxSvgFile::Check(composed), QString());
-    QStringList links;
-    QXmlStreamReader r(composed);
-    while (!r.atEnd())
-        if (r.readNext() == QXmlStreamReader::StartElement && r.name() == QLatin1String("use"))
-            links << r.attributes()
-                         .value(QLatin1String("http://www.w3.org/1999/xlink"), QLatin1String("href"))
-                         .toString();
-    QCOMPARE(links, (QStringList{"#layer1-dot", "#layer2-dot"}));
-}
-
 QTEST_GUILESS_MAIN(TestSvgFile)
 #include "tst_svgfile.moc"

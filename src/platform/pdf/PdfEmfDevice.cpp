@@ -139,6 +139,18 @@ QImage withAlpha(const QImage &image, const std::vector<unsigned char> &mask, in
 
 PdfEmfDevice::~PdfEmfDevice() = default;
 
+QImage PdfEmfDevice::limited(const QImage &image, double widthPoints, double heightPoints) const {
+    if (m_pictureResolution <= 0)
+        return image;
+    // A tenth above the limit is left as it is, as the office leaves it.
+    const auto most = [this](double points) { return std::max(1, int(std::ceil(points / 72 * m_pictureResolution))); };
+    const int w = most(widthPoints), h = most(heightPoints);
+    if (image.width() <= w * 11 / 10 && image.height() <= h * 11 / 10)
+        return image;
+    return image.scaled(std::min(w, image.width()), std::min(h, image.height()), Qt::IgnoreAspectRatio,
+                        Qt::SmoothTransformation);
+}
+
 void PdfEmfDevice::startPage(int, GfxState *state, XRef *) {
     m_writer = std::make_unique<EmfRecordWriter>(state ? state->getPageWidth() : 1, state ? state->getPageHeight() : 1);
     m_saved.clear();
@@ -324,7 +336,11 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
         const bool same = m_run.font == font && m_run.color == color && m_run.clipId == m_state.clipId &&
                           std::abs(aside) < 0.02 * up && forward > -0.01 * up;
         if (same) {
-            m_run.advances.back() = forward;
+            // The last character's units end where this one starts.
+            double before = 0;
+            for (std::size_t i = m_run.lastStart; i + 1 < m_run.advances.size(); ++i)
+                before += m_run.advances[i];
+            m_run.advances.back() = forward - before;
         } else {
             flushText();
         }
@@ -345,10 +361,12 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
         else
             chars += QString::fromUcs4(&c, 1);
     }
-    for (qsizetype i = 0; i + 1 < chars.size(); ++i)
-        m_run.advances.push_back(0);
+    // A ligature's advance is shared by its characters, so each stands near its place.
+    const double advance = (ddx * ux + ddy * uy) / double(std::max<qsizetype>(1, chars.size()));
+    m_run.lastStart = m_run.advances.size();
+    for (qsizetype i = 0; i < chars.size(); ++i)
+        m_run.advances.push_back(advance);
     m_run.text += chars;
-    m_run.advances.push_back(ddx * ux + ddy * uy);
 }
 
 void PdfEmfDevice::flushText() {
@@ -387,7 +405,8 @@ void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image) {
     state->transform(1, 1, &x1, &y1);
     state->transform(0, 0, &x2, &y2);
     applyClip();
-    m_writer->Picture(image, QPointF(x0, y0), QPointF(x1, y1), QPointF(x2, y2), opacity(state, true));
+    m_writer->Picture(limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0)), QPointF(x0, y0),
+                      QPointF(x1, y1), QPointF(x2, y2), opacity(state, true));
 }
 
 void PdfEmfDevice::drawImageMask(GfxState *state, Object *, Stream *str, int width, int height, bool invert, bool,

@@ -25,7 +25,9 @@ public:
         int placeholder = -1;
     };
 
-    PdfEmfDevice() = default;
+    // Pictures finer than pictureResolution pixels an inch at their size on the page are resampled to it (0:
+    // kept as the PDF holds them).
+    explicit PdfEmfDevice(int pictureResolution = 0) : m_pictureResolution(pictureResolution) {}
     ~PdfEmfDevice() override;
 
     // The page's records, once the page was drawn; the device keeps none.
@@ -92,6 +94,7 @@ private:
         double ux = 1, uy = 0; // the baseline's direction
         QString text;
         std::vector<double> advances;
+        std::size_t lastStart = 0; // where the last character's units begin
         std::uint64_t clipId = 0;
         bool Empty() const { return text.isEmpty(); }
     };
@@ -103,10 +106,13 @@ private:
     double opacity(GfxState *state, bool fillSide) const;
     void fillPath(GfxState *state, bool evenOdd);
     void addClip(GfxState *state, bool evenOdd);
+    // The picture at most as fine as the limit at its size on the page.
+    QImage limited(const QImage &image, double widthPoints, double heightPoints) const;
     // Places a picture over the unit square of the current transformation.
     void drawPicture(GfxState *state, const QImage &image);
     const PdfFontNames::Face &faceOf(GfxState *state);
 
+    int m_pictureResolution = 0;
     std::unique_ptr<EmfRecordWriter> m_writer;
     std::vector<State> m_saved;
     State m_state;

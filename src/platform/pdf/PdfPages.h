@@ -24,10 +24,10 @@ public:
     // Page k (from 0) as a whole file's bytes; empty with error set when it could not be drawn.
     QByteArray Svg(int page, QString *error) const;
     QByteArray Png(int page, int width, QString *error) const;
-    // Page k as an enhanced metafile: vectors, text as text, pictures as the PDF holds them; what the records
-    // cannot say is a picture of that part alone, islandResolution pixels an inch. The drawing gives up at the
-    // deadline, with error set.
-    QByteArray Emf(int page, int islandResolution, QString *error,
+    // Page k as an enhanced metafile: vectors, text as text, pictures as the PDF holds them but at most
+    // pictureResolution pixels an inch (0: no limit); what the records cannot say is a picture of that part alone,
+    // islandResolution pixels an inch. The drawing gives up at the deadline, with error set.
+    QByteArray Emf(int page, int pictureResolution, int islandResolution, QString *error,
                    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max()) const;
 
 private:
