@@ -76,13 +76,13 @@ private slots:
             while (f.write(block) == block.size() && f.flush()) {
             }
         }
-        QFile::resize(filler, QFileInfo(filler).size() - 2 * 4096);
+        QFile::resize(filler, QFileInfo(filler).size() - 4096); // less room than either deck needs in any format
 
         lxProject->SetOptions({QStringLiteral("Format=") + format});
         TlxBatch batch;
         const QList<TlxNode *> nodes = convert(batch,
                                                {TestSupport::corpusDir() + QStringLiteral("/test_slides.pptx"),
-                                                TestSupport::corpusDir() + QStringLiteral("/bar-chart.pptx")},
+                                                TestSupport::corpusDir() + QStringLiteral("/smartart-simple.pptx")},
                                                target);
         QFile::remove(filler);
 

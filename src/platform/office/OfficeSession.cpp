@@ -29,6 +29,10 @@
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/io/IOException.hpp>
+#include <com/sun/star/io/XOutputStream.hpp>
+#include <com/sun/star/lang/XMultiComponentFactory.hpp>
+#include <com/sun/star/ucb/SimpleFileAccess.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
@@ -387,7 +391,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 slideAt(k);
             const QString tmp = temporaryFor(target);
             TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-            storePdf(it->second.component, tmp, options.imageResolution, options.AllSlides() ? QList<int>() : chosen,
+            storePdf(m_process->Context(), it->second.component, tmp, options.imageResolution, options.AllSlides() ? QList<int>() : chosen,
                      false);
             const QString error = checkOutput(tmp, format, options.pngWidth);
             if (!error.isEmpty())
@@ -400,7 +404,7 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
             // draws each slide whole (master objects, fields, transparency, pictures in their places).
             for (int k : chosen)
                 slideAt(k);
-            const PdfPages drawn(officePdf(it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
+            const PdfPages drawn(officePdf(m_process->Context(), it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
             writePdfPages(drawn, format, options, chosen, count, target, source, temporaryFor);
         }
         for (qsizetype i = 0; i < temps.size(); ++i) {
@@ -460,7 +464,8 @@ int OfficeSession::pngResolution(const Reference<drawing::XDrawPages> &pages, in
     return width > 0 ? int((qint64(pngWidth) * 2540 + width - 1) / width) : 0;
 }
 
-void OfficeSession::storePdf(const Reference<lang::XComponent> &component, const QString &path, int resolution,
+void OfficeSession::storePdf(const Reference<uno::XComponentContext> &context,
+                             const Reference<lang::XComponent> &component, const QString &path, int resolution,
                             const QList<int> &slides, bool hidden) {
     uno::Sequence<beans::PropertyValue> filterData =
         props({prop("ReduceImageResolution", uno::Any(resolution > 0)),
@@ -471,12 +476,28 @@ void OfficeSession::storePdf(const Reference<lang::XComponent> &component, const
         filterData.realloc(filterData.getLength() + 1);
         filterData.getArray()[filterData.getLength() - 1] = prop("PageRange", uno::Any(toOU(pageRange(slides))));
     }
-    Reference<frame::XStorable>(component, UNO_QUERY_THROW)
-        ->storeToURL(toOU(fileUrl(path)), props({prop("FilterName", uno::Any(OUString("impress_pdf_Export"))),
-                                                 prop("FilterData", uno::Any(filterData))}));
+    // The PDF filter itself, writing into a stream of the file: storing the document would first read its own
+    // location, which the office refuses for a deck whose name is not valid UTF-8.
+    const Reference<lang::XMultiComponentFactory> factory = context->getServiceManager();
+    Reference<document::XExporter> exporter(
+        factory->createInstanceWithContext("com.sun.star.comp.PDF.PDFFilter", context), UNO_QUERY_THROW);
+    exporter->setSourceDocument(component);
+    const Reference<io::XOutputStream> out = ucb::SimpleFileAccess::create(context)->openFileWrite(toOU(fileUrl(path)));
+    bool written = false;
+    try {
+        written = Reference<document::XFilter>(exporter, UNO_QUERY_THROW)
+                      ->filter(props({prop("OutputStream", uno::Any(out)), prop("FilterData", uno::Any(filterData))}));
+    } catch (...) {
+        out->closeOutput();
+        throw;
+    }
+    out->closeOutput();
+    if (!written)
+        throw io::IOException("the office's PDF export failed");
 }
 
-QByteArray OfficeSession::officePdf(const Reference<lang::XComponent> &component, const QList<int> &slides,
+QByteArray OfficeSession::officePdf(const Reference<uno::XComponentContext> &context,
+                                    const Reference<lang::XComponent> &component, const QList<int> &slides,
                                     const QString &target) {
     // In the temporary folder: only the pages drawn from it go to the target.
     const QString dir = QDir::tempPath();
@@ -489,7 +510,7 @@ QByteArray OfficeSession::officePdf(const Reference<lang::XComponent> &component
         TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
         // Hidden slides too: slide k is always the file "-k", as in the other formats. The pictures are at
         // their limit already.
-        storePdf(component, scratch, 0, slides, true);
+        storePdf(context, component, scratch, 0, slides, true);
         pdf = readFile(scratch, &why);
     } catch (...) {
         TlxFileName::Remove(scratch);

@@ -81,10 +81,12 @@ private:
     void writePng(const css::uno::Reference<css::drawing::XDrawPage> &slide, const QString &path, int width);
     // The deck (slides: only these; hidden: with hidden slides) as a PDF at path, pictures at most resolution
     // pixels an inch (0: as stored).
-    static void storePdf(const css::uno::Reference<css::lang::XComponent> &component, const QString &path,
+    static void storePdf(const css::uno::Reference<css::uno::XComponentContext> &context,
+                         const css::uno::Reference<css::lang::XComponent> &component, const QString &path,
                          int resolution, const QList<int> &slides, bool hidden);
     // The chosen slides as one PDF, read whole; raises an Error for target when the office wrote none.
-    static QByteArray officePdf(const css::uno::Reference<css::lang::XComponent> &component, const QList<int> &slides,
+    static QByteArray officePdf(const css::uno::Reference<css::uno::XComponentContext> &context,
+                                const css::uno::Reference<css::lang::XComponent> &component, const QList<int> &slides,
                                 const QString &target);
     // The pixels an inch of a PNG pngWidth wide of the slide (from 1).
     static int pngResolution(const css::uno::Reference<css::drawing::XDrawPages> &pages, int slide, int pngWidth);

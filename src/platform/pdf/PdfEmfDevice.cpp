@@ -143,7 +143,9 @@ QImage PdfEmfDevice::limited(const QImage &image, double widthPoints, double hei
     if (m_pictureResolution <= 0)
         return image;
     // A tenth above the limit is left as it is, as the office leaves it.
-    const auto most = [this](double points) { return std::max(1, int(std::ceil(points / 72 * m_pictureResolution))); };
+    const auto most = [this](double points) {
+        return std::max(1, int(std::ceil(points / 72 * m_pictureResolution - 0.01)));
+    };
     const int w = most(widthPoints), h = most(heightPoints);
     if (image.width() <= w * 11 / 10 && image.height() <= h * 11 / 10)
         return image;

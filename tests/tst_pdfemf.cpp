@@ -1,0 +1,320 @@
+// PDF pages drawn as EMF records: a page made with Qt's PDF writer (fills, a clip, text in a metric twin of a
+// Windows font, a picture with an alpha channel, a translucent fill, a soft mask) comes out as the records that
+// say each of them, every file passing the EMF check; broken PDFs and a spent time limit give reasons, not files.
+#include "engine/lxEmfFile.h"
+#include "platform/pdf/PdfPages.h"
+
+#include <QBuffer>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QTest>
+#include <QtEndian>
+
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+constexpr double kUnits = 2540.0 / 72; // hundredths of a millimetre a point
+
+struct Record {
+    quint32 type;
+    QByteArray data; // the whole record
+    quint32 u32(int at) const { return qFromLittleEndian<quint32>(data.constData() + at); }
+    qint32 i32(int at) const { return qFromLittleEndian<qint32>(data.constData() + at); }
+};
+
+QList<Record> recordsOf(const QByteArray &emf) {
+    QList<Record> out;
+    for (qsizetype off = 0; off + 8 <= emf.size();) {
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
+        if (size < 8)
+            break;
+        out.append({qFromLittleEndian<quint32>(emf.constData() + off), emf.mid(off, size)});
+        off += size;
+    }
+    return out;
+}
+
+QList<Record> ofType(const QList<Record> &all, quint32 type) {
+    QList<Record> out;
+    for (const Record &r : all)
+        if (r.type == type)
+            out << r;
+    return out;
+}
+
+QString utf16At(const Record &r, int at, int units) {
+    QString s;
+    for (int i = 0; i < units; ++i) {
+        const char16_t c = qFromLittleEndian<quint16>(r.data.constData() + at + 2 * i);
+        if (!c)
+            break;
+        s += QChar(c);
+    }
+    return s;
+}
+
+// One page, 720 x 540 points, drawn by draw with a painter in points.
+QByteArray pagePdf(const std::function<void(QPainter &)> &draw, int pages = 1) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&buffer);
+    writer.setPageSize(QPageSize(QSizeF(720, 540), QPageSize::Point));
+    writer.setPageMargins(QMarginsF());
+    writer.setResolution(72);
+    QPainter painter(&writer);
+    for (int k = 0; k < pages; ++k) {
+        if (k > 0)
+            writer.newPage();
+        draw(painter);
+    }
+    painter.end();
+    return pdf;
+}
+
+cairo_status_t appendTo(void *closure, const unsigned char *data, unsigned int length) {
+    static_cast<QByteArray *>(closure)->append(reinterpret_cast<const char *>(data), qsizetype(length));
+    return CAIRO_STATUS_SUCCESS;
+}
+
+// The same page made by cairo, which writes transparency gradients as the office does: a soft mask of luminosity.
+QByteArray cairoPdf(const std::function<void(cairo_t *)> &draw) {
+    QByteArray pdf;
+    cairo_surface_t *surface = cairo_pdf_surface_create_for_stream(appendTo, &pdf, 720, 540);
+    cairo_t *cr = cairo_create(surface);
+    draw(cr);
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+    return pdf;
+}
+
+QByteArray emfOf(const QByteArray &pdf, int page = 0, int pictureResolution = 0) {
+    const PdfPages pages(pdf);
+    QString error;
+    const QByteArray emf = pages.Emf(page, pictureResolution, 150, &error);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return emf;
+}
+
+QImage logo() {
+    // Opaque red on the left half, fully transparent on the right.
+    QImage image(40, 20, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 20; ++x)
+            image.setPixel(x, y, qRgba(255, 0, 0, 255));
+    return image;
+}
+} // namespace
+
+class TestPdfEmf : public QObject {
+    Q_OBJECT
+private slots:
+    void fillsAndClips() {
+        const QByteArray emf = emfOf(pagePdf([](QPainter &p) {
+            p.fillRect(QRectF(10, 20, 100, 50), QColor(0, 128, 255));
+            QPainterPath circle;
+            circle.addEllipse(QRectF(200, 200, 100, 100));
+            p.setClipPath(circle);
+            p.fillRect(QRectF(150, 150, 300, 300), QColor(255, 0, 0));
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        // The page's frame in hundredths of a millimetre.
+        QCOMPARE(r.first().i32(32), qint32(std::lround(720 * kUnits)) - 1);
+        QCOMPARE(r.first().i32(36), qint32(std::lround(540 * kUnits)) - 1);
+        QList<quint32> brushes;
+        for (const Record &b : ofType(r, 39))
+            brushes << b.u32(16);
+        QVERIFY(brushes.contains(0xff8000u)); // COLORREF: blue, green, red from the top byte down
+        QVERIFY(brushes.contains(0x0000ffu));
+        QVERIFY(ofType(r, 62).size() >= 2);       // FILLPATH
+        QVERIFY(!ofType(r, 67).isEmpty());        // SELECTCLIPPATH: the circle
+        QVERIFY(!ofType(r, 5).isEmpty());         // POLYBEZIERTO: the circle stays curves
+        // The first fill's path starts at the box's corner.
+        const Record move = ofType(r, 27).first();
+        QVERIFY(qAbs(move.i32(8) - 10 * kUnits) < 2 && qAbs(move.i32(12) - 20 * kUnits) < 2);
+    }
+
+    void textStaysTextUnderTheFontItStandsFor() {
+        if (!QFontDatabase::families().contains(QStringLiteral("Carlito")))
+            QSKIP("Carlito is not installed");
+        QFont font(QStringLiteral("Carlito"));
+        font.setPixelSize(24);
+        const QString text = QStringLiteral("Hello world");
+        const QByteArray emf = emfOf(pagePdf([&](QPainter &p) {
+            p.setFont(font);
+            p.setPen(QColor(0, 100, 0));
+            p.drawText(QPointF(50, 100), text);
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        const QList<Record> fonts = ofType(r, 82);
+        QVERIFY(!fonts.isEmpty());
+        QCOMPARE(utf16At(fonts.first(), 12 + 28, 32), QStringLiteral("Calibri"));
+        QVERIFY(qAbs(-fonts.first().i32(12) - 24 * kUnits) < 2); // the em
+        QCOMPARE(ofType(r, 24).first().u32(8), 0x006400u);     // text colour
+        QString drawn;
+        double advance = 0;
+        for (const Record &t : ofType(r, 84)) {
+            const int n = t.i32(44);
+            drawn += utf16At(t, t.i32(48), n);
+            for (int i = 0; i < n; ++i)
+                advance += t.i32(t.i32(72) + 4 * i);
+            if (drawn.size() == n) // the first run starts on the baseline where the text does
+                QVERIFY(qAbs(t.i32(36) - 50 * kUnits) < 2 && qAbs(t.i32(40) - 100 * kUnits) < 2);
+        }
+        QCOMPARE(drawn, text);
+        // The advances are the glyphs' own: the run is as long as the font lays it out.
+        const double width = QFontMetricsF(font).horizontalAdvance(text) * kUnits;
+        QVERIFY2(qAbs(advance - width) < 0.03 * width, qPrintable(QStringLiteral("%1 vs %2").arg(advance).arg(width)));
+    }
+
+    void picturesAndTransparency() {
+        const QByteArray emf = emfOf(pagePdf([](QPainter &p) {
+            p.fillRect(QRectF(0, 0, 720, 540), Qt::black);
+            p.drawImage(QRectF(100, 100, 200, 100), logo());
+            p.setOpacity(0.5);
+            p.fillRect(QRectF(400, 100, 100, 100), Qt::white);
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> blends = ofType(recordsOf(emf), 114);
+        bool picture = false, translucent = false;
+        for (const Record &b : blends) {
+            const quint32 function = b.u32(40);
+            const int w = b.i32(100), h = b.i32(104);
+            if (w == 40 && h == 20) {
+                // Per-pixel alpha, placed where the PDF places the picture.
+                picture = (function >> 24) == 1 && qAbs(b.i32(24) - 100 * kUnits) < 2 &&
+                          qAbs(b.i32(32) - 200 * kUnits) < 2 && qAbs(b.i32(36) - 100 * kUnits) < 2;
+                const qsizetype bits = b.u32(92);
+                const uchar *left = reinterpret_cast<const uchar *>(b.data.constData() + bits);
+                const uchar *right = left + 4 * 39;
+                QVERIFY(left[3] == 255 && left[2] > 200 && left[1] < 50 && right[3] == 0);
+            } else if (w == 1 && h == 1) {
+                translucent = ((function >> 16) & 0xff) == 128;
+            }
+        }
+        QVERIFY(picture);
+        QVERIFY(translucent);
+    }
+
+    // A soft mask (a gradient of transparency) is what the records cannot say: a picture of just that part.
+    void softMaskBecomesAPictureOfItsArea() {
+        const QByteArray emf = emfOf(cairoPdf([](cairo_t *cr) {
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_paint(cr);
+            cairo_pattern_t *fade = cairo_pattern_create_linear(100, 0, 300, 0);
+            cairo_pattern_add_color_stop_rgba(fade, 0, 0, 0, 0, 1);
+            cairo_pattern_add_color_stop_rgba(fade, 1, 0, 0, 0, 0);
+            cairo_rectangle(cr, 100, 100, 200, 100);
+            cairo_clip(cr);
+            cairo_set_source_rgb(cr, 0, 0, 1);
+            cairo_mask(cr, fade);
+            cairo_pattern_destroy(fade);
+            cairo_reset_clip(cr);
+            cairo_set_source_rgb(cr, 0, 0, 0);
+            cairo_move_to(cr, 100, 300);
+            cairo_show_text(cr, "below");
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        bool island = false;
+        for (const Record &b : ofType(r, 114)) {
+            const double x = b.i32(24) / kUnits, w = b.i32(32) / kUnits;
+            island = island || (b.i32(100) > 100 && qAbs(x - 100) < 3 && qAbs(w - 200) < 4);
+        }
+        QVERIFY2(island, "no picture of the faded box");
+        QVERIFY(!ofType(r, 84).isEmpty()); // the text after it stays text
+    }
+
+    void picturesAtMostAsFineAsTheLimit() {
+        QImage fine(2000, 1000, QImage::Format_RGB32);
+        fine.fill(Qt::darkCyan);
+        const QByteArray pdf = pagePdf([&](QPainter &p) { p.drawImage(QRectF(0, 0, 720, 360), fine); });
+        for (int limit : {0, 96}) {
+            const QList<Record> dibs = ofType(recordsOf(emfOf(pdf, 0, limit)), 81);
+            QCOMPARE(dibs.size(), 1);
+            QCOMPARE(dibs.first().i32(40), limit ? 960 : 2000); // 10 inches at 96 pixels an inch
+        }
+    }
+
+    void whatCannotBeDrawn_data() {
+        QTest::addColumn<QByteArray>("pdf");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good = pagePdf([](QPainter &p) { p.fillRect(QRectF(0, 0, 10, 10), Qt::red); });
+        QTest::newRow("nothing") << QByteArray() << 0 << "cannot be read";
+        QTest::newRow("cut") << good.left(good.size() / 3) << 0 << "";
+        QTest::newRow("no such page") << good << 1 << "no page 2";
+        QTest::newRow("negative page") << good << -1 << "no page 0";
+    }
+    void whatCannotBeDrawn() {
+        QFETCH(QByteArray, pdf);
+        QFETCH(int, page);
+        QFETCH(QString, reason);
+        const PdfPages pages(pdf);
+        QString error;
+        const QByteArray emf = pages.Emf(page, 0, 150, &error);
+        // Either a whole file or a reason; a cut PDF may still give its page.
+        QVERIFY(emf.isEmpty() != error.isEmpty());
+        if (!emf.isEmpty())
+            QCOMPARE(TlxEmfFile::Check(emf), QString());
+        if (!reason.isEmpty())
+            QVERIFY2(error.contains(reason), qPrintable(error));
+    }
+
+    void spentTimeLimitGivesAReason() {
+        const PdfPages pages(pagePdf([](QPainter &p) {
+            for (int i = 0; i < 2000; ++i)
+                p.fillRect(QRectF(i % 700, i % 500, 5, 5), QColor(i % 255, 0, 0));
+        }));
+        QString error;
+        QVERIFY(pages.Emf(0, 0, 150, &error, std::chrono::steady_clock::now()).isEmpty());
+        QVERIFY2(error.contains(QLatin1String("time limit")), qPrintable(error));
+    }
+
+    // Workers draw their decks' pages as EMF, SVG and PNG at the same time, each from a document of its own.
+    void workersDrawAtOnce() {
+        const QByteArray pdf = pagePdf(
+            [](QPainter &p) {
+                p.fillRect(QRectF(0, 0, 300, 200), Qt::blue);
+                p.setOpacity(0.4);
+                p.drawText(QPointF(20, 300), QStringLiteral("Slide"));
+                p.drawImage(QRectF(400, 100, 80, 40), logo());
+            },
+            3);
+        std::atomic<int> good{0};
+        std::vector<std::thread> workers;
+        for (int w = 0; w < 6; ++w) {
+            workers.emplace_back([&pdf, &good, w] {
+                const PdfPages pages(pdf);
+                for (int k = 0; k < pages.Count(); ++k) {
+                    QString error;
+                    const QByteArray out = w % 3 == 0   ? pages.Emf(k, 150, 150, &error)
+                                           : w % 3 == 1 ? pages.Svg(k, &error)
+                                                        : pages.Png(k, 320, &error);
+                    good += !out.isEmpty() && error.isEmpty() && (w % 3 || TlxEmfFile::Check(out).isEmpty());
+                }
+            });
+        }
+        for (std::thread &t : workers)
+            t.join();
+        QCOMPARE(good.load(), 6 * 3);
+    }
+};
+
+QTEST_MAIN(TestPdfEmf)
+#include "tst_pdfemf.moc"
