@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -185,6 +186,141 @@ QByteArray makeFieldDeck() {
     return xml.toUtf8();
 }
 
+QByteArray pngOf(const QImage &image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// A picture of four coloured quarters with a cross, told apart from any other part of it.
+QImage quarters(QRgb a, QRgb b, QRgb c, QRgb d) {
+    QImage image(400, 300, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(0, 0, 200, 150, QColor(a));
+    p.fillRect(200, 0, 200, 150, QColor(b));
+    p.fillRect(0, 150, 200, 150, QColor(c));
+    p.fillRect(200, 150, 200, 150, QColor(d));
+    p.setPen(QPen(Qt::black, 12));
+    p.drawLine(0, 0, 400, 300);
+    p.end();
+    return image;
+}
+
+// Pictures where the office draws them, the way newer offices lost them: one picture cropped two ways beside
+// another of the same pixel size, a transparent logo over a dark picture background, a tiled picture background,
+// a gradient with a transparency gradient over a box, and text in a font the office replaces by its metric twin.
+QByteArray makePictureDeck() {
+    QImage logo(240, 240, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    {
+        QPainter p(&logo);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(255, 200, 0));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(20, 20, 200, 200);
+        p.setBrush(QColor(30, 120, 220));
+        p.drawRect(90, 60, 60, 120);
+    }
+    QImage dark(320, 240, QImage::Format_RGB32);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            dark.setPixel(x, y, qRgb(20 + x / 8, 20, 40 + y / 6));
+    // A soft tile: where the office's own picture starts its tiles a pixel or two off, no edge makes it count.
+    QImage tile(48, 48, QImage::Format_RGB32);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x) {
+            const double d = std::hypot(x - 23.5, y - 23.5) / 34;
+            tile.setPixel(x, y, qRgb(int(150 + 80 * d), int(90 + 110 * d), int(40 + 110 * d)));
+        }
+    const auto frame = [](const char *style, const char *x, const char *y, const char *w, const char *h,
+                          const QByteArray &png) {
+        return QStringLiteral("<draw:frame draw:style-name=\"%1\" svg:x=\"%2\" svg:y=\"%3\" svg:width=\"%4\" "
+                              "svg:height=\"%5\"><draw:image><office:binary-data>%6</office:binary-data>"
+                              "</draw:image></draw:frame>")
+            .arg(QLatin1String(style), QLatin1String(x), QLatin1String(y), QLatin1String(w), QLatin1String(h),
+                 QString::fromLatin1(png.toBase64()));
+    };
+    const QByteArray a = pngOf(quarters(0xffe03030, 0xff30a030, 0xff3050e0, 0xffe0c020));
+    const QByteArray b = pngOf(quarters(0xff20c0c0, 0xffc020c0, 0xff808080, 0xfff08040));
+    QString xml = QString::fromUtf8(TestSupport::flatDeckStart()) +
+                  QStringLiteral(
+                      "<office:styles>"
+                      "<draw:fill-image draw:name=\"dark\"><office:binary-data>%1</office:binary-data>"
+                      "</draw:fill-image>"
+                      "<draw:fill-image draw:name=\"tile\"><office:binary-data>%2</office:binary-data>"
+                      "</draw:fill-image>"
+                      "<draw:gradient draw:name=\"sky\" draw:style=\"linear\" draw:start-color=\"#0040a0\" "
+                      "draw:end-color=\"#f0f0ff\" draw:angle=\"0\" draw:border=\"0%\"/>"
+                      "<draw:opacity draw:name=\"fade\" draw:style=\"linear\" draw:start=\"100%\" draw:end=\"0%\" "
+                      "draw:angle=\"900\" draw:border=\"0%\"/></office:styles><office:automatic-styles>"
+                      "<style:page-layout style:name=\"PM1\"><style:page-layout-properties fo:margin-top=\"0cm\" "
+                      "fo:margin-bottom=\"0cm\" fo:margin-left=\"0cm\" fo:margin-right=\"0cm\" "
+                      "fo:page-width=\"25.4cm\" fo:page-height=\"19.05cm\"/></style:page-layout>"
+                      "<style:style style:name=\"white\" style:family=\"drawing-page\"><style:drawing-page-properties "
+                      "draw:fill=\"solid\" draw:fill-color=\"#ffffff\"/></style:style>"
+                      "<style:style style:name=\"darkbg\" style:family=\"drawing-page\">"
+                      "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"dark\" "
+                      "style:repeat=\"stretch\"/></style:style>"
+                      "<style:style style:name=\"tiled\" style:family=\"drawing-page\">"
+                      "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"tile\" "
+                      "style:repeat=\"repeat\" draw:fill-image-width=\"1.5cm\" draw:fill-image-height=\"1.5cm\"/>"
+                      "</style:style>"
+                      "<style:style style:name=\"plain\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"none\"/></style:style>"
+                      "<style:style style:name=\"cropL\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(0cm, 5.29cm, 0cm, 0cm)\"/></style:style>"
+                      "<style:style style:name=\"cropB\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(3.97cm, 0cm, 0cm, 0cm)\"/></style:style>"
+                      "<style:style style:name=\"box\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"solid\" draw:fill-color=\"#d02020\"/></style:style>"
+                      "<style:style style:name=\"veil\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"gradient\" draw:fill-gradient-name=\"sky\" "
+                      "draw:opacity-name=\"fade\"/></style:style>"
+                      "<style:style style:name=\"txt\" style:family=\"graphic\"><style:graphic-properties "
+                      "draw:stroke=\"none\" draw:fill=\"none\" draw:textarea-vertical-align=\"top\"/></style:style>"
+                      "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties "
+                      "fo:font-size=\"36pt\" fo:font-family=\"Calibri\" fo:color=\"#102040\"/></style:style>"
+                      "</office:automatic-styles><office:master-styles>"
+                      "<style:master-page style:name=\"M\" style:page-layout-name=\"PM1\"/>"
+                      "</office:master-styles><office:body><office:presentation>")
+                      .arg(QString::fromLatin1(pngOf(dark).toBase64()), QString::fromLatin1(pngOf(tile).toBase64()));
+    const QString page = QStringLiteral("<draw:page draw:name=\"%1\" draw:style-name=\"%2\" draw:master-page-name=\"M\">"
+                                        "%3</draw:page>");
+    xml += page.arg(QStringLiteral("crops"), QStringLiteral("white"),
+                    frame("cropL", "1cm", "1cm", "5.3cm", "7.94cm", a) + frame("cropB", "8cm", "1cm", "10.58cm", "3.97cm", a) +
+                        frame("plain", "12cm", "9cm", "10.58cm", "7.94cm", b));
+    xml += page.arg(QStringLiteral("logo"), QStringLiteral("darkbg"), frame("plain", "9cm", "5cm", "7cm", "7cm", pngOf(logo)));
+    xml += page.arg(QStringLiteral("tiles"), QStringLiteral("tiled"), QString());
+    xml += page.arg(QStringLiteral("veil"), QStringLiteral("white"),
+                    QStringLiteral("<draw:rect draw:style-name=\"box\" svg:x=\"4cm\" svg:y=\"4cm\" svg:width=\"10cm\" "
+                                   "svg:height=\"10cm\"/><draw:rect draw:style-name=\"veil\" svg:x=\"2cm\" svg:y=\"6cm\" "
+                                   "svg:width=\"20cm\" svg:height=\"8cm\"/>"));
+    xml += page.arg(QStringLiteral("font"), QStringLiteral("white"),
+                    QStringLiteral("<draw:frame draw:style-name=\"txt\" svg:x=\"2cm\" svg:y=\"4cm\" svg:width=\"21cm\" "
+                                   "svg:height=\"8cm\"><draw:text-box><text:p text:style-name=\"P1\">Quarterly figures "
+                                   "at a glance, with a longer line that wraps where the font says</text:p>"
+                                   "</draw:text-box></draw:frame>"));
+    xml += QStringLiteral("</office:presentation></office:body></office:document>\n");
+    return xml.toUtf8();
+}
+
+// The faces of the fonts an EMF creates.
+QStringList emfFonts(const QByteArray &emf) {
+    QStringList faces;
+    for (qsizetype off = 0; off + 8 <= emf.size();) {
+        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
+        if (size < 8 || quint64(off) + size > quint64(emf.size()))
+            break;
+        if (type == 82 && size >= 104) // EMR_EXTCREATEFONTINDIRECTW: the face follows seven numbers and eight bytes
+            faces << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + 40)).left(32);
+        off += size;
+    }
+    return faces;
+}
+
 // The texts an EMF draws, one a text record.
 QStringList emfTexts(const QByteArray &emf) {
     QStringList texts;
@@ -210,10 +346,32 @@ bool holdsText(const QByteArray &emf, const char *text) {
 }
 
 struct Converted {
-    QList<double> scores; // per slide
-    QString output;       // slide 1's EMF
+    QList<double> scores;          // per slide
+    QList<QStringList> drawings;   // per slide: each judge's picture of it
+    QStringList references;        // per slide: the office's own picture
+    QString output;                // slide 1's EMF
     QString error;
 };
+
+// The score of the closest judge over one area of a slide (in centimetres of its 25.4 x 19.05 cm page).
+double areaScore(const Converted &c, int slide, QRectF cm, const QString &scratch) {
+    const auto cut = [&](const QString &from, const QString &to) {
+        const QImage image(from);
+        const double k = image.width() / 25.4;
+        return image.copy(QRectF(cm.x() * k, cm.y() * k, cm.width() * k, cm.height() * k).toRect()).save(to);
+    };
+    const QString reference = scratch + QStringLiteral("/area.office.png");
+    if (!cut(c.references.value(slide - 1), reference))
+        return -1;
+    double best = -1;
+    for (const QString &drawing : c.drawings.value(slide - 1)) {
+        const QString part = scratch + QStringLiteral("/area.png");
+        const double score = cut(drawing, part) ? FidelityCheck::Score(part, reference) : -1;
+        if (score >= 0 && (best < 0 || score < best))
+            best = score;
+    }
+    return best;
+}
 } // namespace
 
 class TestFidelity : public QObject {
@@ -226,6 +384,9 @@ private slots:
     void realDecks();
     void transparencyAndFields_data();
     void transparencyAndFields();
+    void picturesInPlace_data();
+    void picturesInPlace();
+    void fontTheDeckAsksFor();
 
 private:
     Converted convert(const QString &deck, const QString &name);
@@ -235,6 +396,7 @@ private:
     std::unique_ptr<office::OfficeSession> m_session;
     Converted m_made;
     Converted m_fields;
+    Converted m_pictures;
 };
 
 Converted TestFidelity::convert(const QString &deck, const QString &name) {
@@ -250,6 +412,7 @@ Converted TestFidelity::convert(const QString &deck, const QString &name) {
         for (int k = 1; k <= count; ++k) {
             emfs << TestSupport::slidePath(c.output, k);
             references << emfs.last() + QStringLiteral(".office.png");
+            c.references << references.last();
             m_session->ExportPng(doc, k, references.last(), 960);
         }
         m_session->Close(doc);
@@ -272,6 +435,9 @@ Converted TestFidelity::convert(const QString &deck, const QString &name) {
             if (score >= 0 && (best < 0 || score < best))
                 best = score;
         c.scores << best;
+        c.drawings << QStringList{base + QStringLiteral(".png"), base + QStringLiteral(".import.png")};
+        if (m_gdi)
+            c.drawings.last() << FidelityCheck::GdiPicture(emfs.at(i), false);
     }
     return c;
 }
@@ -296,6 +462,46 @@ void TestFidelity::initTestCase() {
     m_fields = convert(fieldDeck, QStringLiteral("fields"));
     QVERIFY2(m_fields.error.isEmpty(), qPrintable(m_fields.error));
     QCOMPARE(m_fields.scores.size(), 3);
+    const QString pictureDeck = m_dir.filePath(QStringLiteral("pictures.fodp"));
+    QVERIFY(TestSupport::writeAll(pictureDeck, makePictureDeck()));
+    m_pictures = convert(pictureDeck, QStringLiteral("pictures"));
+    QVERIFY2(m_pictures.error.isEmpty(), qPrintable(m_pictures.error));
+    QCOMPARE(m_pictures.scores.size(), 5);
+}
+
+// Every slide as the office draws it, and each picture where the office draws it: the area of each is compared
+// on its own, so that a picture moved, swapped for another of its size or left out fails however small it is.
+void TestFidelity::picturesInPlace_data() {
+    QTest::addColumn<int>("slide");
+    QTest::addColumn<QList<QRectF>>("areas"); // centimetres
+    QTest::newRow("one picture cropped two ways, another of its size")
+        << 1 << QList<QRectF>{{1, 1, 5.3, 7.94}, {8, 1, 10.58, 3.97}, {12, 9, 10.58, 7.94}};
+    QTest::newRow("transparent logo over a dark picture") << 2 << QList<QRectF>{{9, 5, 7, 7}, {0, 0, 8, 8}};
+    QTest::newRow("tiled picture background") << 3 << QList<QRectF>{{0, 0, 12, 9}, {12, 9, 13, 10}};
+    QTest::newRow("gradient with a transparency gradient") << 4 << QList<QRectF>{{2, 6, 20, 8}};
+    QTest::newRow("text in a metric twin") << 5 << QList<QRectF>{{2, 4, 21, 8}};
+}
+
+void TestFidelity::picturesInPlace() {
+    QFETCH(int, slide);
+    QFETCH(QList<QRectF>, areas);
+    const double score = m_pictures.scores.value(slide - 1, -1);
+    QVERIFY2(score >= 0 && score <= FidelityCheck::kGood, qPrintable(QString::number(score)));
+    for (const QRectF &area : areas) {
+        const double local = areaScore(m_pictures, slide, area, m_dir.path());
+        QVERIFY2(local >= 0 && local <= FidelityCheck::kGood,
+                 qPrintable(QStringLiteral("%1 at %2,%3").arg(local).arg(area.x()).arg(area.y())));
+    }
+}
+
+// The office draws Calibri with its metric twin Carlito; the EMF names the font the deck asks for, which Word
+// and PowerPoint have, and keeps the text as text.
+void TestFidelity::fontTheDeckAsksFor() {
+    const QByteArray emf = TestSupport::readAll(TestSupport::slidePath(m_pictures.output, 5));
+    const QStringList fonts = emfFonts(emf);
+    QVERIFY2(!fonts.isEmpty() && QSet<QString>(fonts.begin(), fonts.end()).size() == 1 && fonts.first() == QStringLiteral("Calibri"),
+             qPrintable(fonts.join(u',')));
+    QVERIFY2(emfTexts(emf).join(QString()).contains(QStringLiteral("Quarterly")), qPrintable(emfTexts(emf).join(u'|')));
 }
 
 // Transparency as the office draws it (never dropped, never a hatch), and a slide number typed into a

@@ -118,6 +118,83 @@ static int write_bmp(const WCHAR *path, int width, int height, const void *bits,
     return ok;
 }
 
+/*
+ * Wine's player (at least up to Wine 8) hands its ExtCreatePen the record's style array even when the record has
+ * no entries, and ExtCreatePen then refuses every pen that is not user-styled: every line an EMR_EXTCREATEPEN pen
+ * should draw comes out in the pen selected before it, a hairline in black. Windows makes the pen. The record's
+ * fields are read by their place in the file: mingw's EXTLOGPEN has a pointer-sized hatch on 64 bits, the file's
+ * has four bytes.
+ */
+struct ext_pen {
+    DWORD index, style, width;
+    LOGBRUSH brush;
+};
+
+static DWORD field(const ENHMETARECORD *rec, DWORD at) {
+    DWORD v;
+    memcpy(&v, (const BYTE *)rec + at, sizeof v);
+    return v;
+}
+
+/* Whether the record is a pen Windows makes and Wine refuses: no style array, no bitmap brush. */
+static int refused_pen(const ENHMETARECORD *rec, struct ext_pen *pen) {
+    if (rec->iType != EMR_EXTCREATEPEN || rec->nSize < 52)
+        return 0;
+    const DWORD offBmi = field(rec, 12), cbBmi = field(rec, 16), count = field(rec, 48);
+    pen->index = field(rec, 8);
+    pen->style = field(rec, 28);
+    pen->width = field(rec, 32);
+    pen->brush.lbStyle = field(rec, 36);
+    pen->brush.lbColor = field(rec, 40);
+    pen->brush.lbHatch = field(rec, 44);
+    return count == 0 && !offBmi && !cbBmi && (pen->style & PS_STYLE_MASK) != PS_USERSTYLE &&
+           pen->brush.lbStyle != BS_PATTERN && pen->brush.lbStyle != BS_DIBPATTERN &&
+           pen->brush.lbStyle != BS_DIBPATTERNPT;
+}
+
+struct playback {
+    int failed; /* records the player reported it could not play */
+};
+
+static int CALLBACK play_gdi_record(HDC dc, HANDLETABLE *table, const ENHMETARECORD *rec, int handles, LPARAM data) {
+    struct playback *playback = (struct playback *)data;
+    struct ext_pen pen;
+    if (refused_pen(rec, &pen) && pen.index > 0 && (int)pen.index < handles) {
+        HPEN made = ExtCreatePen(pen.style, pen.width, &pen.brush, 0, NULL);
+        if (made) {
+            table->objectHandle[pen.index] = made;
+            return 1;
+        }
+    }
+    if (!PlayEnhMetaFileRecord(dc, table, rec, (UINT)handles))
+        ++playback->failed;
+    return 1; /* a record that fails stops none after it, as in PlayEnhMetaFile */
+}
+
+/* GDI+ keeps its own handle table, so the pen goes in as the EMR_CREATEPEN Wine's own recorder writes for it. */
+struct gdiplus_playback {
+    GpMetafile *metafile;
+};
+
+static BOOL CALLBACK play_gdiplus_record(EmfPlusRecordType type, UINT flags, UINT size, const BYTE *data, VOID *user) {
+    struct gdiplus_playback *playback = user;
+    if (type == EmfRecordTypeExtCreatePen && data && size + 8 >= 52) {
+        BYTE whole[64] = {0};
+        ENHMETARECORD *rec = (ENHMETARECORD *)whole;
+        rec->iType = EMR_EXTCREATEPEN;
+        rec->nSize = 52;
+        memcpy(whole + 8, data, 44);
+        struct ext_pen pen;
+        if (refused_pen(rec, &pen) && pen.brush.lbStyle == BS_SOLID) {
+            DWORD plain[5] = {pen.index, pen.style, pen.width, 0, (DWORD)pen.brush.lbColor};
+            GdipPlayMetafileRecord(playback->metafile, EmfRecordTypeCreatePen, 0, sizeof plain, (const BYTE *)plain);
+            return TRUE;
+        }
+    }
+    GdipPlayMetafileRecord(playback->metafile, type, flags, size, data);
+    return TRUE;
+}
+
 /* Draws one EMF; returns the status word for its line ("ok", "partial" or "error: ..."). */
 static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplus) {
     static char why[160];
@@ -163,7 +240,8 @@ static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplu
     const char *status = "ok";
     if (!gdiplus) {
         RECT all = {0, 0, width, height};
-        if (!PlayEnhMetaFile(dc, emf, &all))
+        struct playback playback = {0};
+        if (!EnumEnhMetaFile(dc, emf, play_gdi_record, &playback, &all) || playback.failed)
             status = "partial";
     } else {
         GpMetafile *metafile = NULL;
@@ -175,7 +253,9 @@ static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplu
             GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
             GdipSetTextRenderingHint(graphics, TextRenderingHintAntiAlias);
             GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
-            s = GdipDrawImageRectI(graphics, (GpImage *)metafile, 0, 0, width, height);
+            struct gdiplus_playback playback = {metafile};
+            const Point corners[3] = {{0, 0}, {width, 0}, {0, height}};
+            s = GdipEnumerateMetafileDestPointsI(graphics, metafile, corners, 3, play_gdiplus_record, &playback, NULL);
         }
         if (graphics)
             GdipDeleteGraphics(graphics);
