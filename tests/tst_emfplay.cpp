@@ -1,7 +1,8 @@
 // Windows' EMF players under Wine, the fidelity judge that sees a slide as Word and PowerPoint do: an EMF made
-// here by hand, filling the left half of its frame red, must come out red on the left and white on the right at
-// the frame's aspect, with GDI's player and through GDI+; a file the player cannot read must stop none of the
-// others and must not pass for drawn.
+// here by hand, filling the left half of its frame red and drawing a wide blue line across the right half with an
+// extended pen, must come out so at the frame's aspect, with GDI's player and through GDI+ (Wine's own player
+// draws an extended pen's lines as black hairlines); a file the player cannot read must stop none of the others
+// and must not pass for drawn.
 #include "FidelityCheck.h"
 #include "TestSupport.h"
 
@@ -24,13 +25,14 @@ QByteArray rec(quint32 type, const QList<quint32> &words) {
     return r;
 }
 
-// 200 x 100 mm at 10 device units a millimetre; a red brush, no pen, a rectangle over the left half.
+// 200 x 100 mm at 10 device units a millimetre; a red brush, no pen, a rectangle over the left half; then a
+// geometric pen 100 units (10 pixels of 200) wide, blue, a line across the right half at half height.
 QByteArray leftHalfRed() {
     QByteArray h = u32(1) + u32(108);
     h += u32(0) + u32(0) + u32(1999) + u32(999);           // bounds, device units
     h += u32(0) + u32(0) + u32(19999) + u32(9999);         // frame, hundredths of a millimetre, inclusive
     h += u32(0x464D4520) + u32(0x10000) + u32(0) + u32(0); // signature, version, bytes, records (set below)
-    h += u32(2);                                           // handles (a short, then a reserved short)
+    h += u32(3);                                           // handles (a short, then a reserved short)
     h += u32(0) + u32(0) + u32(0);                         // description, palette
     h += u32(2000) + u32(1000) + u32(200) + u32(100);      // device in units, in millimetres
     h += u32(0) + u32(0) + u32(0) + u32(200000) + u32(100000);
@@ -39,14 +41,22 @@ QByteArray leftHalfRed() {
     all += rec(37, {1});                   // EMR_SELECTOBJECT the brush
     all += rec(37, {0x80000008});          // EMR_SELECTOBJECT the stock NULL_PEN: no outline
     all += rec(43, {0, 0, 1000, 1000});    // EMR_RECTANGLE, right and bottom edges outside
-    all += rec(14, {0, 16, 20});           // EMR_EOF
+    // EMR_EXTCREATEPEN: no bitmap; geometric, solid, flat ends; 100 wide; a solid blue brush; no style entries.
+    all += rec(95, {2, 0, 0, 0, 0, 0x00010200, 100, 0, 0x00FF0000, 0, 0});
+    all += rec(37, {2});         // EMR_SELECTOBJECT the pen
+    all += rec(27, {1100, 500}); // EMR_MOVETOEX
+    all += rec(54, {1900, 500}); // EMR_LINETO
+    all += rec(14, {0, 16, 20}); // EMR_EOF
     qToLittleEndian<quint32>(quint32(all.size()), all.data() + 48);
-    qToLittleEndian<quint32>(6, all.data() + 52);
+    qToLittleEndian<quint32>(10, all.data() + 52);
     return all;
 }
 
 bool red(QRgb c) {
     return qRed(c) > 220 && qGreen(c) < 40 && qBlue(c) < 40;
+}
+bool blue(QRgb c) {
+    return qBlue(c) > 220 && qRed(c) < 40 && qGreen(c) < 40;
 }
 bool white(QRgb c) {
     return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245;
@@ -100,9 +110,21 @@ void TestEmfPlay::leftHalf() {
                  qPrintable(QStringLiteral("row %1: red up to %2").arg(y).arg(lastRed)));
         QVERIFY(red(picture.pixel(3, y)));
         QVERIFY(red(picture.pixel(95, y)));
+    }
+    for (int y : {5, 94}) {
         QVERIFY(white(picture.pixel(103, y)));
         QVERIFY(white(picture.pixel(196, y)));
     }
+    // The line at its width: 10 pixels about the middle row, from 110 to 190.
+    for (int x : {115, 150, 185}) {
+        for (int y : {47, 50, 53})
+            QVERIFY2(blue(picture.pixel(x, y)),
+                     qPrintable(QStringLiteral("(%1, %2) is %3").arg(x).arg(y).arg(picture.pixelColor(x, y).name())));
+        QVERIFY(white(picture.pixel(x, 40)));
+        QVERIFY(white(picture.pixel(x, 60)));
+    }
+    QVERIFY(white(picture.pixel(102, 50))); // GDI+ gets round ends: Wine takes its pen as a plain one
+    QVERIFY(white(picture.pixel(198, 50)));
 }
 
 QTEST_GUILESS_MAIN(TestEmfPlay)

@@ -99,10 +99,10 @@ QByteArray cairoPdf(const std::function<void(cairo_t *)> &draw) {
     return pdf;
 }
 
-QByteArray emfOf(const QByteArray &pdf, int page = 0, int pictureResolution = 0) {
+QByteArray emfOf(const QByteArray &pdf, int page = 0, int pictureResolution = 0, bool plus = false) {
     const PdfPages pages(pdf);
     QString error;
-    const QByteArray emf = pages.Emf(page, pictureResolution, 150, &error);
+    const QByteArray emf = pages.Emf(page, pictureResolution, 150, &error, plus);
     if (!error.isEmpty())
         qWarning("%s", qPrintable(error));
     return emf;
@@ -251,6 +251,53 @@ private slots:
         }
     }
 
+    // EMF+ readers get the picture compressed at every pixel; GDI-only readers a bitmap at the reference device's
+    // resolution, which EMF+ readers pass over; everything else stays plain records they hand to GDI.
+    void plusHoldsPicturesCompressed() {
+        QImage fine(1200, 600, QImage::Format_RGB32);
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 1200; ++x)
+                fine.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
+        const QByteArray emf = emfOf(pagePdf([&](QPainter &p) {
+                                         p.fillRect(QRectF(0, 0, 720, 540), Qt::gray);
+                                         p.drawImage(QRectF(0, 0, 360, 180), fine);
+                                     }),
+                                     0, 0, true);
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        // The EMF+ header first, its end last but one.
+        QCOMPARE(r.at(1).type, 70u);
+        QCOMPARE(r.at(1).u32(12), 0x2B464D45u);
+        QCOMPARE(quint16(r.at(1).u32(16)), quint16(0x4001));
+        QCOMPARE(quint16(r.at(r.size() - 2).u32(16)), quint16(0x4002));
+        QByteArray image;
+        bool getDcBeforeFill = false, sawGetDc = false;
+        int picturePlace = -1;
+        for (int i = 0; i < r.size(); ++i) {
+            const Record &c = r.at(i);
+            if (c.type == 70 && c.u32(12) == 0x2B464D45u) {
+                const quint16 type = quint16(c.u32(16)), flags = quint16(c.u32(16) >> 16);
+                sawGetDc = type == 0x4004 || (sawGetDc && type != 0x4008 && type != 0x401B && type != 0x4031 &&
+                                               type != 0x4033);
+                if (type == 0x4008 && ((flags >> 8) & 0x7f) == 5) // the picture, whole or in parts
+                    image += c.data.mid((flags & 0x8000) ? 32 : 28);
+                if (type == 0x401B)
+                    picturePlace = i;
+            }
+            if (c.type == 62 && picturePlace < 0)
+                getDcBeforeFill = sawGetDc;
+        }
+        QVERIFY(getDcBeforeFill);
+        // Compressed, and every pixel of it.
+        const QImage decoded = QImage::fromData(image.mid(28)); // after the object's version, kind and bitmap header
+        QCOMPARE(decoded.size(), QSize(1200, 600));
+        // Right after it, the bitmap only GDI readers draw: 5 inches at 96 pixels an inch.
+        QVERIFY(picturePlace > 0 && picturePlace + 1 < r.size());
+        QCOMPARE(r.at(picturePlace + 1).type, 81u);
+        QCOMPARE(r.at(picturePlace + 1).i32(40), 480);
+        QVERIFY(emf.size() < 1200 * 600 * 3 / 2);
+    }
+
     void whatCannotBeDrawn_data() {
         QTest::addColumn<QByteArray>("pdf");
         QTest::addColumn<int>("page");
@@ -282,7 +329,7 @@ private slots:
                 p.fillRect(QRectF(i % 700, i % 500, 5, 5), QColor(i % 255, 0, 0));
         }));
         QString error;
-        QVERIFY(pages.Emf(0, 0, 150, &error, std::chrono::steady_clock::now()).isEmpty());
+        QVERIFY(pages.Emf(0, 0, 150, &error, true, std::chrono::steady_clock::now()).isEmpty());
         QVERIFY2(error.contains(QLatin1String("time limit")), qPrintable(error));
     }
 

@@ -572,7 +572,7 @@ QByteArray OfficeSession::drawPage(const PdfPages &drawn, int page, TlxOutputOpt
         return data;
     case Format::Emf:
     case Format::Emz:
-        data = drawn.Emf(page, options.imageResolution, kIslandResolution, error, deadline);
+        data = drawn.Emf(page, options.imageResolution, kIslandResolution, error, true, deadline);
         // A file that is not whole never counts as a converted slide; an .emz is the EMF checked, compressed.
         if (error->isEmpty())
             *error = TlxEmfFile::Check(data);

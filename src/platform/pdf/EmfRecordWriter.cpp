@@ -1,5 +1,7 @@
 #include "platform/pdf/EmfRecordWriter.h"
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QtEndian>
 
 #include <algorithm>
@@ -9,7 +11,25 @@
 namespace {
 constexpr double kUnitsPerPoint = 2540.0 / 72.0; // hundredths of a millimetre
 constexpr std::uint32_t kEmfSignature = 0x464D4520;
-constexpr std::uint32_t kStockNullBrush = 0x80000005;
+constexpr std::uint32_t kEmfPlusId = 0x2B464D45; // "EMF+" at the start of a comment's data
+constexpr std::uint32_t kPlusVersion = 0xDBC01002;
+constexpr int kPlusChunk = 32768;               // bytes of a continued object a record carries
+constexpr double kFallbackResolution = 96;      // pixels an inch of the bitmaps only GDI readers draw
+constexpr double kPlusUnitsPerPoint = 96.0 / 72; // EMF+ coordinates: pixels of the reference device
+
+enum Plus : std::uint16_t {
+    PlusHeader = 0x4001,
+    PlusEndOfFile = 0x4002,
+    PlusGetDc = 0x4004,
+    PlusObject = 0x4008,
+    PlusDrawImagePoints = 0x401B,
+    PlusSetPageTransform = 0x4030,
+    PlusResetClip = 0x4031,
+    PlusSetClipPath = 0x4033,
+};
+enum PlusObjectType : std::uint16_t { ObjectPath = 3, ObjectImage = 5, ObjectImageAttributes = 8 };
+// The EMF+ object table slots used: a picture, its attributes, a clip path.
+constexpr std::uint16_t kSlotImage = 0, kSlotAttributes = 1, kSlotClip = 2;
 
 enum Emr : std::uint32_t {
     Header = 1,
@@ -72,10 +92,86 @@ void putBitmapInfo(QByteArray &b, int width, int height, int bits, std::uint32_t
                             3780u, 3780u, 0u, 0u})
         put32(b, v);
 }
+void put16(QByteArray &b, std::uint16_t v) {
+    char le[2];
+    qToLittleEndian<quint16>(v, le);
+    b.append(le, 2);
+}
+
+QByteArray plusRecord(std::uint16_t type, std::uint16_t flags, const QByteArray &data) {
+    QByteArray r;
+    const auto padded = std::uint32_t((data.size() + 3) & ~qsizetype(3));
+    put16(r, type);
+    put16(r, flags);
+    put32(r, 12 + padded);
+    put32(r, padded);
+    r += data;
+    r.append(qsizetype(padded) - data.size(), '\0');
+    return r;
+}
+
+// A path in hundredths of a millimetre, as EMF+ holds one: points and a type for each.
+QByteArray plusPath(const EmfRecordWriter::Path &path) {
+    std::vector<QPointF> points;
+    QByteArray types;
+    std::size_t p = 0;
+    for (EmfRecordWriter::Path::Op op : path.ops) {
+        switch (op) {
+        case EmfRecordWriter::Path::Move:
+            points.push_back(path.points[p++]);
+            types.append(char(0));
+            break;
+        case EmfRecordWriter::Path::Line:
+            points.push_back(path.points[p++]);
+            types.append(char(1));
+            break;
+        case EmfRecordWriter::Path::Curve:
+            for (int k = 0; k < 3; ++k) {
+                points.push_back(path.points[p++]);
+                types.append(char(3));
+            }
+            break;
+        case EmfRecordWriter::Path::Close:
+            if (!types.isEmpty())
+                types.back() = char(types.back() | 0x80);
+            break;
+        }
+    }
+    QByteArray d;
+    put32(d, kPlusVersion);
+    put32(d, std::uint32_t(points.size()));
+    put32(d, 0); // points as floats
+    for (const QPointF &q : points) {
+        putFloat(d, float(q.x() * kPlusUnitsPerPoint));
+        putFloat(d, float(q.y() * kPlusUnitsPerPoint));
+    }
+    d += types;
+    return d;
+}
+
+QByteArray pngOf(const QImage &image) {
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(50); // a middle compression: the best takes several times as long for little less
+    return writer.write(image) ? out : QByteArray();
+}
 } // namespace
 
-EmfRecordWriter::EmfRecordWriter(double widthPoints, double heightPoints)
-    : m_width(std::max(1.0, widthPoints)), m_height(std::max(1.0, heightPoints)) {
+EmfRecordWriter::EmfRecordWriter(double widthPoints, double heightPoints, bool plus)
+    : m_width(std::max(1.0, widthPoints)), m_height(std::max(1.0, heightPoints)), m_plus(plus) {
+    if (m_plus) {
+        // The EMF+ header comes first; EMF+ coordinates are the reference device's pixels.
+        QByteArray header;
+        put32(header, kPlusVersion);
+        put32(header, 1); // the reference device is a display
+        put32(header, 96);
+        put32(header, 96);
+        QByteArray scale;
+        putFloat(scale, 1.0f);
+        plusRecords({plusRecord(PlusHeader, 1 /* dual */, header), plusRecord(PlusSetPageTransform, 2 /* pixels */, scale)});
+    }
     record(SetMapMode, {8});                  // anisotropic: window and viewport below
     record(SetWindowExtEx, {2540, 2540});     // an inch in hundredths of a millimetre
     record(SetViewportExtEx, {96, 96});       // is an inch of the reference device
@@ -93,7 +189,33 @@ std::int32_t EmfRecordWriter::length(double points) const {
     return std::int32_t(std::lround(std::clamp(points * kUnitsPerPoint, 0.0, 1.0e9)));
 }
 
+void EmfRecordWriter::plainRun() {
+    if (!m_plus || m_inPlainRun)
+        return;
+    const QByteArray getDc = plusRecord(PlusGetDc, 0, QByteArray());
+    put32(m_body, 70 /* EMR_COMMENT */);
+    put32(m_body, std::uint32_t(16 + getDc.size()));
+    put32(m_body, std::uint32_t(4 + getDc.size()));
+    put32(m_body, kEmfPlusId);
+    m_body += getDc;
+    ++m_records;
+    m_inPlainRun = true;
+}
+
+void EmfRecordWriter::plusRecords(const QList<QByteArray> &records) {
+    for (const QByteArray &r : records) {
+        put32(m_body, 70 /* EMR_COMMENT */);
+        put32(m_body, std::uint32_t(16 + r.size()));
+        put32(m_body, std::uint32_t(4 + r.size()));
+        put32(m_body, kEmfPlusId);
+        m_body += r;
+        ++m_records;
+    }
+    m_inPlainRun = false;
+}
+
 void EmfRecordWriter::record(std::uint32_t type, std::initializer_list<std::uint32_t> values) {
+    plainRun();
     put32(m_body, type);
     put32(m_body, std::uint32_t(8 + 4 * values.size()));
     for (std::uint32_t v : values)
@@ -102,6 +224,7 @@ void EmfRecordWriter::record(std::uint32_t type, std::initializer_list<std::uint
 }
 
 void EmfRecordWriter::raw(const QByteArray &r) {
+    plainRun();
     m_body += r;
     ++m_records;
 }
@@ -249,6 +372,7 @@ void EmfRecordWriter::SetClip(const std::vector<ClipPath> &clip, std::uint64_t i
     if (id == m_clipId)
         return;
     m_clipId = id;
+    m_clip = clip;
     record(ExtSelectClipRgn, {0, 5 /* RGN_COPY of no region: the whole page */});
     for (const ClipPath &c : clip) {
         setFillMode(c.evenOdd);
@@ -280,13 +404,10 @@ void EmfRecordWriter::Stroke(const Path &path, const Pen &pen, double opacity) {
         pathRecords(path);
         record(WidenPath, {});
         record(SelectClipPath, {1});
-        Path box;
         double l = 1e18, t = 1e18, r = -1e18, b = -1e18;
         for (const QPointF &p : path.points)
             l = std::min(l, p.x()), r = std::max(r, p.x()), t = std::min(t, p.y()), b = std::max(b, p.y());
         const double w = std::max(pen.width, 1.0);
-        box.ops = {Path::Move, Path::Line, Path::Line};
-        box.points = {QPointF(l - w, t - w), QPointF(r + w, b + w), QPointF(r + w, b + w)};
         int n = 0;
         QImage dot(1, 1, QImage::Format_RGB32);
         dot.setPixel(0, 0, pen.color | 0xff000000);
@@ -458,14 +579,93 @@ QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft
 }
 
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
-                              double opacity) {
+                              double opacity, const QByteArray &jpeg) {
     int n = 0;
-    const QByteArray r = PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
-    m_body += r;
+    if (!m_plus || opacity < 0.998 || image.isNull()) {
+        plainRun();
+        m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
+        m_records += n;
+        return;
+    }
+    const QList<QByteArray> plus = plusPictureRecords(image, jpeg, topLeft, topRight, bottomLeft, opacity);
+    if (plus.isEmpty()) {
+        plainRun();
+        m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
+        m_records += n;
+        return;
+    }
+    plusRecords(plus);
+    // What GDI-only readers draw instead; EMF+ readers pass over it (no GetDC before it).
+    QImage fallback = image;
+    const auto most = [](QPointF a, QPointF b) {
+        return std::max(1, int(std::ceil(std::hypot(b.x() - a.x(), b.y() - a.y()) / 72 * kFallbackResolution - 0.01)));
+    };
+    const int w = most(topLeft, topRight), h = most(topLeft, bottomLeft);
+    if (image.width() > w * 11 / 10 || image.height() > h * 11 / 10)
+        fallback = image.scaled(std::min(w, image.width()), std::min(h, image.height()), Qt::IgnoreAspectRatio,
+                                Qt::SmoothTransformation);
+    m_body += PictureRecords(fallback, topLeft, topRight, bottomLeft, opacity, &n);
     m_records += n;
 }
 
+QList<QByteArray> EmfRecordWriter::plusPictureRecords(const QImage &image, const QByteArray &jpeg, QPointF topLeft,
+                                               QPointF topRight, QPointF bottomLeft, double) const {
+    const bool alpha = image.hasAlphaChannel();
+    const QByteArray data = !jpeg.isEmpty() && !alpha ? jpeg : pngOf(image);
+    if (data.isEmpty())
+        return {};
+    QList<QByteArray> records;
+    // The clip in effect, for EMF+ readers, which keep a clip of their own.
+    records << plusRecord(PlusResetClip, 0, QByteArray());
+    for (const ClipPath &c : m_clip) {
+        records << plusRecord(PlusObject, std::uint16_t(ObjectPath << 8 | kSlotClip), plusPath(c.path));
+        records << plusRecord(PlusSetClipPath, std::uint16_t(1 /* intersect */ << 8 | kSlotClip), QByteArray());
+    }
+    // Pixels outside the picture are not drawn at its edges.
+    QByteArray attributes;
+    for (std::uint32_t v : {kPlusVersion, 0u, 4u /* clamp */, 0u, 0u, 0u})
+        put32(attributes, v);
+    records << plusRecord(PlusObject, std::uint16_t(ObjectImageAttributes << 8 | kSlotAttributes), attributes);
+    QByteArray object;
+    put32(object, kPlusVersion);
+    put32(object, 1); // a bitmap
+    put32(object, std::uint32_t(image.width()));
+    put32(object, std::uint32_t(image.height()));
+    put32(object, 0);
+    put32(object, alpha ? 0x0026200Au : 0x00021808u); // 32 bits with alpha, or 24
+    put32(object, 1);                                 // compressed: PNG or JPEG as it is
+    object += data;
+    while (object.size() % 4)
+        object.append('\0');
+    const std::uint16_t imageFlags = std::uint16_t(ObjectImage << 8 | kSlotImage);
+    if (object.size() <= kPlusChunk) {
+        records << plusRecord(PlusObject, imageFlags, object);
+    } else {
+        // A large object in parts, each flagged as continued and with the whole object's size first, as GDI+
+        // itself writes them (and as the office reads them), the last part too.
+        for (qsizetype at = 0; at < object.size(); at += kPlusChunk) {
+            QByteArray part;
+            put32(part, std::uint32_t(object.size()));
+            part += object.mid(at, kPlusChunk);
+            records << plusRecord(PlusObject, std::uint16_t(0x8000 | imageFlags), part);
+        }
+    }
+    QByteArray draw;
+    put32(draw, kSlotAttributes);
+    put32(draw, 2); // source in pixels
+    for (float v : {0.f, 0.f, float(image.width()), float(image.height())})
+        putFloat(draw, v);
+    put32(draw, 3);
+    for (QPointF p : {topLeft, topRight, bottomLeft}) {
+        putFloat(draw, float(p.x() * kPlusUnitsPerPoint));
+        putFloat(draw, float(p.y() * kPlusUnitsPerPoint));
+    }
+    records << plusRecord(PlusDrawImagePoints, kSlotImage, draw);
+    return records;
+}
+
 int EmfRecordWriter::Placeholder() {
+    plainRun(); // what goes in later is plain records, which EMF+ readers must draw too
     m_holes.push_back({m_body.size(), QByteArray(), 0});
     return int(m_holes.size() - 1);
 }
@@ -484,6 +684,15 @@ QByteArray EmfRecordWriter::Finish() {
     for (auto it = m_holes.rbegin(); it != m_holes.rend(); ++it) {
         body.insert(it->offset, it->records);
         records += it->count;
+    }
+    if (m_plus) {
+        const QByteArray end = plusRecord(PlusEndOfFile, 0, QByteArray());
+        put32(body, 70);
+        put32(body, std::uint32_t(16 + end.size()));
+        put32(body, std::uint32_t(4 + end.size()));
+        put32(body, kEmfPlusId);
+        body += end;
+        ++records;
     }
     put32(body, Eof);
     put32(body, 20);
@@ -520,6 +729,5 @@ QByteArray EmfRecordWriter::Finish() {
     header += text;
     QByteArray out = header + body;
     set32(out, 48, std::uint32_t(out.size()));
-    (void)kStockNullBrush;
     return out;
 }

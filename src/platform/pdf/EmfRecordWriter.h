@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QPointF>
 #include <QRgb>
 #include <QString>
@@ -11,9 +12,14 @@
 
 // Writes one page as an enhanced metafile, record by record, from drawing in page points (y downwards). Records
 // are in hundredths of a millimetre, the unit office suites write and read EMF in; the header names a reference
-// device of 96 pixels an inch. Only plain GDI records are written, which every EMF reader draws: what GDI cannot
-// say directly (a translucent fill or stroke, a picture with an alpha channel) is an alpha-blended bitmap, cut to
-// the shape by a clip path where it is a fill or a stroke.
+// device of 96 pixels an inch. Drawing is plain GDI records, which every EMF reader draws: what GDI cannot say
+// directly (a translucent fill or stroke, a picture with an alpha channel) is an alpha-blended bitmap, cut to the
+// shape by a clip path where it is a fill or a stroke.
+//
+// With EMF+ (a dual file), pictures are also written as EMF+ records that hold them compressed, PNG or the PDF's
+// own JPEG, at every pixel: Word, PowerPoint and the office draw those, and the plain bitmap GDI-only readers draw
+// instead is kept at the reference device's resolution. Everything else is plain records in EMF+ "GetDC" runs,
+// which EMF+ readers hand to GDI as they are.
 class EmfRecordWriter {
 public:
     // A path in page points: Move and Line take one point, Curve three (two control points and the end).
@@ -45,7 +51,7 @@ public:
         bool evenOdd = false;
     };
 
-    EmfRecordWriter(double widthPoints, double heightPoints);
+    EmfRecordWriter(double widthPoints, double heightPoints, bool plus = false);
 
     // Sets the clip every following drawing is cut to (none: the whole page). Only a clip that differs from the
     // one in effect is written; id names a clip the caller built once.
@@ -55,8 +61,9 @@ public:
     // Text at origin (baseline, left), each UTF-16 unit followed by its advance along the baseline in points.
     void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances);
     // A picture (ARGB32 premultiplied or RGB32) whose top left, top right and bottom left corners land at these
-    // points of the page.
-    void Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft, double opacity);
+    // points of the page. jpeg: the picture as JPEG already, kept as it is in the EMF+ records.
+    void Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft, double opacity,
+                 const QByteArray &jpeg = QByteArray());
 
     // A place in the record stream to put records into later (FillPlaceholder), for drawing made after the page.
     int Placeholder();
@@ -75,6 +82,12 @@ private:
     Point logical(QPointF p) const;
     std::int32_t length(double points) const;
     void record(std::uint32_t type, std::initializer_list<std::uint32_t> values);
+    // Before plain records of a dual file: they are handed to GDI by EMF+ readers too.
+    void plainRun();
+    // EMF+ records in comment records, each comment at most one record of a continued object's part.
+    void plusRecords(const QList<QByteArray> &records);
+    QList<QByteArray> plusPictureRecords(const QImage &image, const QByteArray &jpeg, QPointF topLeft, QPointF topRight,
+                                  QPointF bottomLeft, double opacity) const;
     void raw(const QByteArray &r);
     void pathRecords(const Path &path);
     void selectBrush(QRgb color);
@@ -101,6 +114,9 @@ private:
     QRgb m_textColor = 0;
     bool m_hasTextColor = false;
     std::uint64_t m_clipId = 0;
+    std::vector<ClipPath> m_clip; // in effect
+    bool m_plus = false;
+    bool m_inPlainRun = false;
     struct Hole {
         qsizetype offset;
         QByteArray records;

@@ -92,6 +92,33 @@ QImage decodeColors(Stream *str, int width, int height, GfxImageColorMap *colorM
     return image;
 }
 
+// The JPEG bytes of a picture the PDF holds as a plain RGB or grey JPEG, or nothing.
+QByteArray jpegOf(Stream *str, GfxImageColorMap *colorMap) {
+    if (!str || str->getKind() != strDCT || !colorMap || colorMap->getBits() != 8)
+        return QByteArray();
+    const int comps = colorMap->getNumPixelComps();
+    const GfxColorSpaceMode mode = colorMap->getColorSpace()->getMode();
+    const bool plain = (comps == 3 && (mode == csDeviceRGB || mode == csICCBased || mode == csCalRGB)) ||
+                       (comps == 1 && (mode == csDeviceGray || mode == csICCBased || mode == csCalGray));
+    for (int k = 0; plain && k < comps; ++k)
+        if (colorMap->getDecodeLow(k) != 0 || colorMap->getDecodeHigh(k) != 1)
+            return QByteArray();
+    // What the JPEG decoder reads is the JPEG file itself.
+    Stream *raw = plain ? str->getNextStream() : nullptr;
+    if (!raw)
+        return QByteArray();
+    QByteArray out;
+    raw->reset();
+    char buffer[65536];
+    for (int n; (n = raw->doGetChars(int(sizeof buffer), reinterpret_cast<unsigned char *>(buffer))) > 0;) {
+        out.append(buffer, n);
+        if (out.size() > (qsizetype(1) << 28))
+            return QByteArray();
+    }
+    raw->close();
+    return out.startsWith("\xff\xd8") ? out : QByteArray();
+}
+
 // The grey samples of a mask stream (0 transparent .. 255 opaque), width x height.
 std::vector<unsigned char> decodeMask(Stream *str, int width, int height, GfxImageColorMap *grey, bool stencil,
                                       bool invert) {
@@ -154,7 +181,8 @@ QImage PdfEmfDevice::limited(const QImage &image, double widthPoints, double hei
 }
 
 void PdfEmfDevice::startPage(int, GfxState *state, XRef *) {
-    m_writer = std::make_unique<EmfRecordWriter>(state ? state->getPageWidth() : 1, state ? state->getPageHeight() : 1);
+    m_writer = std::make_unique<EmfRecordWriter>(state ? state->getPageWidth() : 1, state ? state->getPageHeight() : 1,
+                                                 m_plus);
     m_saved.clear();
     m_state = State();
     m_islands.clear();
@@ -398,7 +426,7 @@ void PdfEmfDevice::endType3Char(GfxState *) {
         --m_type3;
 }
 
-void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image) {
+void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg) {
     if (image.isNull())
         return;
     flushText();
@@ -407,8 +435,10 @@ void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image) {
     state->transform(1, 1, &x1, &y1);
     state->transform(0, 0, &x2, &y2);
     applyClip();
-    m_writer->Picture(limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0)), QPointF(x0, y0),
-                      QPointF(x1, y1), QPointF(x2, y2), opacity(state, true));
+    const QImage kept = limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0));
+    // The PDF's own JPEG stands for the picture while it keeps its pixels.
+    m_writer->Picture(kept, QPointF(x0, y0), QPointF(x1, y1), QPointF(x2, y2), opacity(state, true),
+                      kept.size() == image.size() ? jpeg : QByteArray());
 }
 
 void PdfEmfDevice::drawImageMask(GfxState *state, Object *, Stream *str, int width, int height, bool invert, bool,
@@ -429,7 +459,8 @@ void PdfEmfDevice::drawImage(GfxState *state, Object *, Stream *str, int width, 
                              GfxImageColorMap *colorMap, bool, const int *maskColors, bool) {
     if (operation(state))
         return;
-    drawPicture(state, decodeColors(str, width, height, colorMap, maskColors));
+    const QByteArray jpeg = m_plus && !maskColors ? jpegOf(str, colorMap) : QByteArray();
+    drawPicture(state, decodeColors(str, width, height, colorMap, maskColors), jpeg);
 }
 
 void PdfEmfDevice::drawMaskedImage(GfxState *state, Object *, Stream *str, int width, int height,

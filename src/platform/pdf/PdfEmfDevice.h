@@ -27,7 +27,9 @@ public:
 
     // Pictures finer than pictureResolution pixels an inch at their size on the page are resampled to it (0:
     // kept as the PDF holds them).
-    explicit PdfEmfDevice(int pictureResolution = 0) : m_pictureResolution(pictureResolution) {}
+    // plus: an EMF+ dual file, pictures kept compressed at every pixel in its EMF+ records.
+    explicit PdfEmfDevice(int pictureResolution = 0, bool plus = false)
+        : m_pictureResolution(pictureResolution), m_plus(plus) {}
     ~PdfEmfDevice() override;
 
     // The page's records, once the page was drawn; the device keeps none.
@@ -109,10 +111,11 @@ private:
     // The picture at most as fine as the limit at its size on the page.
     QImage limited(const QImage &image, double widthPoints, double heightPoints) const;
     // Places a picture over the unit square of the current transformation.
-    void drawPicture(GfxState *state, const QImage &image);
+    void drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg = QByteArray());
     const PdfFontNames::Face &faceOf(GfxState *state);
 
     int m_pictureResolution = 0;
+    bool m_plus = false;
     std::unique_ptr<EmfRecordWriter> m_writer;
     std::vector<State> m_saved;
     State m_state;

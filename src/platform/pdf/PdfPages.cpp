@@ -167,7 +167,7 @@ bool pastDeadline(void *data) {
 }
 } // namespace
 
-QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, QString *error,
+QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, QString *error, bool plus,
                          std::chrono::steady_clock::time_point deadline) const {
     std::unique_ptr<EmfRecordWriter> writer;
     std::vector<PdfEmfDevice::Island> islands;
@@ -180,7 +180,7 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
                          : QStringLiteral("the office's PDF cannot be read");
             return QByteArray();
         }
-        PdfEmfDevice device(pictureResolution);
+        PdfEmfDevice device(pictureResolution, plus);
         doc->displayPage(&device, page + 1, 72, 72, 0, true, false, true, pastDeadline, &deadline);
         if (std::chrono::steady_clock::now() >= deadline) {
             *error = QStringLiteral("page %1 took longer to draw than the time limit").arg(page + 1);

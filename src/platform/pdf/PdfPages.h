@@ -27,7 +27,8 @@ public:
     // Page k as an enhanced metafile: vectors, text as text, pictures as the PDF holds them but at most
     // pictureResolution pixels an inch (0: no limit); what the records cannot say is a picture of that part alone,
     // islandResolution pixels an inch. The drawing gives up at the deadline, with error set.
-    QByteArray Emf(int page, int pictureResolution, int islandResolution, QString *error,
+    // plus: an EMF+ dual file, whose EMF+ records keep the pictures compressed.
+    QByteArray Emf(int page, int pictureResolution, int islandResolution, QString *error, bool plus = true,
                    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max()) const;
 
 private:

@@ -171,6 +171,11 @@ static int CALLBACK play_gdi_record(HDC dc, HANDLETABLE *table, const ENHMETAREC
     return 1; /* a record that fails stops none after it, as in PlayEnhMetaFile */
 }
 
+/* The C headers declare it for C++ only, with a reference where the library takes a pointer. */
+GpStatus WINGDIPAPI GdipEnumerateMetafileSrcRectDestPoints(GpGraphics *, GDIPCONST GpMetafile *, GDIPCONST GpPointF *,
+                                                           INT, GDIPCONST GpRectF *, GpUnit, EnumerateMetafileProc,
+                                                           VOID *, GDIPCONST GpImageAttributes *);
+
 /* GDI+ keeps its own handle table, so the pen goes in as the EMR_CREATEPEN Wine's own recorder writes for it. */
 struct gdiplus_playback {
     GpMetafile *metafile;
@@ -253,9 +258,15 @@ static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplu
             GdipSetSmoothingMode(graphics, SmoothingModeAntiAlias);
             GdipSetTextRenderingHint(graphics, TextRenderingHintAntiAlias);
             GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
+            /* What GdipDrawImageRect does, with a record player of our own. */
             struct gdiplus_playback playback = {metafile};
-            const Point corners[3] = {{0, 0}, {width, 0}, {0, height}};
-            s = GdipEnumerateMetafileDestPointsI(graphics, metafile, corners, 3, play_gdiplus_record, &playback, NULL);
+            GpRectF bounds;
+            GpUnit unit;
+            s = GdipGetImageBounds((GpImage *)metafile, &bounds, &unit);
+            const GpPointF corners[3] = {{0, 0}, {(REAL)width, 0}, {0, (REAL)height}};
+            if (s == Ok)
+                s = GdipEnumerateMetafileSrcRectDestPoints(graphics, metafile, corners, 3, &bounds, unit,
+                                                           play_gdiplus_record, &playback, NULL);
         }
         if (graphics)
             GdipDeleteGraphics(graphics);
