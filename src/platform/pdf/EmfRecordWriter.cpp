@@ -98,6 +98,16 @@ void put16(QByteArray &b, std::uint16_t v) {
     b.append(le, 2);
 }
 
+// A comment record holding one EMF+ record.
+QByteArray plusComment(const QByteArray &record) {
+    QByteArray c;
+    put32(c, 70 /* EMR_COMMENT */);
+    put32(c, std::uint32_t(16 + record.size()));
+    put32(c, std::uint32_t(4 + record.size()));
+    put32(c, kEmfPlusId);
+    return c + record;
+}
+
 QByteArray plusRecord(std::uint16_t type, std::uint16_t flags, const QByteArray &data) {
     QByteArray r;
     const auto padded = std::uint32_t((data.size() + 3) & ~qsizetype(3));
@@ -192,23 +202,14 @@ std::int32_t EmfRecordWriter::length(double points) const {
 void EmfRecordWriter::plainRun() {
     if (!m_plus || m_inPlainRun)
         return;
-    const QByteArray getDc = plusRecord(PlusGetDc, 0, QByteArray());
-    put32(m_body, 70 /* EMR_COMMENT */);
-    put32(m_body, std::uint32_t(16 + getDc.size()));
-    put32(m_body, std::uint32_t(4 + getDc.size()));
-    put32(m_body, kEmfPlusId);
-    m_body += getDc;
+    m_body += plusComment(plusRecord(PlusGetDc, 0, QByteArray()));
     ++m_records;
     m_inPlainRun = true;
 }
 
 void EmfRecordWriter::plusRecords(const QList<QByteArray> &records) {
     for (const QByteArray &r : records) {
-        put32(m_body, 70 /* EMR_COMMENT */);
-        put32(m_body, std::uint32_t(16 + r.size()));
-        put32(m_body, std::uint32_t(4 + r.size()));
-        put32(m_body, kEmfPlusId);
-        m_body += r;
+        m_body += plusComment(r);
         ++m_records;
     }
     m_inPlainRun = false;
@@ -686,12 +687,7 @@ QByteArray EmfRecordWriter::Finish() {
         records += it->count;
     }
     if (m_plus) {
-        const QByteArray end = plusRecord(PlusEndOfFile, 0, QByteArray());
-        put32(body, 70);
-        put32(body, std::uint32_t(16 + end.size()));
-        put32(body, std::uint32_t(4 + end.size()));
-        put32(body, kEmfPlusId);
-        body += end;
+        body += plusComment(plusRecord(PlusEndOfFile, 0, QByteArray()));
         ++records;
     }
     put32(body, Eof);
