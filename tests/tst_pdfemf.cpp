@@ -148,6 +148,23 @@ private slots:
         QVERIFY(qAbs(move.i32(8) - 10 * kUnits) < 2 && qAbs(move.i32(12) - 20 * kUnits) < 2);
     }
 
+    // Dashes are segments of their own, stroked with a solid pen: not every reader honours a styled pen.
+    void dashesAreSegments() {
+        const QByteArray emf = emfOf(pagePdf([](QPainter &p) {
+            QPen pen(QColor(255, 255, 0), 4);
+            pen.setDashPattern({4, 2}); // in line widths: 16 points on, 8 off
+            pen.setCapStyle(Qt::FlatCap);
+            p.setPen(pen);
+            p.drawLine(QPointF(0, 100), QPointF(480, 100));
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        for (const Record &pen : ofType(r, 95))
+            QCOMPARE(pen.u32(28) & 0xf, 0u); // solid
+        QCOMPARE(ofType(r, 64).size(), 1);   // one stroke
+        QCOMPARE(ofType(r, 27).size(), 20);  // of 480 / 24 dashes
+    }
+
     void textStaysTextUnderTheFontItStandsFor() {
         if (!QFontDatabase::families().contains(QStringLiteral("Carlito")))
             QSKIP("Carlito is not installed");

@@ -5,6 +5,7 @@
 #include <Stream.h>
 
 #include <QImage>
+#include <QLineF>
 
 #include <algorithm>
 #include <cmath>
@@ -47,6 +48,72 @@ Path devicePath(GfxState *state) {
         }
         if (sub->isClosed())
             out.ops.push_back(Path::Close);
+    }
+    return out;
+}
+
+// The dashes of path as a path of their own, curves flattened: every EMF reader strokes that alike, where GDI's
+// user-styled pens are not read by all (Wine's player drops them and draws with the pen before).
+Path dashed(const Path &path, const std::vector<double> &pattern, double phase) {
+    double total = 0;
+    for (double d : pattern)
+        total += d;
+    if (total <= 0)
+        return path;
+    // The lines of each subpath, curves as short lines.
+    std::vector<std::vector<QPointF>> lines;
+    std::size_t p = 0;
+    for (Path::Op op : path.ops) {
+        if (op == Path::Move) {
+            lines.push_back({path.points[p++]});
+        } else if (op == Path::Line && !lines.empty()) {
+            lines.back().push_back(path.points[p++]);
+        } else if (op == Path::Curve && !lines.empty()) {
+            const QPointF a = lines.back().back(), b = path.points[p], c = path.points[p + 1], d = path.points[p + 2];
+            p += 3;
+            const int steps = std::clamp(int((QLineF(a, b).length() + QLineF(b, c).length() + QLineF(c, d).length()) / 2), 4, 64);
+            for (int i = 1; i <= steps; ++i) {
+                const double t = double(i) / steps, u = 1 - t;
+                lines.back().push_back(u * u * u * a + 3 * u * u * t * b + 3 * u * t * t * c + t * t * t * d);
+            }
+        } else if (op == Path::Close && !lines.empty() && lines.back().size() > 1) {
+            lines.back().push_back(lines.back().front());
+        }
+    }
+    Path out;
+    constexpr std::size_t kMostDashes = 20000; // a hostile pattern cannot make the page endless
+    for (const std::vector<QPointF> &line : lines) {
+        std::size_t k = 0;
+        double left = std::fmod(std::max(0.0, phase), total);
+        while (left >= pattern[k]) {
+            left -= pattern[k];
+            k = (k + 1) % pattern.size();
+        }
+        left = pattern[k] - left; // of the current dash or gap
+        for (std::size_t i = 1; i < line.size() && out.ops.size() < kMostDashes; ++i) {
+            QPointF from = line[i - 1];
+            const QPointF to = line[i];
+            double length = QLineF(from, to).length();
+            while (length > 1e-9 && out.ops.size() < kMostDashes) {
+                const double step = std::min(left, length);
+                const QPointF next = from + (to - from) * (step / length);
+                if (k % 2 == 0) {
+                    if (out.ops.empty() || out.points.back() != from) {
+                        out.ops.push_back(Path::Move);
+                        out.points.push_back(from);
+                    }
+                    out.ops.push_back(Path::Line);
+                    out.points.push_back(next);
+                }
+                left -= step;
+                length -= step;
+                from = next;
+                if (left <= 1e-9) {
+                    k = (k + 1) % pattern.size();
+                    left = pattern[k];
+                }
+            }
+        }
     }
     return out;
 }
@@ -293,7 +360,13 @@ void PdfEmfDevice::stroke(GfxState *state) {
             pen.dashes.insert(pen.dashes.end(), pen.dashes.begin(), pen.dashes.end());
     }
     applyClip();
-    m_writer->Stroke(devicePath(state), pen, opacity(state, false));
+    Path path = devicePath(state);
+    if (!pen.dashes.empty()) {
+        const double scale = state->getLineWidth() > 0 ? pen.width / state->getLineWidth() : state->transformWidth(1.0);
+        path = dashed(path, pen.dashes, start * scale);
+        pen.dashes.clear();
+    }
+    m_writer->Stroke(path, pen, opacity(state, false));
 }
 
 void PdfEmfDevice::addClip(GfxState *state, bool evenOdd) {
@@ -335,7 +408,9 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
         operation(state);
         return;
     }
-    bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0;
+    // A private-use character (a symbol font's own code, as the office maps Symbol and Wingdings) means nothing
+    // in another font: such a glyph is drawn as the PDF has it.
+    const bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF);
     // Filled glyphs are text; outlined ones and glyphs without a character are drawn as the PDF has them.
     double m11, m12, m21, m22;
     state->getFontTransMat(&m11, &m12, &m21, &m22);
