@@ -9,9 +9,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 
 namespace {
 using Path = EmfRecordWriter::Path;
+
+// Rewinds a stream; false when it cannot be read (newer poppler says so, older says nothing).
+template <typename S> bool rewind(S &stream) {
+    if constexpr (std::is_void_v<decltype(stream.reset())>) {
+        stream.reset();
+        return true;
+    } else {
+        return stream.reset();
+    }
+}
 
 // Pictures larger than this many pixels are not decoded (a hostile PDF can name any size).
 constexpr qint64 kMaxPixels = qint64(1) << 27;
@@ -131,7 +142,8 @@ QImage decodeColors(Stream *str, int width, int height, GfxImageColorMap *colorM
         return image;
     const int comps = colorMap->getNumPixelComps();
     ImageStream stream(str, width, comps, colorMap->getBits());
-    stream.reset();
+    if (!rewind(stream))
+        return QImage();
     std::vector<unsigned int> rgb(std::size_t(width), 0);
     for (int y = 0; y < height; ++y) {
         unsigned char *line = stream.getLine();
@@ -175,7 +187,8 @@ QByteArray jpegOf(Stream *str, GfxImageColorMap *colorMap) {
     if (!raw)
         return QByteArray();
     QByteArray out;
-    raw->reset();
+    if (!rewind(*raw))
+        return QByteArray();
     char buffer[65536];
     for (int n; (n = raw->doGetChars(int(sizeof buffer), reinterpret_cast<unsigned char *>(buffer))) > 0;) {
         out.append(buffer, n);
@@ -194,7 +207,8 @@ std::vector<unsigned char> decodeMask(Stream *str, int width, int height, GfxIma
         return out;
     out.assign(std::size_t(width) * std::size_t(height), 0);
     ImageStream stream(str, width, 1, stencil ? 1 : grey->getBits());
-    stream.reset();
+    if (!rewind(stream))
+        return {};
     for (int y = 0; y < height; ++y) {
         unsigned char *line = stream.getLine();
         if (!line)
