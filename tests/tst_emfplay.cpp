@@ -2,7 +2,8 @@
 // here by hand, filling the left half of its frame red and drawing a wide blue line across the right half with an
 // extended pen, must come out so at the frame's aspect, with GDI's player and through GDI+ (Wine's own player
 // draws an extended pen's lines as black hairlines); a file the player cannot read must stop none of the others
-// and must not pass for drawn.
+// and must not pass for drawn. A picture in EMF+ records must be drawn through GDI+ whether its object comes in
+// one record or in parts (Wine's GDI+ draws none made of parts).
 #include "FidelityCheck.h"
 #include "TestSupport.h"
 
@@ -25,18 +26,23 @@ QByteArray rec(quint32 type, const QList<quint32> &words) {
     return r;
 }
 
-// 200 x 100 mm at 10 device units a millimetre; a red brush, no pen, a rectangle over the left half; then a
-// geometric pen 100 units (10 pixels of 200) wide, blue, a line across the right half at half height.
-QByteArray leftHalfRed() {
+// The header of an EMF 200 x 100 mm at 10 device units a millimetre with the given object handles.
+QByteArray header(quint32 handles) {
     QByteArray h = u32(1) + u32(108);
     h += u32(0) + u32(0) + u32(1999) + u32(999);           // bounds, device units
     h += u32(0) + u32(0) + u32(19999) + u32(9999);         // frame, hundredths of a millimetre, inclusive
     h += u32(0x464D4520) + u32(0x10000) + u32(0) + u32(0); // signature, version, bytes, records (set below)
-    h += u32(3);                                           // handles (a short, then a reserved short)
+    h += u32(handles);                                     // handles (a short, then a reserved short)
     h += u32(0) + u32(0) + u32(0);                         // description, palette
     h += u32(2000) + u32(1000) + u32(200) + u32(100);      // device in units, in millimetres
     h += u32(0) + u32(0) + u32(0) + u32(200000) + u32(100000);
-    QByteArray all = h;
+    return h;
+}
+
+// A red brush, no pen, a rectangle over the left half; then a geometric pen 100 units (10 pixels of 200) wide,
+// blue, a line across the right half at half height.
+QByteArray leftHalfRed() {
+    QByteArray all = header(3);
     all += rec(39, {1, 0, 0x000000FF, 0}); // EMR_CREATEBRUSHINDIRECT: solid, red (COLORREF is 0x00BBGGRR)
     all += rec(37, {1});                   // EMR_SELECTOBJECT the brush
     all += rec(37, {0x80000008});          // EMR_SELECTOBJECT the stock NULL_PEN: no outline
@@ -52,11 +58,58 @@ QByteArray leftHalfRed() {
     return all;
 }
 
+// EMF+ records in one comment record.
+QByteArray plus(quint16 type, quint16 flags, const QByteArray &data) {
+    QByteArray r(12, '\0');
+    qToLittleEndian<quint16>(type, r.data());
+    qToLittleEndian<quint16>(flags, r.data() + 2);
+    qToLittleEndian<quint32>(quint32(12 + data.size()), r.data() + 4);
+    qToLittleEndian<quint32>(quint32(data.size()), r.data() + 8);
+    return r + data;
+}
+QByteArray comment(const QByteArray &records) {
+    return u32(70) + u32(quint32(16 + records.size())) + u32(quint32(4 + records.size())) + "EMF+" + records;
+}
+QByteArray f32(float v) {
+    QByteArray b(4, '\0');
+    qToLittleEndian<float>(v, b.data());
+    return b;
+}
+
+// An EMF+ file whose one picture, 40 x 20 green pixels, covers most of the frame (with no page transform of its
+// own, GDI+ places it a little short of the far corner); its object in one record or in parts
+// of at most 1000 bytes, each opening with the whole object's size, as large pictures are written.
+QByteArray greenPicture(bool inParts) {
+    constexpr quint32 kVersion = 0xDBC01002;
+    QByteArray image = u32(kVersion) + u32(1) + u32(40) + u32(20) + u32(160) + u32(0x0026200A) + u32(0);
+    for (int i = 0; i < 40 * 20; ++i)
+        image += u32(0xFF20C040); // ARGB
+    QByteArray all = header(1);
+    all += comment(plus(0x4001, 1, u32(kVersion) + u32(0) + u32(96) + u32(96))); // dual, reference at 96 dpi
+    all += comment(plus(0x4008, 0x0801, u32(kVersion) + u32(0) + u32(4) + u32(0) + u32(0) + u32(0))); // attributes
+    if (!inParts)
+        all += comment(plus(0x4008, 0x0500, image)); // an image, object 0
+    for (qsizetype at = 0; inParts && at < image.size(); at += 1000)
+        all += comment(plus(0x4008, 0x8500, u32(quint32(image.size())) + image.mid(at, 1000)));
+    // Draw image 0 with attributes 1, source in pixels, onto the frame's three corners in device units.
+    all += comment(plus(0x401B, 0,
+                        u32(1) + u32(2) + f32(0) + f32(0) + f32(40) + f32(20) + u32(3) + f32(0) + f32(0) + f32(2000) +
+                            f32(0) + f32(0) + f32(1000)));
+    all += comment(plus(0x4002, 0, QByteArray()));
+    all += rec(14, {0, 16, 20});
+    qToLittleEndian<quint32>(quint32(all.size()), all.data() + 48);
+    qToLittleEndian<quint32>(quint32(all.count("EMF+") + 2), all.data() + 52);
+    return all;
+}
+
 bool red(QRgb c) {
     return qRed(c) > 220 && qGreen(c) < 40 && qBlue(c) < 40;
 }
 bool blue(QRgb c) {
     return qBlue(c) > 220 && qRed(c) < 40 && qGreen(c) < 40;
+}
+bool green(QRgb c) {
+    return qAbs(qRed(c) - 0x20) < 30 && qAbs(qGreen(c) - 0xC0) < 30 && qAbs(qBlue(c) - 0x40) < 30;
 }
 bool white(QRgb c) {
     return qRed(c) > 245 && qGreen(c) > 245 && qBlue(c) > 245;
@@ -69,6 +122,8 @@ private slots:
     void initTestCase();
     void leftHalf_data();
     void leftHalf();
+    void picture_data();
+    void picture();
 };
 
 void TestEmfPlay::initTestCase() {
@@ -125,6 +180,28 @@ void TestEmfPlay::leftHalf() {
     }
     QVERIFY(white(picture.pixel(102, 50))); // GDI+ gets round ends: Wine takes its pen as a plain one
     QVERIFY(white(picture.pixel(198, 50)));
+}
+
+void TestEmfPlay::picture_data() {
+    QTest::addColumn<bool>("inParts");
+    QTest::newRow("object in one record") << false;
+    QTest::newRow("object in parts") << true;
+}
+
+void TestEmfPlay::picture() {
+    QFETCH(bool, inParts);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString emf = dir.filePath(QStringLiteral("picture.emf"));
+    QVERIFY(TestSupport::writeAll(emf, greenPicture(inParts)));
+    QString error;
+    QVERIFY2(FidelityCheck::RenderWithGdi({emf}, 200, true, &error), qPrintable(error));
+    const QImage picture(FidelityCheck::GdiPicture(emf, true));
+    QCOMPARE(picture.size(), QSize(200, 100));
+    for (const QPoint at : {QPoint(10, 10), QPoint(100, 50), QPoint(170, 80)})
+        QVERIFY2(
+            green(picture.pixel(at)),
+            qPrintable(QStringLiteral("(%1, %2) is %3").arg(at.x()).arg(at.y()).arg(picture.pixelColor(at).name())));
 }
 
 QTEST_GUILESS_MAIN(TestEmfPlay)

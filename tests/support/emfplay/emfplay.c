@@ -177,9 +177,52 @@ GpStatus WINGDIPAPI GdipEnumerateMetafileSrcRectDestPoints(GpGraphics *, GDIPCON
                                                            VOID *, GDIPCONST GpImageAttributes *);
 
 /* GDI+ keeps its own handle table, so the pen goes in as the EMR_CREATEPEN Wine's own recorder writes for it. */
+/*
+ * An EMF+ object larger than one record (a picture, mostly) comes in parts, each flagged as continued and opening
+ * with the whole object's size. Windows' GDI+ puts the parts together; Wine's (at least up to Wine 8) takes each
+ * part for a whole object and draws none of the pictures. The parts are gathered here and played as one record.
+ */
+#define EMFPLUS_OBJECT 0x4008
+#define EMFPLUS_CONTINUED 0x8000
+#define EMFPLUS_LARGEST_OBJECT (256u << 20)
+
 struct gdiplus_playback {
     GpMetafile *metafile;
+    BYTE *object;      /* the parts so far */
+    UINT object_size;  /* the whole object's size, from its first part */
+    UINT object_have;  /* bytes gathered */
+    UINT object_flags; /* its type and id */
 };
+
+/* Whether the record was a part of a continued object (then it is played once the object is whole). */
+static int gather_object(struct gdiplus_playback *playback, UINT flags, UINT size, const BYTE *data) {
+    if (!(flags & EMFPLUS_CONTINUED) || !data || size < 4)
+        return 0;
+    UINT total;
+    memcpy(&total, data, 4);
+    const UINT part = size - 4;
+    const UINT id = flags & 0x7FFF;
+    if (!playback->object || playback->object_flags != id || playback->object_size != total) {
+        /* A new object: a part left over from one never finished is dropped, as a reader would. */
+        free(playback->object);
+        playback->object = total && total <= EMFPLUS_LARGEST_OBJECT ? malloc(total) : NULL;
+        playback->object_size = total;
+        playback->object_have = 0;
+        playback->object_flags = id;
+        if (!playback->object)
+            return 1;
+    }
+    const UINT room = playback->object_size - playback->object_have;
+    const UINT take = part < room ? part : room;
+    memcpy(playback->object + playback->object_have, data + 4, take);
+    playback->object_have += take;
+    if (playback->object_have == playback->object_size) {
+        GdipPlayMetafileRecord(playback->metafile, EMFPLUS_OBJECT, id, playback->object_size, playback->object);
+        free(playback->object);
+        playback->object = NULL;
+    }
+    return 1;
+}
 
 static BOOL CALLBACK play_gdiplus_record(EmfPlusRecordType type, UINT flags, UINT size, const BYTE *data, VOID *user) {
     struct gdiplus_playback *playback = user;
@@ -196,6 +239,8 @@ static BOOL CALLBACK play_gdiplus_record(EmfPlusRecordType type, UINT flags, UIN
             return TRUE;
         }
     }
+    if (type == EMFPLUS_OBJECT && gather_object(playback, flags, size, data))
+        return TRUE;
     GdipPlayMetafileRecord(playback->metafile, type, flags, size, data);
     return TRUE;
 }
@@ -259,7 +304,7 @@ static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplu
             GdipSetTextRenderingHint(graphics, TextRenderingHintAntiAlias);
             GdipSetPixelOffsetMode(graphics, PixelOffsetModeHalf);
             /* What GdipDrawImageRect does, with a record player of our own. */
-            struct gdiplus_playback playback = {metafile};
+            struct gdiplus_playback playback = {metafile, NULL, 0, 0, 0};
             GpRectF bounds;
             GpUnit unit;
             s = GdipGetImageBounds((GpImage *)metafile, &bounds, &unit);
@@ -267,6 +312,7 @@ static const char *draw(const WCHAR *in, const WCHAR *out, int width, int gdiplu
             if (s == Ok)
                 s = GdipEnumerateMetafileSrcRectDestPoints(graphics, metafile, corners, 3, &bounds, unit,
                                                            play_gdiplus_record, &playback, NULL);
+            free(playback.object);
         }
         if (graphics)
             GdipDeleteGraphics(graphics);
