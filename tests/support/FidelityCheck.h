@@ -9,13 +9,19 @@
 // Measures how closely an EMF slide looks like the office's own picture of the same slide, with three judges
 // that draw the EMF: Inkscape, which owes nothing to the office; the office's own EMF import; and Windows' own
 // players, GDI's PlayEnhMetaFile and GDI+, as Word and PowerPoint draw an EMF, run under Wine. Each has gaps of
-// its own (Inkscape draws no tiled bitmap brush and no alpha-blended picture; the office's import misses some
-// right-to-left and EMF+ text; Wine has no Windows fonts, so it draws the office's metric twins named for them and
-// boxes for symbol-font bullets), so a slide counts as faithful when the closest judge is within kGood; where all
-// draw the same wrong thing, the EMF is wrong. GDI is also the strictest reader: a file it will not open, Windows
-// will not show. ImageMagick compares: both pictures are brought to 320 pixels wide, grey and slightly blurred, so
-// that anti-aliasing and font hinting do not count; the score is ImageMagick's normalised root-mean-square error
-// (0 the same, 1 the opposite).
+// its own: Inkscape draws no tiled bitmap brush and no alpha-blended picture; the office's import misses some
+// right-to-left and EMF+ text and draws some transparent fills opaque; Wine has none of Windows' fonts (it is
+// given the office's metric twins under their names, so the rest of a font Windows has comes out in whatever Wine
+// falls back to, and characters missing from it as boxes where Windows would link in another font), its GDI+
+// draws plain GDI records of a file without EMF+ as GDI does, not smoothed, and Wine 8 has two faults of its own
+// that the player makes up for (extended pens, EMF+ objects in parts; see emfplay.c). A slide counts as faithful
+// when the closest judge is within kGood; where all draw the same wrong thing, the EMF is wrong. GDI is also the
+// strictest reader: a file it will not open, Windows will not show, and it draws text the way Word will (at the
+// advances the record gives, and right-to-left characters put in reading order by GDI itself unless the record
+// says they already are).
+// ImageMagick compares: both pictures are brought to 320 pixels wide, grey and slightly blurred, so that
+// anti-aliasing and font hinting do not count; the score is ImageMagick's normalised root-mean-square error (0 the
+// same, 1 the opposite).
 class FidelityCheck {
 public:
     // Whether inkscape, convert, compare and montage are there; otherwise why not.
