@@ -2,6 +2,7 @@
 // Windows font, a picture with an alpha channel, a translucent fill, a soft mask) comes out as the records that
 // say each of them, every file passing the EMF check; broken PDFs and a spent time limit give reasons, not files.
 #include "engine/lxEmfFile.h"
+#include "platform/pdf/PdfFontNames.h"
 #include "platform/pdf/PdfPages.h"
 
 #include <QBuffer>
@@ -197,6 +198,35 @@ private slots:
         // The advances are the glyphs' own: the run is as long as the font lays it out.
         const double width = QFontMetricsF(font).horizontalAdvance(text) * kUnits;
         QVERIFY2(qAbs(advance - width) < 0.03 * width, qPrintable(QStringLiteral("%1 vs %2").arg(advance).arg(width)));
+    }
+
+    // The font a slide asks for, from the name the PDF gives the font the office drew with.
+    void fontNames_data() {
+        QTest::addColumn<QString>("pdfName");
+        QTest::addColumn<QString>("needs"); // an installed family the row needs, or empty
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("italic");
+        QTest::newRow("metric twin, subset, style") << "ABCDEF+Carlito-BoldItalic" << "Carlito" << "Calibri" << true << true;
+        QTest::newRow("twin without style") << "LiberationSans" << "Liberation Sans" << "Arial" << false << false;
+        QTest::newRow("serif twin") << "BCDEFG+LiberationSerif-Italic" << "Liberation Serif" << "Times New Roman" << false
+                                    << true;
+        QTest::newRow("CJK, encoding in the name") << "CDEFGH+NotoSansCJKjp-Regular-Identity-H" << "Noto Sans CJK JP"
+                                                   << "Noto Sans CJK JP" << false << false;
+        QTest::newRow("not installed") << "DEFGHI+FooBarSans-Black" << "" << "Foo Bar Sans" << true << false;
+    }
+    void fontNames() {
+        QFETCH(QString, pdfName);
+        QFETCH(QString, needs);
+        QFETCH(QString, family);
+        QFETCH(bool, bold);
+        QFETCH(bool, italic);
+        if (!needs.isEmpty() && !QFontDatabase::families().contains(needs))
+            QSKIP(qPrintable(needs + QStringLiteral(" is not installed")));
+        const PdfFontNames::Face face = PdfFontNames::For(pdfName, false, false);
+        QCOMPARE(face.family, family);
+        QCOMPARE(face.bold, bold);
+        QCOMPARE(face.italic, italic);
     }
 
     void picturesAndTransparency() {

@@ -6,6 +6,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace {
 // The family fontconfig knows under a PostScript name, or empty.
@@ -31,6 +33,34 @@ QString familyOf(const QString &postscript) {
     FcPatternDestroy(pattern);
     known.insert(postscript, family);
     return family;
+}
+
+// The family of an installed font whose PostScript name is base with any style after it ("NotoSansCJKjp" for
+// "NotoSansCJKjp-Regular"), letter case aside; empty when there is none.
+QString familyByStem(const QString &base) {
+    static std::once_flag once;
+    static std::vector<std::pair<QString, QString>> fonts; // lower-case PostScript name, family
+    std::call_once(once, [] {
+        FcPattern *all = FcPatternCreate();
+        FcObjectSet *objects = FcObjectSetBuild(FC_POSTSCRIPT_NAME, FC_FAMILY, nullptr);
+        if (FcFontSet *set = FcFontList(nullptr, all, objects)) {
+            for (int i = 0; i < set->nfont; ++i) {
+                FcChar8 *ps = nullptr, *family = nullptr;
+                if (FcPatternGetString(set->fonts[i], FC_POSTSCRIPT_NAME, 0, &ps) == FcResultMatch &&
+                    FcPatternGetString(set->fonts[i], FC_FAMILY, 0, &family) == FcResultMatch)
+                    fonts.emplace_back(QString::fromUtf8(reinterpret_cast<const char *>(ps)).toLower(),
+                                       QString::fromUtf8(reinterpret_cast<const char *>(family)));
+            }
+            FcFontSetDestroy(set);
+        }
+        FcObjectSetDestroy(objects);
+        FcPatternDestroy(all);
+    });
+    const QString stem = base.toLower();
+    for (const auto &[ps, family] : fonts)
+        if (ps == stem || ps.startsWith(stem + u'-'))
+            return family;
+    return QString();
 }
 
 // "SourceSansPro" -> "Source Sans Pro": a PostScript family name spelled as people name the font.
@@ -65,8 +95,10 @@ QString PdfFontNames::Original(const QString &family) {
 
 PdfFontNames::Face PdfFontNames::For(const QString &pdfName, bool boldFlag, bool italicFlag) {
     static const QRegularExpression subset(QStringLiteral("^[A-Z]{6}\\+"));
+    static const QRegularExpression encoding(QStringLiteral("-Identity-[HV]$"));
     QString name = pdfName;
     name.remove(subset);
+    name.remove(encoding);
     Face face;
     face.bold = boldFlag;
     face.italic = italicFlag;
@@ -83,6 +115,8 @@ PdfFontNames::Face PdfFontNames::For(const QString &pdfName, bool boldFlag, bool
     QString family = familyOf(name);
     if (family.isEmpty())
         family = familyOf(base);
+    if (family.isEmpty())
+        family = familyByStem(base);
     if (family.isEmpty())
         family = spaced(base);
     face.family = Original(family);
