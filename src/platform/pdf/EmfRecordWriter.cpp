@@ -717,10 +717,11 @@ QByteArray EmfRecordWriter::Finish() {
     header.append(char(std::min<std::uint32_t>(m_handles, 0xFFFF) & 0xFF));
     header.append(char(std::min<std::uint32_t>(m_handles, 0xFFFF) >> 8));
     header.append(2, '\0');
-    for (std::uint32_t v : {std::uint32_t(description.size() + 1), 108u, 0u, std::uint32_t(deviceW),
-                            std::uint32_t(deviceH), std::uint32_t(std::max(1, size.x / 100)),
-                            std::uint32_t(std::max(1, size.y / 100)), 0u, 0u, 0u, std::uint32_t(size.x * 10),
-                            std::uint32_t(size.y * 10)})
+    // The reference device: a display of exactly 96 pixels an inch, 100 inches a side. Its size in whole
+    // millimetres and pixels gives readers the scale; the picture's own size, in whole millimetres, would be off
+    // by up to one in its count (3 % on a 3 cm slide).
+    for (std::uint32_t v : {std::uint32_t(description.size() + 1), 108u, 0u, 9600u, 9600u, 2540u, 2540u, 0u, 0u, 0u,
+                            2540000u, 2540000u})
         put32(header, v);
     header += text;
     QByteArray out = header + body;
