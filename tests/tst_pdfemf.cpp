@@ -258,6 +258,23 @@ private slots:
         QVERIFY(translucent);
     }
 
+    // Right-to-left text comes from the PDF in drawing order and shaped: as text a reader would reorder it, so it
+    // is drawn as the PDF has it, and the text around it stays text.
+    void rightToLeftTextAsDrawn() {
+        const QByteArray emf = emfOf(pagePdf([](QPainter &p) {
+            p.setFont(QFont(QStringLiteral("DejaVu Sans"), 20));
+            p.drawText(QPointF(50, 100), QStringLiteral("Shalom"));
+            p.drawText(QPointF(50, 200), QString::fromUtf8("\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d")); // shalom in Hebrew
+        }));
+        QCOMPARE(TlxEmfFile::Check(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        QString drawn;
+        for (const Record &t : ofType(r, 84))
+            drawn += utf16At(t, t.i32(48), t.i32(44));
+        QCOMPARE(drawn, QStringLiteral("Shalom"));
+        QVERIFY(!ofType(r, 114).isEmpty() || !ofType(r, 81).isEmpty()); // the Hebrew word as a picture
+    }
+
     // A soft mask (a gradient of transparency) is what the records cannot say: a picture of just that part.
     void softMaskBecomesAPictureOfItsArea() {
         const QByteArray emf = emfOf(cairoPdf([](cairo_t *cr) {

@@ -129,6 +129,11 @@ Path dashed(const Path &path, const std::vector<double> &pattern, double phase) 
     return out;
 }
 
+// Hebrew, Arabic, Syriac, Thaana, N'Ko and their presentation forms.
+bool rightToLeft(Unicode c) {
+    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
+}
+
 QRgb rgbOf(const GfxRGB &c) {
     return qRgb(colToByte(c.r), colToByte(c.g), colToByte(c.b));
 }
@@ -424,7 +429,10 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     }
     // A private-use character (a symbol font's own code, as the office maps Symbol and Wingdings) means nothing
     // in another font: such a glyph is drawn as the PDF has it.
-    const bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF);
+    // Right-to-left glyphs come in the order they are drawn, shaped; as text a reader would order and shape
+    // them again, so they are drawn as the PDF has them too.
+    const bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF) &&
+                            !rightToLeft(u[0]);
     // Filled glyphs are text; outlined ones and glyphs without a character are drawn as the PDF has them.
     double m11, m12, m21, m22;
     state->getFontTransMat(&m11, &m12, &m21, &m22);
