@@ -1,5 +1,6 @@
 #include "platform/pdf/PdfEmfDevice.h"
 
+#include <Gfx.h>
 #include <GfxFont.h>
 #include <GfxState.h>
 #include <Stream.h>
@@ -386,6 +387,37 @@ void PdfEmfDevice::stroke(GfxState *state) {
         pen.dashes.clear();
     }
     m_writer->Stroke(path, pen, opacity(state, false));
+}
+
+bool PdfEmfDevice::DrawTiles(Gfx *gfx, GfxTilingPattern *tPat, const double *mat, int x0, int y0, int x1, int y1,
+                             double xStep, double yStep, int *uncounted) {
+    // Beyond this many tiles the pattern is a picture: a hairline texture would be tens of thousands of records.
+    constexpr qint64 kMostTiles = 4096;
+    if (!gfx || !tPat || x1 <= x0 || y1 <= y0 || qint64(x1 - x0) * (y1 - y0) > kMostTiles)
+        return false;
+    ++*uncounted;
+    double m[6];
+    std::copy(mat, mat + 6, m);
+    for (int yi = y0; yi < y1; ++yi) {
+        for (int xi = x0; xi < x1; ++xi) {
+            const double x = xi * xStep, y = yi * yStep;
+            m[4] = x * mat[0] + y * mat[2] + mat[4];
+            m[5] = x * mat[1] + y * mat[3] + mat[5];
+            gfx->drawForm(tPat->getContentStream(), tPat->getResDict(), m, tPat->getBBox());
+        }
+    }
+    --*uncounted;
+    return true;
+}
+
+bool PdfEmfDevice::tilingPatternFill(GfxState *state, Gfx *gfx, Catalog *, GfxTilingPattern *tPat, const double *mat,
+                                     int x0, int y0, int x1, int y1, double xStep, double yStep) {
+    const bool many = qint64(x1 - x0) * (y1 - y0) > 4096;
+    if (operation(state, many))
+        return true; // the picture of the island holds it
+    flushText();
+    DrawTiles(gfx, tPat, mat, x0, y0, x1, y1, xStep, yStep, &m_type3);
+    return true;
 }
 
 void PdfEmfDevice::addClip(GfxState *state, bool evenOdd) {

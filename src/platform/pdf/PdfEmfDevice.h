@@ -38,7 +38,7 @@ public:
 
     bool upsideDown() override { return true; }
     bool useDrawChar() override { return true; }
-    bool useTilingPatternFill() override { return false; }
+    bool useTilingPatternFill() override { return true; }
     bool useShadedFills(int) override { return false; }
     bool useFillColorStop() override { return false; }
     bool interpretType3Chars() override { return true; }
@@ -52,6 +52,9 @@ public:
     void stroke(GfxState *state) override;
     void fill(GfxState *state) override;
     void eoFill(GfxState *state) override;
+    // A tiling pattern's tiles, each drawn here as its own drawing (one operation for the counts).
+    bool tilingPatternFill(GfxState *state, Gfx *gfx, Catalog *cat, GfxTilingPattern *tPat, const double *mat, int x0,
+                           int y0, int x1, int y1, double xStep, double yStep) override;
     void clip(GfxState *state) override;
     void eoClip(GfxState *state) override;
 
@@ -125,6 +128,14 @@ private:
     int m_ops = 0;
     int m_type3 = 0;          // depth inside Type 3 glyphs, whose operations are not counted
     bool m_islandOpen = false;
+
+public:
+    // Draws every tile of a tiling pattern through gfx, the tiles' own operations uncounted (so that both devices,
+    // which fill a pattern as one operation, count alike); false when there are too many to draw one by one.
+    static bool DrawTiles(Gfx *gfx, GfxTilingPattern *tPat, const double *mat, int x0, int y0, int x1, int y1,
+                          double xStep, double yStep, int *uncounted);
+
+private:
     int m_maskDepth = -1;     // while a soft mask holds: the state depth it was set at
     std::map<const GfxFont *, std::pair<std::shared_ptr<GfxFont>, PdfFontNames::Face>> m_faces;
 };

@@ -1,5 +1,7 @@
 #include "platform/pdf/PdfIslandDevice.h"
 
+#include "platform/pdf/PdfEmfDevice.h"
+
 #include <splash/SplashBitmap.h>
 
 #include <algorithm>
@@ -82,6 +84,15 @@ void PdfIslandDevice::takePicture() {
     Picture &p = m_pictures[m_next];
     p.image = opaque ? image.convertToFormat(QImage::Format_RGB32) : image;
     p.area = QRectF(l / m_scale, t / m_scale, (r - l + 1) / m_scale, (b - t + 1) / m_scale);
+}
+
+bool PdfIslandDevice::tilingPatternFill(GfxState *state, Gfx *gfx, Catalog *cat, GfxTilingPattern *tPat,
+                                        const double *mat, int x0, int y0, int x1, int y1, double xStep,
+                                        double yStep) {
+    if (begin() && !SplashOutputDev::tilingPatternFill(state, gfx, cat, tPat, mat, x0, y0, x1, y1, xStep, yStep))
+        PdfEmfDevice::DrawTiles(gfx, tPat, mat, x0, y0, x1, y1, xStep, yStep, &m_type3);
+    end();
+    return true; // drawn, or not this device's to draw
 }
 
 void PdfIslandDevice::stroke(GfxState *state) {

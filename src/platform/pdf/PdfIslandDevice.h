@@ -25,13 +25,15 @@ public:
     // One picture a run, in the order of the runs; complete once the page was drawn.
     const std::vector<Picture> &Pictures() const { return m_pictures; }
 
-    bool useTilingPatternFill() override { return false; }
+    bool useTilingPatternFill() override { return true; }
     bool useShadedFills(int) override { return false; }
     bool useFillColorStop() override { return false; }
     bool interpretType3Chars() override { return true; }
     bool checkTransparencyGroup(GfxState *, bool) override { return true; }
 
     void startPage(int pageNum, GfxState *state, XRef *xref) override;
+    bool tilingPatternFill(GfxState *state, Gfx *gfx, Catalog *cat, GfxTilingPattern *tPat, const double *mat, int x0,
+                           int y0, int x1, int y1, double xStep, double yStep) override;
     void stroke(GfxState *state) override;
     void fill(GfxState *state) override;
     void eoFill(GfxState *state) override;
