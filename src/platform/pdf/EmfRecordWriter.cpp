@@ -580,45 +580,71 @@ QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft
 }
 
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
-                              double opacity, const QByteArray &jpeg) {
-    int n = 0;
+                              double opacity, const QByteArray &jpeg, std::uint64_t key) {
     if (!m_plus || opacity < 0.998 || image.isNull()) {
+        int n = 0;
         plainRun();
         m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
         m_records += n;
         return;
     }
-    const QList<QByteArray> plus = plusPictureRecords(image, jpeg, topLeft, topRight, bottomLeft, opacity);
-    if (plus.isEmpty()) {
-        plainRun();
-        m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
-        m_records += n;
-        return;
+    // EMF+ records, then what GDI-only readers draw instead, which EMF+ readers pass over (no GetDC before it).
+    m_holes.push_back({m_body.size(), QByteArray(), 0});
+    m_late.push_back({int(m_holes.size() - 1), image, jpeg, key, topLeft, topRight, bottomLeft, m_clip});
+    m_inPlainRun = false;
+}
+
+void EmfRecordWriter::makePicture(const LatePicture &p, PictureCache *cache) {
+    QByteArray compressed = p.image.hasAlphaChannel() ? QByteArray() : p.jpeg;
+    if (compressed.isEmpty() && cache && p.key) {
+        std::lock_guard lock(cache->lock);
+        auto it = cache->compressed.find(p.key);
+        if (it != cache->compressed.end())
+            compressed = it->second;
     }
-    plusRecords(plus);
-    // What GDI-only readers draw instead; EMF+ readers pass over it (no GetDC before it).
-    QImage fallback = image;
+    if (compressed.isEmpty()) {
+        compressed = pngOf(p.image);
+        if (cache && p.key && !compressed.isEmpty()) {
+            std::lock_guard lock(cache->lock);
+            // Kept while they stay a modest share of memory; a deck of many large pictures starts afresh.
+            if (cache->bytes + compressed.size() > (qsizetype(1) << 28)) {
+                cache->compressed.clear();
+                cache->bytes = 0;
+            }
+            cache->bytes += compressed.size();
+            cache->compressed.emplace(p.key, compressed);
+        }
+    }
+    QByteArray records;
+    int count = 0;
+    for (const QByteArray &r : plusPictureRecords(p.image, compressed, p.topLeft, p.topRight, p.bottomLeft, p.clip)) {
+        records += plusComment(r);
+        ++count;
+    }
+    QImage fallback = p.image;
     const auto most = [](QPointF a, QPointF b) {
         return std::max(1, int(std::ceil(std::hypot(b.x() - a.x(), b.y() - a.y()) / 72 * kFallbackResolution - 0.01)));
     };
-    const int w = most(topLeft, topRight), h = most(topLeft, bottomLeft);
-    if (image.width() > w * 11 / 10 || image.height() > h * 11 / 10)
-        fallback = image.scaled(std::min(w, image.width()), std::min(h, image.height()), Qt::IgnoreAspectRatio,
-                                Qt::SmoothTransformation);
-    m_body += PictureRecords(fallback, topLeft, topRight, bottomLeft, opacity, &n);
-    m_records += n;
+    const int w = most(p.topLeft, p.topRight), h = most(p.topLeft, p.bottomLeft);
+    if (fallback.width() > w * 11 / 10 || fallback.height() > h * 11 / 10)
+        fallback = fallback.scaled(std::min(w, fallback.width()), std::min(h, fallback.height()), Qt::IgnoreAspectRatio,
+                                   Qt::SmoothTransformation);
+    int n = 0;
+    records += PictureRecords(fallback, p.topLeft, p.topRight, p.bottomLeft, 1.0, &n);
+    m_holes[std::size_t(p.hole)].records = records;
+    m_holes[std::size_t(p.hole)].count = count + n;
 }
 
-QList<QByteArray> EmfRecordWriter::plusPictureRecords(const QImage &image, const QByteArray &jpeg, QPointF topLeft,
-                                               QPointF topRight, QPointF bottomLeft, double) const {
+QList<QByteArray> EmfRecordWriter::plusPictureRecords(const QImage &image, const QByteArray &data, QPointF topLeft,
+                                                      QPointF topRight, QPointF bottomLeft,
+                                                      const std::vector<ClipPath> &clip) {
     const bool alpha = image.hasAlphaChannel();
-    const QByteArray data = !jpeg.isEmpty() && !alpha ? jpeg : pngOf(image);
     if (data.isEmpty())
         return {};
     QList<QByteArray> records;
     // The clip in effect, for EMF+ readers, which keep a clip of their own.
     records << plusRecord(PlusResetClip, 0, QByteArray());
-    for (const ClipPath &c : m_clip) {
+    for (const ClipPath &c : clip) {
         records << plusRecord(PlusObject, std::uint16_t(ObjectPath << 8 | kSlotClip), plusPath(c.path));
         records << plusRecord(PlusSetClipPath, std::uint16_t(1 /* intersect */ << 8 | kSlotClip), QByteArray());
     }
@@ -678,7 +704,10 @@ void EmfRecordWriter::FillPlaceholder(int placeholder, const QByteArray &records
     }
 }
 
-QByteArray EmfRecordWriter::Finish() {
+QByteArray EmfRecordWriter::Finish(PictureCache *cache) {
+    for (const LatePicture &p : m_late)
+        makePicture(p, cache);
+    m_late.clear();
     QByteArray body = m_body;
     int records = m_records;
     // From the last: earlier offsets stay where they are.

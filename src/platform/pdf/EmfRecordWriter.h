@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <vector>
 
 // Writes one page as an enhanced metafile, record by record, from drawing in page points (y downwards). Records
@@ -60,10 +62,19 @@ public:
     void Stroke(const Path &path, const Pen &pen, double opacity);
     // Text at origin (baseline, left), each UTF-16 unit followed by its advance along the baseline in points.
     void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances);
+    // Compressed pictures of one document, shared by its pages: a picture the slides of a master repeat is
+    // compressed once. Safe to use from several threads.
+    struct PictureCache {
+        std::mutex lock;
+        std::map<std::uint64_t, QByteArray> compressed;
+        qsizetype bytes = 0;
+    };
+
     // A picture (ARGB32 premultiplied or RGB32) whose top left, top right and bottom left corners land at these
-    // points of the page. jpeg: the picture as JPEG already, kept as it is in the EMF+ records.
+    // points of the page. jpeg: the picture as JPEG already, kept as it is in the EMF+ records. key: the same
+    // number for the same picture at the same size (0: none), for the cache Finish is given.
     void Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft, double opacity,
-                 const QByteArray &jpeg = QByteArray());
+                 const QByteArray &jpeg = QByteArray(), std::uint64_t key = 0);
 
     // A place in the record stream to put records into later (FillPlaceholder), for drawing made after the page.
     int Placeholder();
@@ -72,8 +83,9 @@ public:
     QByteArray PictureRecords(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
                               double opacity, int *count);
 
-    // The whole file: header, records, end record.
-    QByteArray Finish();
+    // The whole file: header, records, end record. The pictures of a dual file are compressed here, so that a
+    // caller drawing under a lock can finish without it.
+    QByteArray Finish(PictureCache *cache = nullptr);
 
 private:
     struct Point {
@@ -86,8 +98,9 @@ private:
     void plainRun();
     // EMF+ records in comment records, each comment at most one record of a continued object's part.
     void plusRecords(const QList<QByteArray> &records);
-    QList<QByteArray> plusPictureRecords(const QImage &image, const QByteArray &jpeg, QPointF topLeft, QPointF topRight,
-                                  QPointF bottomLeft, double opacity) const;
+    static QList<QByteArray> plusPictureRecords(const QImage &image, const QByteArray &compressed, QPointF topLeft,
+                                                QPointF topRight, QPointF bottomLeft,
+                                                const std::vector<ClipPath> &clip);
     void raw(const QByteArray &r);
     void pathRecords(const Path &path);
     void selectBrush(QRgb color);
@@ -122,5 +135,16 @@ private:
         QByteArray records;
         int count = 0;
     };
+    // A picture of a dual file, made into records by Finish.
+    struct LatePicture {
+        int hole;
+        QImage image;
+        QByteArray jpeg;
+        std::uint64_t key;
+        QPointF topLeft, topRight, bottomLeft;
+        std::vector<ClipPath> clip;
+    };
+    void makePicture(const LatePicture &picture, PictureCache *cache);
+    std::vector<LatePicture> m_late;
     std::vector<Hole> m_holes;
 };

@@ -555,7 +555,7 @@ void PdfEmfDevice::endType3Char(GfxState *) {
         --m_type3;
 }
 
-void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg) {
+void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg, const Object *ref) {
     if (image.isNull())
         return;
     flushText();
@@ -566,8 +566,14 @@ void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByte
     applyClip();
     const QImage kept = limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0));
     // The PDF's own JPEG stands for the picture while it keeps its pixels.
+    // The same object at the same size is the same picture: its number, generation and size, where they fit.
+    std::uint64_t key = 0;
+    if (ref && ref->isRef() && ref->getRefNum() >= 0 && ref->getRefNum() < (1 << 24) && ref->getRefGen() >= 0 &&
+        ref->getRefGen() < 256 && kept.width() < 65536 && kept.height() < 65536)
+        key = std::uint64_t(ref->getRefNum()) << 40 | std::uint64_t(ref->getRefGen()) << 32 |
+              std::uint64_t(kept.width()) << 16 | std::uint64_t(kept.height());
     m_writer->Picture(kept, QPointF(x0, y0), QPointF(x1, y1), QPointF(x2, y2), opacity(state, true),
-                      kept.size() == image.size() ? jpeg : QByteArray());
+                      kept.size() == image.size() ? jpeg : QByteArray(), key);
 }
 
 void PdfEmfDevice::drawImageMask(GfxState *state, Object *, Stream *str, int width, int height, bool invert, bool,
@@ -584,36 +590,36 @@ void PdfEmfDevice::drawImageMask(GfxState *state, Object *, Stream *str, int wid
     drawPicture(state, withAlpha(solid, mask, width, height));
 }
 
-void PdfEmfDevice::drawImage(GfxState *state, Object *, Stream *str, int width, int height,
+void PdfEmfDevice::drawImage(GfxState *state, Object *ref, Stream *str, int width, int height,
                              GfxImageColorMap *colorMap, bool, const int *maskColors, bool) {
     if (operation(state))
         return;
     const QByteArray jpeg = m_plus && !maskColors ? jpegOf(str, colorMap) : QByteArray();
-    drawPicture(state, decodeColors(str, width, height, colorMap, maskColors), jpeg);
+    drawPicture(state, decodeColors(str, width, height, colorMap, maskColors), jpeg, ref);
 }
 
-void PdfEmfDevice::drawMaskedImage(GfxState *state, Object *, Stream *str, int width, int height,
+void PdfEmfDevice::drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
                                    GfxImageColorMap *colorMap, bool, Stream *maskStr, int maskWidth, int maskHeight,
                                    bool maskInvert, bool) {
     if (operation(state))
         return;
     const QImage colors = decodeColors(str, width, height, colorMap, nullptr);
     const std::vector<unsigned char> mask = decodeMask(maskStr, maskWidth, maskHeight, nullptr, true, maskInvert);
-    drawPicture(state, withAlpha(colors, mask, maskWidth, maskHeight));
+    drawPicture(state, withAlpha(colors, mask, maskWidth, maskHeight), QByteArray(), ref);
 }
 
-void PdfEmfDevice::drawSoftMaskedImage(GfxState *state, Object *, Stream *str, int width, int height,
+void PdfEmfDevice::drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
                                        GfxImageColorMap *colorMap, bool, Stream *maskStr, int maskWidth,
                                        int maskHeight, GfxImageColorMap *maskColorMap, bool) {
     if (operation(state))
         return;
     const QImage colors = decodeColors(str, width, height, colorMap, nullptr);
     if (!maskColorMap || !maskColorMap->isOk()) {
-        drawPicture(state, colors);
+        drawPicture(state, colors, QByteArray(), ref);
         return;
     }
     const std::vector<unsigned char> mask = decodeMask(maskStr, maskWidth, maskHeight, maskColorMap, false, false);
-    drawPicture(state, withAlpha(colors, mask, maskWidth, maskHeight));
+    drawPicture(state, withAlpha(colors, mask, maskWidth, maskHeight), QByteArray(), ref);
 }
 
 void PdfEmfDevice::beginTransparencyGroup(GfxState *state, const double *, GfxColorSpace *, bool, bool,

@@ -114,7 +114,9 @@ private:
     // The picture at most as fine as the limit at its size on the page.
     QImage limited(const QImage &image, double widthPoints, double heightPoints) const;
     // Places a picture over the unit square of the current transformation.
-    void drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg = QByteArray());
+    // ref: the PDF's picture object, which tells the same picture again on later slides.
+    void drawPicture(GfxState *state, const QImage &image, const QByteArray &jpeg = QByteArray(),
+                     const Object *ref = nullptr);
     const PdfFontNames::Face &faceOf(GfxState *state);
 
     int m_pictureResolution = 0;

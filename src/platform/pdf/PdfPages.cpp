@@ -1,5 +1,6 @@
 #include "platform/pdf/PdfPages.h"
 
+#include "platform/pdf/EmfRecordWriter.h"
 #include "platform/pdf/PdfEmfDevice.h"
 #include "platform/pdf/PdfIslandDevice.h"
 
@@ -42,6 +43,7 @@ struct PdfPages::Document {
     GBytes *bytes = nullptr;
     PopplerDocument *doc = nullptr;
     std::unique_ptr<PDFDoc> pages; // the same bytes read for drawing as records, once one is asked for
+    EmfRecordWriter::PictureCache pictures; // compressed once for all the pages that show them
     PDFDoc *Pages() {
         if (!pages) {
             if (!globalParams)
@@ -223,5 +225,5 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
                                                           p.area.bottomLeft(), 1.0, &count);
         writer->FillPlaceholder(islands[i].placeholder, records, count);
     }
-    return writer->Finish();
+    return writer->Finish(&m_doc->pictures);
 }
