@@ -2,8 +2,8 @@
 // in total, one office, one deck after the other, both ways in the same run.
 // Usage: bench_emfbytes [FOLDER [KEEP]]   (default: the test decks; sub-folders too. KEEP: a folder that keeps the
 // last deck's files of both ways, ours/ and office/)
-#include "platform/office/OfficeSession.h"
 #include "engine/lxOutputOptions.h"
+#include "platform/office/OfficeSession.h"
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
@@ -63,9 +63,10 @@ int main(int argc, char **argv) {
         }
         for (int k = 0; k < 2; ++k)
             total[k].bytes += f[k].bytes, total[k].ms += f[k].ms, total[k].files += f[k].files;
-        std::printf("%-44s %12lld %12lld %6.2f %9lld %9lld\n", qPrintable(QDir(folder).relativeFilePath(deck).right(44)),
-                    qlonglong(f[0].bytes), qlonglong(f[1].bytes), f[1].bytes ? double(f[0].bytes) / f[1].bytes : 0.0,
-                    qlonglong(f[0].ms), qlonglong(f[1].ms));
+        std::printf("%-44s %12lld %12lld %6.2f %9lld %9lld\n",
+                    qPrintable(QDir(folder).relativeFilePath(deck).right(44)), qlonglong(f[0].bytes),
+                    qlonglong(f[1].bytes), f[1].bytes ? double(f[0].bytes) / f[1].bytes : 0.0, qlonglong(f[0].ms),
+                    qlonglong(f[1].ms));
     }
     std::printf("%-44s %12lld %12lld %6.2f %9lld %9lld\n", "all", qlonglong(total[0].bytes), qlonglong(total[1].bytes),
                 total[1].bytes ? double(total[0].bytes) / total[1].bytes : 0.0, qlonglong(total[0].ms),

@@ -141,9 +141,9 @@ private slots:
             brushes << b.u32(16);
         QVERIFY(brushes.contains(0xff8000u)); // COLORREF: blue, green, red from the top byte down
         QVERIFY(brushes.contains(0x0000ffu));
-        QVERIFY(ofType(r, 62).size() >= 2);       // FILLPATH
-        QVERIFY(!ofType(r, 67).isEmpty());        // SELECTCLIPPATH: the circle
-        QVERIFY(!ofType(r, 5).isEmpty());         // POLYBEZIERTO: the circle stays curves
+        QVERIFY(ofType(r, 62).size() >= 2); // FILLPATH
+        QVERIFY(!ofType(r, 67).isEmpty());  // SELECTCLIPPATH: the circle
+        QVERIFY(!ofType(r, 5).isEmpty());   // POLYBEZIERTO: the circle stays curves
         // The first fill's path starts at the box's corner.
         const Record move = ofType(r, 27).first();
         QVERIFY(qAbs(move.i32(8) - 10 * kUnits) < 2 && qAbs(move.i32(12) - 20 * kUnits) < 2);
@@ -183,7 +183,7 @@ private slots:
         QVERIFY(!fonts.isEmpty());
         QCOMPARE(utf16At(fonts.first(), 12 + 28, 32), QStringLiteral("Calibri"));
         QVERIFY(qAbs(-fonts.first().i32(12) - 24 * kUnits) < 2); // the em
-        QCOMPARE(ofType(r, 24).first().u32(8), 0x006400u);     // text colour
+        QCOMPARE(ofType(r, 24).first().u32(8), 0x006400u);       // text colour
         QString drawn;
         double advance = 0;
         for (const Record &t : ofType(r, 84)) {
@@ -207,13 +207,21 @@ private slots:
         QTest::addColumn<QString>("family");
         QTest::addColumn<bool>("bold");
         QTest::addColumn<bool>("italic");
-        QTest::newRow("metric twin, subset, style") << "ABCDEF+Carlito-BoldItalic" << "Carlito" << "Calibri" << true << true;
-        QTest::newRow("twin without style") << "LiberationSans" << "Liberation Sans" << "Arial" << false << false;
-        QTest::newRow("serif twin") << "BCDEFG+LiberationSerif-Italic" << "Liberation Serif" << "Times New Roman" << false
-                                    << true;
-        QTest::newRow("CJK, encoding in the name") << "CDEFGH+NotoSansCJKjp-Regular-Identity-H" << "Noto Sans CJK JP"
+        QTest::newRow("metric twin, subset, style") << "ABCDEF+Carlito-BoldItalic"
+                                                    << "Carlito"
+                                                    << "Calibri" << true << true;
+        QTest::newRow("twin without style") << "LiberationSans"
+                                            << "Liberation Sans"
+                                            << "Arial" << false << false;
+        QTest::newRow("serif twin") << "BCDEFG+LiberationSerif-Italic"
+                                    << "Liberation Serif"
+                                    << "Times New Roman" << false << true;
+        QTest::newRow("CJK, encoding in the name") << "CDEFGH+NotoSansCJKjp-Regular-Identity-H"
+                                                   << "Noto Sans CJK JP"
                                                    << "Noto Sans CJK JP" << false << false;
-        QTest::newRow("not installed") << "DEFGHI+FooBarSans-Black" << "" << "Foo Bar Sans" << true << false;
+        QTest::newRow("not installed") << "DEFGHI+FooBarSans-Black"
+                                       << ""
+                                       << "Foo Bar Sans" << true << false;
     }
     void fontNames() {
         QFETCH(QString, pdfName);
@@ -341,8 +349,8 @@ private slots:
             const Record &c = r.at(i);
             if (c.type == 70 && c.u32(12) == 0x2B464D45u) {
                 const quint16 type = quint16(c.u32(16)), flags = quint16(c.u32(16) >> 16);
-                sawGetDc = type == 0x4004 || (sawGetDc && type != 0x4008 && type != 0x401B && type != 0x4031 &&
-                                               type != 0x4033);
+                sawGetDc = type == 0x4004 ||
+                           (sawGetDc && type != 0x4008 && type != 0x401B && type != 0x4031 && type != 0x4033);
                 if (type == 0x4008 && ((flags >> 8) & 0x7f) == 5) // the picture, whole or in parts
                     image += c.data.mid((flags & 0x8000) ? 32 : 28);
                 if (type == 0x401B)

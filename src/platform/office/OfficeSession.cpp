@@ -6,7 +6,6 @@
 #include "engine/lxError.h"
 #include "engine/lxFileName.h"
 #include "engine/lxOutputOptions.h"
-#include "engine/lxSvgFile.h"
 #include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
@@ -286,6 +285,12 @@ QByteArray readFile(const QString &path, QString *error) {
     return file.readAll();
 }
 
+QString pdfEnds(const QByteArray &data) {
+    if (!data.startsWith("%PDF-") || !data.right(1024).contains("%%EOF"))
+        return QStringLiteral("it is not a complete PDF document");
+    return QString();
+}
+
 QString svgEnds(const QByteArray &data) {
     if (!data.startsWith("<?xml") || !data.contains("<svg") || !data.trimmed().endsWith("</svg>"))
         return QStringLiteral("it is not a whole SVG document");
@@ -302,29 +307,13 @@ QString checkPng(const QByteArray &data, int pngWidth) {
     return QString();
 }
 
-// Empty when the file is what the format says it is; a reason for the user otherwise.
-QString checkOutput(const QString &path, TlxOutputOptions::Format format, int pngWidth) {
-    using Format = TlxOutputOptions::Format;
-    if (format == Format::Emf || format == Format::Emz)
-        return TlxEmfFile::CheckFile(path);
+// Empty when the file at path is a whole PDF document (its start and its end); a reason for the user otherwise.
+QString checkPdf(const QString &path) {
     QString error;
     const QByteArray data = readFile(path, &error);
     if (!error.isEmpty())
         return QStringLiteral("it cannot be read (%1)").arg(error);
-    switch (format) {
-    case Format::Svg:
-        return TlxSvgFile::Check(data);
-    case Format::Png:
-        return checkPng(data, pngWidth);
-    case Format::Pdf:
-        if (!data.startsWith("%PDF-") || !data.right(1024).contains("%%EOF"))
-            return QStringLiteral("it is not a complete PDF document");
-        return QString();
-    case Format::Emf:
-    case Format::Emz:
-        break;
-    }
-    return QString();
+    return pdfEnds(data);
 }
 } // namespace
 
@@ -391,9 +380,9 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                 slideAt(k);
             const QString tmp = temporaryFor(target);
             TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-            storePdf(m_process->Context(), it->second.component, tmp, options.imageResolution, options.AllSlides() ? QList<int>() : chosen,
-                     false);
-            const QString error = checkOutput(tmp, format, options.pngWidth);
+            storePdf(m_process->Context(), it->second.component, tmp, options.imageResolution,
+                     options.AllSlides() ? QList<int>() : chosen, false);
+            const QString error = checkPdf(tmp);
             if (!error.isEmpty())
                 throw Error(Failure::ExportFailed, target,
                             OfficeSlideExport::WhyNothing(dir, QStringLiteral("the PDF is not valid: %1").arg(error)));
@@ -517,7 +506,7 @@ QByteArray OfficeSession::officePdf(const Reference<uno::XComponentContext> &con
         throw;
     }
     TlxFileName::Remove(scratch);
-    if (why.isEmpty() && (!pdf.startsWith("%PDF-") || !pdf.right(1024).contains("%%EOF")))
+    if (why.isEmpty() && !pdfEnds(pdf).isEmpty())
         why = QStringLiteral("the office wrote no complete PDF");
     if (!why.isEmpty())
         throw Error(Failure::ExportFailed, target, OfficeSlideExport::WhyNothing(dir, why));

@@ -27,8 +27,8 @@ QString OfficeSlideExport::WhyNothing(const QString &dir, const QString &what) {
 bool OfficeSlideExport::Write(const Reference<drawing::XDrawPage> &slide, const QString &path, QString *error) {
     TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
     m_exporter->setSourceDocument(Reference<lang::XComponent>(slide, UNO_QUERY_THROW));
-    const uno::Sequence<beans::PropertyValue> args = props(
-        {prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/x-emf")))});
+    const uno::Sequence<beans::PropertyValue> args =
+        props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/x-emf")))});
     if (Reference<document::XFilter>(m_exporter, UNO_QUERY_THROW)->filter(args) && TlxFileName::Size(path) > 0)
         return true;
     *error = WhyNothing(folderOf(path), QStringLiteral("the office wrote nothing"));

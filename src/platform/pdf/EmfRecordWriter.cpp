@@ -13,8 +13,8 @@ constexpr double kUnitsPerPoint = 2540.0 / 72.0; // hundredths of a millimetre
 constexpr std::uint32_t kEmfSignature = 0x464D4520;
 constexpr std::uint32_t kEmfPlusId = 0x2B464D45; // "EMF+" at the start of a comment's data
 constexpr std::uint32_t kPlusVersion = 0xDBC01002;
-constexpr int kPlusChunk = 32768;               // bytes of a continued object a record carries
-constexpr double kFallbackResolution = 96;      // pixels an inch of the bitmaps only GDI readers draw
+constexpr int kPlusChunk = 32768;                // bytes of a continued object a record carries
+constexpr double kFallbackResolution = 96;       // pixels an inch of the bitmaps only GDI readers draw
 constexpr double kPlusUnitsPerPoint = 96.0 / 72; // EMF+ coordinates: pixels of the reference device
 
 enum Plus : std::uint16_t {
@@ -180,14 +180,15 @@ EmfRecordWriter::EmfRecordWriter(double widthPoints, double heightPoints, bool p
         put32(header, 96);
         QByteArray scale;
         putFloat(scale, 1.0f);
-        plusRecords({plusRecord(PlusHeader, 1 /* dual */, header), plusRecord(PlusSetPageTransform, 2 /* pixels */, scale)});
+        plusRecords(
+            {plusRecord(PlusHeader, 1 /* dual */, header), plusRecord(PlusSetPageTransform, 2 /* pixels */, scale)});
     }
-    record(SetMapMode, {8});                  // anisotropic: window and viewport below
-    record(SetWindowExtEx, {2540, 2540});     // an inch in hundredths of a millimetre
-    record(SetViewportExtEx, {96, 96});       // is an inch of the reference device
-    record(SetBkMode, {1});                   // transparent: text draws no box
-    record(SetTextAlign, {24});               // text origins on the baseline
-    record(SetStretchBltMode, {4});           // pictures scaled with averaging
+    record(SetMapMode, {8});              // anisotropic: window and viewport below
+    record(SetWindowExtEx, {2540, 2540}); // an inch in hundredths of a millimetre
+    record(SetViewportExtEx, {96, 96});   // is an inch of the reference device
+    record(SetBkMode, {1});               // transparent: text draws no box
+    record(SetTextAlign, {24});           // text origins on the baseline
+    record(SetStretchBltMode, {4});       // pictures scaled with averaging
 }
 
 EmfRecordWriter::Point EmfRecordWriter::logical(QPointF p) const {
@@ -296,14 +297,14 @@ void EmfRecordWriter::selectBrush(QRgb color) {
 
 void EmfRecordWriter::selectPen(const Pen &pen) {
     if (m_hasPen && m_penNow.color == pen.color && m_penNow.width == pen.width && m_penNow.cap == pen.cap &&
-        m_penNow.join == pen.join && m_penNow.dashes == pen.dashes && m_penNow.miterLimit == pen.miterLimit)
+        m_penNow.join == pen.join && m_penNow.miterLimit == pen.miterLimit)
         return;
     if (!m_hasPen || m_penNow.miterLimit != pen.miterLimit)
         record(SetMiterLimit, {std::uint32_t(std::clamp(std::ceil(pen.miterLimit), 1.0, 1000.0))});
     const std::uint32_t h = newObject();
     QByteArray rec;
     put32(rec, ExtCreatePen);
-    put32(rec, std::uint32_t(52 + 4 * pen.dashes.size()));
+    put32(rec, 52);
     for (std::uint32_t v : {h, 0u, 0u, 0u, 0u})
         put32(rec, v);
     std::uint32_t style;
@@ -314,14 +315,11 @@ void EmfRecordWriter::selectPen(const Pen &pen) {
     } else {
         static const std::uint32_t caps[] = {0x200 /* flat */, 0x000 /* round */, 0x100 /* square */};
         static const std::uint32_t joins[] = {0x2000 /* miter */, 0x0000 /* round */, 0x1000 /* bevel */};
-        style = 0x10000 /* geometric */ | caps[std::clamp(pen.cap, 0, 2)] | joins[std::clamp(pen.join, 0, 2)] |
-                (pen.dashes.empty() ? 0u : 7u /* user style */);
+        style = 0x10000 /* geometric */ | caps[std::clamp(pen.cap, 0, 2)] | joins[std::clamp(pen.join, 0, 2)];
         width = std::uint32_t(std::max<std::int32_t>(1, length(pen.width)));
     }
-    for (std::uint32_t v : {style, width, 0u /* BS_SOLID */, colorRef(pen.color), 0u, std::uint32_t(pen.dashes.size())})
+    for (std::uint32_t v : {style, width, 0u /* BS_SOLID */, colorRef(pen.color), 0u, 0u /* no style entries */})
         put32(rec, v);
-    for (double d : pen.dashes)
-        put32(rec, std::uint32_t(std::max<std::int32_t>(1, length(d))));
     raw(rec);
     record(SelectObject, {h});
     if (m_hasPen)
@@ -338,8 +336,8 @@ void EmfRecordWriter::selectFont(const Font &font) {
     put32(rec, 12 + 92);
     put32(rec, h);
     const std::int32_t escapement = std::int32_t(std::lround(std::fmod(font.escapement + 360.0, 360.0) * 10)) % 3600;
-    for (std::int32_t v : {-std::max<std::int32_t>(1, length(font.height)), 0, escapement, escapement,
-                           font.bold ? 700 : 400})
+    for (std::int32_t v :
+         {-std::max<std::int32_t>(1, length(font.height)), 0, escapement, escapement, font.bold ? 700 : 400})
         put32(rec, std::uint32_t(v));
     // italic, underline, strike-out, character set (default), precisions, quality, pitch and family
     const char flags[8] = {char(font.italic ? 1 : 0), 0, 0, 1, 0, 0, 0, 0};
@@ -401,39 +399,34 @@ void EmfRecordWriter::Stroke(const Path &path, const Pen &pen, double opacity) {
     selectPen(pen);
     if (opacity < 0.998) {
         // The stroke's outline becomes the clip the colour is blended into.
-        record(SaveDc, {});
-        pathRecords(path);
-        record(WidenPath, {});
-        record(SelectClipPath, {1});
-        double l = 1e18, t = 1e18, r = -1e18, b = -1e18;
-        for (const QPointF &p : path.points)
-            l = std::min(l, p.x()), r = std::max(r, p.x()), t = std::min(t, p.y()), b = std::max(b, p.y());
-        const double w = std::max(pen.width, 1.0);
-        int n = 0;
-        QImage dot(1, 1, QImage::Format_RGB32);
-        dot.setPixel(0, 0, pen.color | 0xff000000);
-        raw(PictureRecords(dot, QPointF(l - w, t - w), QPointF(r + w, t - w), QPointF(l - w, b + w), opacity, &n));
-        m_records += n - 1;
-        record(RestoreDc, {std::uint32_t(-1)});
+        blendOverClip(path, pen.color, opacity, std::max(pen.width, 1.0));
         return;
     }
     pathRecords(path);
     record(StrokePath, {0, 0, 0, 0});
 }
 
-void EmfRecordWriter::blendOverClip(const Path &path, QRgb color, double opacity) {
+void EmfRecordWriter::blendOverClip(const Path &path, QRgb color, double opacity, double widen) {
     record(SaveDc, {});
     pathRecords(path);
+    if (widen > 0)
+        record(WidenPath, {});
     record(SelectClipPath, {1});
     double l = 1e18, t = 1e18, r = -1e18, b = -1e18;
     for (const QPointF &p : path.points)
         l = std::min(l, p.x()), r = std::max(r, p.x()), t = std::min(t, p.y()), b = std::max(b, p.y());
+    l -= widen, t -= widen, r += widen, b += widen;
     QImage dot(1, 1, QImage::Format_RGB32);
     dot.setPixel(0, 0, color | 0xff000000);
-    int n = 0;
-    raw(PictureRecords(dot, QPointF(l, t), QPointF(r, t), QPointF(l, b), opacity, &n));
-    m_records += n - 1;
+    appendPicture(dot, QPointF(l, t), QPointF(r, t), QPointF(l, b), opacity);
     record(RestoreDc, {std::uint32_t(-1)});
+}
+
+void EmfRecordWriter::appendPicture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
+                                    double opacity) {
+    int n = 0;
+    m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
+    m_records += n;
 }
 
 void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const QString &text,
@@ -484,7 +477,8 @@ QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft
     if (source.isNull() || opacity <= 0.002)
         return QByteArray();
     QImage image = source;
-    const bool axisAligned = std::abs(topLeft.y() - topRight.y()) < 1e-6 && std::abs(topLeft.x() - bottomLeft.x()) < 1e-6;
+    const bool axisAligned =
+        std::abs(topLeft.y() - topRight.y()) < 1e-6 && std::abs(topLeft.x() - bottomLeft.x()) < 1e-6;
     QByteArray out;
     QPointF tl = topLeft, tr = topRight, bl = bottomLeft;
     if (axisAligned) {
@@ -533,9 +527,9 @@ QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft
     for (std::int32_t v : {toDevice(x), toDevice(y), toDevice(x + cx), toDevice(y + cy)})
         put32(rec, std::uint32_t(v));
     if (opaque) {
-        for (std::uint32_t v : {std::uint32_t(x), std::uint32_t(y), 0u, 0u, std::uint32_t(w), std::uint32_t(h), fixed,
-                                40u, fixed + 40, bits, 0u /* DIB_RGB_COLORS */, 0x00CC0020u /* SRCCOPY */,
-                                std::uint32_t(cx), std::uint32_t(cy)})
+        for (std::uint32_t v :
+             {std::uint32_t(x), std::uint32_t(y), 0u, 0u, std::uint32_t(w), std::uint32_t(h), fixed, 40u, fixed + 40,
+              bits, 0u /* DIB_RGB_COLORS */, 0x00CC0020u /* SRCCOPY */, std::uint32_t(cx), std::uint32_t(cy)})
             put32(rec, v);
     } else {
         const auto alpha = std::uint32_t(std::lround(std::clamp(opacity, 0.0, 1.0) * 255));
@@ -582,10 +576,8 @@ QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
                               double opacity, const QByteArray &jpeg, std::uint64_t key) {
     if (!m_plus || opacity < 0.998 || image.isNull()) {
-        int n = 0;
         plainRun();
-        m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
-        m_records += n;
+        appendPicture(image, topLeft, topRight, bottomLeft, opacity);
         return;
     }
     // EMF+ records, then what GDI-only readers draw instead, which EMF+ readers pass over (no GetDC before it).
@@ -749,8 +741,8 @@ QByteArray EmfRecordWriter::Finish(PictureCache *cache) {
     // The reference device: a display of exactly 96 pixels an inch, 100 inches a side. Its size in whole
     // millimetres and pixels gives readers the scale; the picture's own size, in whole millimetres, would be off
     // by up to one in its count (3 % on a 3 cm slide).
-    for (std::uint32_t v : {std::uint32_t(description.size() + 1), 108u, 0u, 9600u, 9600u, 2540u, 2540u, 0u, 0u, 0u,
-                            2540000u, 2540000u})
+    for (std::uint32_t v :
+         {std::uint32_t(description.size() + 1), 108u, 0u, 9600u, 9600u, 2540u, 2540u, 0u, 0u, 0u, 2540000u, 2540000u})
         put32(header, v);
     header += text;
     QByteArray out = header + body;

@@ -33,11 +33,10 @@ public:
     };
     struct Pen {
         QRgb color = 0;
-        double width = 0; // points; 0 draws the thinnest line the device can
-        int cap = 0;      // 0 butt, 1 round, 2 square
-        int join = 0;     // 0 miter, 1 round, 2 bevel
-        double miterLimit = 10;
-        std::vector<double> dashes; // points, on and off in turn; empty for a solid line
+        double width = 0;       // points; 0 draws the thinnest line the device can
+        int cap = 0;            // 0 butt, 1 round, 2 square
+        int join = 0;           // 0 miter, 1 round, 2 bevel
+        double miterLimit = 10; // always solid: dashes come as segments of their own
     };
     struct Font {
         QString face;
@@ -108,16 +107,18 @@ private:
     void selectFont(const Font &font);
     void setFillMode(bool evenOdd);
     void setTextColor(QRgb color);
-    // A solid colour over the current clip's bounding box of path, blended with opacity.
-    void blendOverClip(const Path &path, QRgb color, double opacity);
+    // A solid colour blended with opacity into path (widened by the pen selected when widen is more than 0, its
+    // bounds grown by widen points), as a clip.
+    void blendOverClip(const Path &path, QRgb color, double opacity, double widen = 0);
+    void appendPicture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft, double opacity);
     std::uint32_t newObject();
     void deleteObject(std::uint32_t handle);
 
-    double m_width, m_height;       // points
-    QByteArray m_body;              // the records after the header
-    int m_records = 0;              // in m_body
+    double m_width, m_height;          // points
+    QByteArray m_body;                 // the records after the header
+    int m_records = 0;                 // in m_body
     std::vector<std::uint32_t> m_free; // object handles to reuse
-    std::uint32_t m_handles = 1;    // the highest handle + 1 (handle 0 is the file's own)
+    std::uint32_t m_handles = 1;       // the highest handle + 1 (handle 0 is the file's own)
     std::uint32_t m_brush = 0, m_pen = 0, m_font = 0;
     QRgb m_brushColor = 0;
     Pen m_penNow;

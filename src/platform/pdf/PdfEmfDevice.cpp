@@ -83,7 +83,8 @@ Path dashed(const Path &path, const std::vector<double> &pattern, double phase) 
         } else if (op == Path::Curve && !lines.empty()) {
             const QPointF a = lines.back().back(), b = path.points[p], c = path.points[p + 1], d = path.points[p + 2];
             p += 3;
-            const int steps = std::clamp(int((QLineF(a, b).length() + QLineF(b, c).length() + QLineF(c, d).length()) / 2), 4, 64);
+            const int steps =
+                std::clamp(int((QLineF(a, b).length() + QLineF(b, c).length() + QLineF(c, d).length()) / 2), 4, 64);
             for (int i = 1; i <= steps; ++i) {
                 const double t = double(i) / steps, u = 1 - t;
                 lines.back().push_back(u * u * u * a + 3 * u * u * t * b + 3 * u * t * t * c + t * t * t * d);
@@ -365,26 +366,17 @@ void PdfEmfDevice::stroke(GfxState *state) {
     pen.miterLimit = state->getMiterLimit();
     double start = 0;
     const std::vector<double> &dashes = state->getLineDash(&start);
-    if (!dashes.empty()) {
-        // Dash lengths scale as the line's width does.
-        const double scale = state->getLineWidth() > 0 ? pen.width / state->getLineWidth()
-                                                       : state->transformWidth(1.0);
-        bool any = false;
-        for (double d : dashes) {
-            pen.dashes.push_back(std::max(0.0, d * scale));
-            any = any || d > 0;
-        }
-        if (!any)
-            pen.dashes.clear();
-        if (pen.dashes.size() % 2)
-            pen.dashes.insert(pen.dashes.end(), pen.dashes.begin(), pen.dashes.end());
-    }
     applyClip();
     Path path = devicePath(state);
-    if (!pen.dashes.empty()) {
+    if (std::any_of(dashes.begin(), dashes.end(), [](double d) { return d > 0; })) {
+        // Dash lengths scale as the line's width does; the dashes are drawn as segments of their own.
         const double scale = state->getLineWidth() > 0 ? pen.width / state->getLineWidth() : state->transformWidth(1.0);
-        path = dashed(path, pen.dashes, start * scale);
-        pen.dashes.clear();
+        std::vector<double> pattern;
+        for (double d : dashes)
+            pattern.push_back(std::max(0.0, d * scale));
+        if (pattern.size() % 2)
+            pattern.insert(pattern.end(), pattern.begin(), pattern.end());
+        path = dashed(path, pattern, start * scale);
     }
     m_writer->Stroke(path, pen, opacity(state, false));
 }
@@ -443,8 +435,8 @@ const PdfFontNames::Face &PdfEmfDevice::faceOf(GfxState *state) {
     if (it == m_faces.end()) {
         const std::optional<std::string> &name = font->getName();
         const QString pdfName = name ? QString::fromStdString(*name) : QString();
-        PdfFontNames::Face face = PdfFontNames::For(pdfName, font->isBold() || font->getWeight() >= GfxFont::W600,
-                                                    font->isItalic());
+        PdfFontNames::Face face =
+            PdfFontNames::For(pdfName, font->isBold() || font->getWeight() >= GfxFont::W600, font->isItalic());
         if (face.family.isEmpty())
             face.family = QStringLiteral("Arial");
         it = m_faces.emplace(font.get(), std::make_pair(font, face)).first;
@@ -452,8 +444,8 @@ const PdfFontNames::Face &PdfEmfDevice::faceOf(GfxState *state) {
     return it->second.second;
 }
 
-void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, double dy, double originX,
-                            double originY, CharCode, int, const Unicode *u, int uLen) {
+void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, double dy, double originX, double originY,
+                            CharCode, int, const Unicode *u, int uLen) {
     const int render = state->getRender() & 3;
     if (render == 3) { // invisible text: nothing to draw
         operation(state);
@@ -463,14 +455,14 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     // in another font: such a glyph is drawn as the PDF has it.
     // Right-to-left glyphs come in the order they are drawn, shaped; as text a reader would order and shape
     // them again, so they are drawn as the PDF has them too.
-    const bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF) &&
-                            !rightToLeft(u[0]);
+    const bool meaningful =
+        state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF) && !rightToLeft(u[0]);
     // Filled glyphs are text; outlined ones and glyphs without a character are drawn as the PDF has them.
     double m11, m12, m21, m22;
     state->getFontTransMat(&m11, &m12, &m21, &m22);
     const double along = std::hypot(m11, m12), up = std::hypot(m21, m22);
-    const bool upright = along > 1e-6 && up > 1e-6 && m11 * m22 - m12 * m21 < 0 &&
-                         std::abs(m11 * m21 + m12 * m22) < 0.05 * along * up;
+    const bool upright =
+        along > 1e-6 && up > 1e-6 && m11 * m22 - m12 * m21 < 0 && std::abs(m11 * m21 + m12 * m22) < 0.05 * along * up;
     if (operation(state, !meaningful || render != 0 || !upright))
         return;
     double px, py;
@@ -540,8 +532,7 @@ void PdfEmfDevice::endTextObject(GfxState *) {
     flushText();
 }
 
-bool PdfEmfDevice::beginType3Char(GfxState *state, double, double, double, double, CharCode, const Unicode *,
-                                  int) {
+bool PdfEmfDevice::beginType3Char(GfxState *state, double, double, double, double, CharCode, const Unicode *, int) {
     // An island draws the glyph with the rest of it; else the glyph's own drawing comes here, as paths.
     if (operation(state))
         return true;
@@ -609,8 +600,8 @@ void PdfEmfDevice::drawMaskedImage(GfxState *state, Object *ref, Stream *str, in
 }
 
 void PdfEmfDevice::drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
-                                       GfxImageColorMap *colorMap, bool, Stream *maskStr, int maskWidth,
-                                       int maskHeight, GfxImageColorMap *maskColorMap, bool) {
+                                       GfxImageColorMap *colorMap, bool, Stream *maskStr, int maskWidth, int maskHeight,
+                                       GfxImageColorMap *maskColorMap, bool) {
     if (operation(state))
         return;
     const QImage colors = decodeColors(str, width, height, colorMap, nullptr);

@@ -35,6 +35,10 @@ public:
     // The page's records, once the page was drawn; the device keeps none.
     std::unique_ptr<EmfRecordWriter> TakeWriter() { return std::move(m_writer); }
     const std::vector<Island> &Islands() const { return m_islands; }
+    // Draws every tile of a tiling pattern through gfx, the tiles' own operations uncounted (so that both devices,
+    // which fill a pattern as one operation, count alike); false when there are too many to draw one by one.
+    static bool DrawTiles(Gfx *gfx, GfxTilingPattern *tPat, const double *mat, int x0, int y0, int x1, int y1,
+                          double xStep, double yStep, int *uncounted);
 
     bool upsideDown() override { return true; }
     bool useDrawChar() override { return true; }
@@ -65,19 +69,19 @@ public:
     void endType3Char(GfxState *state) override;
     void endTextObject(GfxState *state) override;
 
-    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert,
-                       bool interpolate, bool inlineImg) override;
+    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert, bool interpolate,
+                       bool inlineImg) override;
     void drawImage(GfxState *state, Object *ref, Stream *str, int width, int height, GfxImageColorMap *colorMap,
                    bool interpolate, const int *maskColors, bool inlineImg) override;
-    void drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
-                         GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
-                         int maskHeight, bool maskInvert, bool maskInterpolate) override;
+    void drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height, GfxImageColorMap *colorMap,
+                         bool interpolate, Stream *maskStr, int maskWidth, int maskHeight, bool maskInvert,
+                         bool maskInterpolate) override;
     void drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
                              GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
                              int maskHeight, GfxImageColorMap *maskColorMap, bool maskInterpolate) override;
 
-    void beginTransparencyGroup(GfxState *state, const double *bbox, GfxColorSpace *blendingColorSpace,
-                                bool isolated, bool knockout, bool forSoftMask) override;
+    void beginTransparencyGroup(GfxState *state, const double *bbox, GfxColorSpace *blendingColorSpace, bool isolated,
+                                bool knockout, bool forSoftMask) override;
     void endTransparencyGroup(GfxState *state) override;
     void paintTransparencyGroup(GfxState *state, const double *bbox) override;
     void setSoftMask(GfxState *state, const double *bbox, bool alpha, Function *transferFunc,
@@ -88,8 +92,8 @@ private:
     struct State {
         std::vector<EmfRecordWriter::ClipPath> clip;
         std::uint64_t clipId = 0;
-        double groupAlpha = 1;    // transparency groups this drawing is inside, multiplied
-        double outerOpacity = 1;  // the fill opacity when this state was saved
+        double groupAlpha = 1;   // transparency groups this drawing is inside, multiplied
+        double outerOpacity = 1; // the fill opacity when this state was saved
     };
     // A run of glyphs on one baseline in one font and colour: one text record.
     struct TextRun {
@@ -128,16 +132,9 @@ private:
     TextRun m_run;
     std::vector<Island> m_islands;
     int m_ops = 0;
-    int m_type3 = 0;          // depth inside Type 3 glyphs, whose operations are not counted
+    int m_type3 = 0; // depth inside Type 3 glyphs, whose operations are not counted
     bool m_islandOpen = false;
 
-public:
-    // Draws every tile of a tiling pattern through gfx, the tiles' own operations uncounted (so that both devices,
-    // which fill a pattern as one operation, count alike); false when there are too many to draw one by one.
-    static bool DrawTiles(Gfx *gfx, GfxTilingPattern *tPat, const double *mat, int x0, int y0, int x1, int y1,
-                          double xStep, double yStep, int *uncounted);
-
-private:
-    int m_maskDepth = -1;     // while a soft mask holds: the state depth it was set at
+    int m_maskDepth = -1; // while a soft mask holds: the state depth it was set at
     std::map<const GfxFont *, std::pair<std::shared_ptr<GfxFont>, PdfFontNames::Face>> m_faces;
 };

@@ -87,8 +87,7 @@ void PdfIslandDevice::takePicture() {
 }
 
 bool PdfIslandDevice::tilingPatternFill(GfxState *state, Gfx *gfx, Catalog *cat, GfxTilingPattern *tPat,
-                                        const double *mat, int x0, int y0, int x1, int y1, double xStep,
-                                        double yStep) {
+                                        const double *mat, int x0, int y0, int x1, int y1, double xStep, double yStep) {
     if (begin() && !SplashOutputDev::tilingPatternFill(state, gfx, cat, tPat, mat, x0, y0, x1, y1, xStep, yStep))
         PdfEmfDevice::DrawTiles(gfx, tPat, mat, x0, y0, x1, y1, xStep, yStep, &m_type3);
     end();
@@ -166,12 +165,11 @@ void PdfIslandDevice::drawMaskedImage(GfxState *state, Object *ref, Stream *str,
 }
 
 void PdfIslandDevice::drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
-                                          GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr,
-                                          int maskWidth, int maskHeight, GfxImageColorMap *maskColorMap,
-                                          bool maskInterpolate) {
+                                          GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
+                                          int maskHeight, GfxImageColorMap *maskColorMap, bool maskInterpolate) {
     if (begin())
-        SplashOutputDev::drawSoftMaskedImage(state, ref, str, width, height, colorMap, interpolate, maskStr,
-                                             maskWidth, maskHeight, maskColorMap, maskInterpolate);
+        SplashOutputDev::drawSoftMaskedImage(state, ref, str, width, height, colorMap, interpolate, maskStr, maskWidth,
+                                             maskHeight, maskColorMap, maskInterpolate);
     end();
 }
 

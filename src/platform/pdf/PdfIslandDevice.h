@@ -42,18 +42,18 @@ public:
     bool beginType3Char(GfxState *state, double x, double y, double dx, double dy, CharCode code, const Unicode *u,
                         int uLen) override;
     void endType3Char(GfxState *state) override;
-    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert,
-                       bool interpolate, bool inlineImg) override;
+    void drawImageMask(GfxState *state, Object *ref, Stream *str, int width, int height, bool invert, bool interpolate,
+                       bool inlineImg) override;
     void drawImage(GfxState *state, Object *ref, Stream *str, int width, int height, GfxImageColorMap *colorMap,
                    bool interpolate, const int *maskColors, bool inlineImg) override;
-    void drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
-                         GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
-                         int maskHeight, bool maskInvert, bool maskInterpolate) override;
+    void drawMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height, GfxImageColorMap *colorMap,
+                         bool interpolate, Stream *maskStr, int maskWidth, int maskHeight, bool maskInvert,
+                         bool maskInterpolate) override;
     void drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str, int width, int height,
                              GfxImageColorMap *colorMap, bool interpolate, Stream *maskStr, int maskWidth,
                              int maskHeight, GfxImageColorMap *maskColorMap, bool maskInterpolate) override;
-    void beginTransparencyGroup(GfxState *state, const double *bbox, GfxColorSpace *blendingColorSpace,
-                                bool isolated, bool knockout, bool forSoftMask) override;
+    void beginTransparencyGroup(GfxState *state, const double *bbox, GfxColorSpace *blendingColorSpace, bool isolated,
+                                bool knockout, bool forSoftMask) override;
     void endTransparencyGroup(GfxState *state) override;
     void paintTransparencyGroup(GfxState *state, const double *bbox) override;
     void setSoftMask(GfxState *state, const double *bbox, bool alpha, Function *transferFunc,

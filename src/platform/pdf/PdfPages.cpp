@@ -42,7 +42,7 @@ struct PdfPages::Document {
     QByteArray pdf; // the bytes the library reads, shared with the caller's, never copied
     GBytes *bytes = nullptr;
     PopplerDocument *doc = nullptr;
-    std::unique_ptr<PDFDoc> pages; // the same bytes read for drawing as records, once one is asked for
+    std::unique_ptr<PDFDoc> pages;          // the same bytes read for drawing as records, once one is asked for
     EmfRecordWriter::PictureCache pictures; // compressed once for all the pages that show them
     PDFDoc *Pages() {
         if (!pages) {
@@ -201,8 +201,7 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
             const double scale = std::max(1, islandResolution) / 72.0;
             PdfIslandDevice painter(runs, scale);
             painter.startDoc(doc);
-            doc->displayPage(&painter, page + 1, 72 * scale, 72 * scale, 0, true, false, true, pastDeadline,
-                             &deadline);
+            doc->displayPage(&painter, page + 1, 72 * scale, 72 * scale, 0, true, false, true, pastDeadline, &deadline);
             pictures = painter.Pictures();
         }
     }
@@ -221,8 +220,8 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
                                  Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         }
         int count = 0;
-        const QByteArray records = writer->PictureRecords(image, p.area.topLeft(), p.area.topRight(),
-                                                          p.area.bottomLeft(), 1.0, &count);
+        const QByteArray records =
+            writer->PictureRecords(image, p.area.topLeft(), p.area.topRight(), p.area.bottomLeft(), 1.0, &count);
         writer->FillPlaceholder(islands[i].placeholder, records, count);
     }
     return writer->Finish(&m_doc->pictures);
