@@ -1,6 +1,6 @@
-// How closely the converter's EMF slides look like the office's own pictures of the same slides.
+// How closely the converter's slides look like the office's own pictures of them, or like PowerPoint's.
 //
-// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png]
+// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] [--powerpoint]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
 //   converter writes it and, as the reference, as the office's own PNG. The judges draw each EMF: Inkscape, the
 //   office's own import and, where Wine and the player built with mingw-w64 are there, Windows' GDI and GDI+ as
@@ -11,6 +11,10 @@
 //   /tmp). --plain writes the office's plain slide export instead, for a before-and-after comparison. --format svg
 //   or png judges those files instead: an SVG as Inkscape draws it, a PNG as it is (the office import and Windows'
 //   players judge EMF only).
+//   --powerpoint takes only decks with the PDF PowerPoint made of them beside them (deck.pptx, deck.pdf): the
+//   reference is PowerPoint's page of each visible slide (hidden slides are not in its PDF), and the office's
+//   own picture is scored against it too, so that each deck's line shows the office's drawing beside ours. The
+//   montage is then PowerPoint, office, ours.
 #include "FidelityCheck.h"
 #include "engine/lxError.h"
 #include "engine/lxOutputOptions.h"
@@ -20,6 +24,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -32,10 +37,32 @@ struct Slide {
     int number = 0;
     double score = -1;                                           // the closest judge's
     double inkscape = -1, imported = -1, gdi = -1, gdiplus = -1; // negative: that judge drew no picture
-    QString reference, picture, import;
+    double office = -1;                                          // the office's own picture, against PowerPoint's
+    QString reference, picture, import, officePicture;
+
+    QString Drawing(const TlxOutputOptions &output) const {
+        return picture.left(picture.size() - 4) + output.Extension();
+    }
+    // The picture the closest judge drew.
+    QString Closest(const TlxOutputOptions &output) const {
+        if (score == gdi)
+            return FidelityCheck::GdiPicture(Drawing(output), false);
+        if (score == gdiplus)
+            return FidelityCheck::GdiPicture(Drawing(output), true);
+        return score == imported ? import : picture;
+    }
 };
 
-QStringList decksIn(const QString &folder) {
+struct Options {
+    QString folder, outDir;
+    int worst = 6;
+    bool plain = false, powerpoint = false;
+    QString format = QStringLiteral("emf");
+    TlxOutputOptions output;
+    bool emf = false, windows = false;
+};
+
+QStringList decksIn(const QString &folder, bool withPdf) {
     QStringList decks;
     QDirIterator it(
         folder, {QStringLiteral("*.ppt"), QStringLiteral("*.ppt?"), QStringLiteral("*.odp"), QStringLiteral("*.fodp")},
@@ -48,138 +75,134 @@ QStringList decksIn(const QString &folder) {
     while (upper.hasNext())
         decks << upper.next();
     decks.removeDuplicates();
+    if (withPdf)
+        decks.removeIf([](const QString &deck) { return !QFileInfo::exists(deck.section(u'.', 0, -2) + ".pdf"); });
     std::sort(decks.begin(), decks.end());
     return decks;
 }
-} // namespace
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
-    QString folder, outDir;
-    int worst = 6;
-    bool plain = false;
-    QString format = QStringLiteral("emf");
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--out") && i + 1 < args.size())
-            outDir = args[++i];
-        else if (args[i] == QLatin1String("--worst") && i + 1 < args.size())
-            worst = args[++i].toInt();
-        else if (args[i] == QLatin1String("--plain"))
-            plain = true;
-        else if (args[i] == QLatin1String("--format") && i + 1 < args.size())
-            format = args[++i];
-        else
-            folder = args[i];
+// PowerPoint's pages as PNG pictures of the given width: dir/powerpoint-N.png for page N (from 1).
+QStringList powerpointPages(const QString &pdf, const QString &dir, int width, QString *error) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("pdftocairo"),
+            {QStringLiteral("-png"), QStringLiteral("-scale-to-x"), QString::number(width),
+             QStringLiteral("-scale-to-y"), QStringLiteral("-1"), pdf, dir + QStringLiteral("/powerpoint")});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        *error = QStringLiteral("pdftocairo: ") + QString::fromLocal8Bit(p.readAll()).trimmed();
+        return {};
     }
-    if (folder.isEmpty()) {
-        std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png]\n");
-        return 2;
-    }
-    TlxOutputOptions output;
-    try {
-        output = TlxOutputOptions::Parse(format, QString(), QString(), QStringLiteral("960"));
-    } catch (const ElxError &e) {
-        std::fprintf(stderr, "fidelity: %s\n", qPrintable(e.Message()));
-        return 2;
-    }
-    const bool emf = output.format == TlxOutputOptions::Format::Emf;
-    const QString missing = FidelityCheck::MissingTools();
-    if (!missing.isEmpty()) {
-        std::fprintf(stderr, "fidelity: %s\n", qPrintable(missing));
-        return 2;
-    }
-    // Windows' players are a judge where they can run; without them the others still judge.
-    const QString gdiMissing = emf ? FidelityCheck::MissingGdi() : QString();
-    const bool windows = emf && gdiMissing.isEmpty();
-    if (emf && !windows)
-        std::fprintf(stderr, "fidelity: no Windows GDI judge: %s\n", qPrintable(gdiMissing));
-    QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/fidelity-XXXXXX"));
-    tmp.setAutoRemove(false);
-    if (outDir.isEmpty())
-        outDir = tmp.path();
-    QDir().mkpath(outDir);
+    // pdftocairo pads the page number to the width of the page count.
+    QStringList pages = QDir(dir).entryList({QStringLiteral("powerpoint-*.png")}, QDir::Files, QDir::Name);
+    for (QString &page : pages)
+        page = dir + u'/' + page;
+    return pages;
+}
 
-    std::printf("%-44s %6s %6s %8s %8s %7s\n", "deck", "slides", "good", "mean", "worst", "at");
-    QList<Slide> all;
-    int decksGood = 0, decksScored = 0;
-    office::OfficeSession session;
-    session.SetOfficeEmf(plain);
-    for (const QString &deck : decksIn(folder)) {
-        const QString name = QDir(folder).relativeFilePath(deck);
-        const QString dir = outDir + u'/' + QString(name).replace(u'/', u'_');
-        QDir().mkpath(dir);
-        QList<Slide> slides;
-        try {
-            const int doc = session.Open(deck);
-            const int count = session.SlideCount(doc);
-            session.SaveAs(doc, dir + QStringLiteral("/slide.") + output.Extension().mid(1), output.SaveAsCode());
-            for (int k = 1; k <= count; ++k) {
-                Slide s;
-                s.deck = name;
-                s.number = k;
-                const QString base = k == 1 ? QStringLiteral("/slide") : QStringLiteral("/slide-%1").arg(k);
-                s.reference = dir + base + QStringLiteral(".office.png");
-                s.picture = dir + base + QStringLiteral(".png");
-                s.import = dir + base + QStringLiteral(".import.png");
-                session.ExportPng(doc, k, s.reference, 960);
-                slides << s;
-            }
-            session.Close(doc);
-        } catch (const std::exception &e) {
-            std::printf("%-44s failed: %s\n", qPrintable(name), e.what());
-            continue;
-        }
-        // A PNG is its own picture; the vector files are drawn by the judges.
-        QStringList drawings;
-        for (const Slide &s : slides)
-            drawings << s.picture.left(s.picture.size() - 4) + output.Extension();
+// Opens the deck and writes its slides as the converter writes them, with the reference pictures to judge
+// them by. Throws when the office cannot.
+QList<Slide> convertDeck(office::OfficeSession &session, const Options &o, const QString &deck, const QString &name,
+                         const QString &dir) {
+    QStringList pages;
+    if (o.powerpoint) {
         QString error;
-        if (output.format != TlxOutputOptions::Format::Png && !FidelityCheck::Render(drawings, 960, &error))
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-        if (emf && !FidelityCheck::RenderWithOffice(drawings, &error))
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-        for (bool gdiplus : {false, true})
-            if (windows && !FidelityCheck::RenderWithGdi(drawings, 960, gdiplus, &error))
-                std::fprintf(stderr, "%s\n", qPrintable(error));
-        int good = 0;
-        double sum = 0, worstScore = 0;
-        int worstAt = 0;
-        for (Slide &s : slides) {
-            s.inkscape = FidelityCheck::Score(s.picture, s.reference, &error);
-            s.imported = FidelityCheck::Score(s.import, s.reference, &error);
-            if (windows) {
-                const QString drawing = s.picture.left(s.picture.size() - 4) + output.Extension();
-                s.gdi = FidelityCheck::Score(FidelityCheck::GdiPicture(drawing, false), s.reference, &error);
-                s.gdiplus = FidelityCheck::Score(FidelityCheck::GdiPicture(drawing, true), s.reference, &error);
-            }
-            s.score = 1.0;
-            for (double judged : {s.inkscape, s.imported, s.gdi, s.gdiplus})
-                if (judged >= 0)
-                    s.score = std::min(s.score, judged);
-            if (s.inkscape < 0 && s.imported < 0 && s.gdi < 0 && s.gdiplus < 0)
-                std::fprintf(stderr, "%s slide %d: %s\n", qPrintable(name), s.number, qPrintable(error));
-            std::printf("    slide %3d  inkscape %7.4f  office import %7.4f", s.number, s.inkscape, s.imported);
-            if (windows)
-                std::printf("  gdi %7.4f  gdi+ %7.4f", s.gdi, s.gdiplus);
-            std::printf("\n");
-
-            sum += s.score;
-            good += s.score <= FidelityCheck::kGood;
-            if (s.score >= worstScore) {
-                worstScore = s.score;
-                worstAt = s.number;
-            }
-        }
-        ++decksScored;
-        decksGood += good == slides.size();
-        std::printf("%-44s %6lld %6d %8.4f %8.4f %7d\n", qPrintable(name.right(44)), qlonglong(slides.size()), good,
-                    slides.isEmpty() ? 0.0 : sum / slides.size(), worstScore, worstAt);
-        std::fflush(stdout);
-        all << slides;
+        pages = powerpointPages(deck.section(u'.', 0, -2) + ".pdf", dir, 960, &error);
+        if (pages.isEmpty())
+            throw std::runtime_error(qPrintable(error));
     }
-    const qsizetype goodSlides =
-        std::count_if(all.begin(), all.end(), [](const Slide &s) { return s.score <= FidelityCheck::kGood; });
+    QList<Slide> slides;
+    const int doc = session.Open(deck);
+    const int count = session.SlideCount(doc);
+    session.SaveAs(doc, dir + QStringLiteral("/slide.") + o.output.Extension().mid(1), o.output.SaveAsCode());
+    for (int k = 1; k <= count; ++k) {
+        if (o.powerpoint && session.SlideHidden(doc, k))
+            continue;
+        Slide s;
+        s.deck = name;
+        s.number = k;
+        const QString base = k == 1 ? QStringLiteral("/slide") : QStringLiteral("/slide-%1").arg(k);
+        s.officePicture = dir + base + QStringLiteral(".office.png");
+        s.picture = dir + base + QStringLiteral(".png");
+        s.import = dir + base + QStringLiteral(".import.png");
+        session.ExportPng(doc, k, s.officePicture, 960);
+        s.reference = o.powerpoint ? pages.value(slides.size()) : s.officePicture;
+        slides << s;
+    }
+    session.Close(doc);
+    if (o.powerpoint && pages.size() != slides.size())
+        std::fprintf(stderr, "%s: PowerPoint's PDF has %lld pages for %lld visible slides\n", qPrintable(name),
+                     qlonglong(pages.size()), qlonglong(slides.size()));
+    return slides;
+}
+
+// Every judge draws the deck's files and scores them; each slide keeps the closest.
+void judgeDeck(QList<Slide> &slides, const Options &o, const QString &name) {
+    QStringList drawings;
+    for (const Slide &s : slides)
+        drawings << s.Drawing(o.output);
+    QString error;
+    if (o.output.format != TlxOutputOptions::Format::Png && !FidelityCheck::Render(drawings, 960, &error))
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (o.emf && !FidelityCheck::RenderWithOffice(drawings, &error))
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+    for (bool gdiplus : {false, true})
+        if (o.windows && !FidelityCheck::RenderWithGdi(drawings, 960, gdiplus, &error))
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+    for (Slide &s : slides) {
+        if (s.reference.isEmpty())
+            continue;
+        // A PNG is its own picture; the vector files are drawn by the judges.
+        s.inkscape = FidelityCheck::Score(s.picture, s.reference, &error);
+        s.imported = FidelityCheck::Score(s.import, s.reference, &error);
+        if (o.windows) {
+            s.gdi = FidelityCheck::Score(FidelityCheck::GdiPicture(s.Drawing(o.output), false), s.reference, &error);
+            s.gdiplus = FidelityCheck::Score(FidelityCheck::GdiPicture(s.Drawing(o.output), true), s.reference, &error);
+        }
+        if (o.powerpoint)
+            s.office = FidelityCheck::Score(s.officePicture, s.reference, &error);
+        s.score = 1.0;
+        for (double judged : {s.inkscape, s.imported, s.gdi, s.gdiplus})
+            if (judged >= 0)
+                s.score = std::min(s.score, judged);
+        if (s.inkscape < 0 && s.imported < 0 && s.gdi < 0 && s.gdiplus < 0)
+            std::fprintf(stderr, "%s slide %d: %s\n", qPrintable(name), s.number, qPrintable(error));
+        std::printf("    slide %3d  inkscape %7.4f  office import %7.4f", s.number, s.inkscape, s.imported);
+        if (o.windows)
+            std::printf("  gdi %7.4f  gdi+ %7.4f", s.gdi, s.gdiplus);
+        if (o.powerpoint)
+            std::printf("  office's own %7.4f", s.office);
+        std::printf("\n");
+    }
+}
+
+bool good(double score) {
+    return score >= 0 && score <= FidelityCheck::kGood;
+}
+
+// The deck's line: slides, how many are close, mean and worst, and with PowerPoint's pages the office's own.
+bool printDeck(const QList<Slide> &slides, const QString &name, bool powerpoint) {
+    int close = 0, officeClose = 0, worstAt = 0;
+    double sum = 0, worstScore = 0;
+    for (const Slide &s : slides) {
+        sum += s.score;
+        close += good(s.score);
+        officeClose += good(s.office);
+        if (s.score >= worstScore) {
+            worstScore = s.score;
+            worstAt = s.number;
+        }
+    }
+    std::printf("%-44s %6lld %6d %8.4f %8.4f %7d", qPrintable(name.right(44)), qlonglong(slides.size()), close,
+                slides.isEmpty() ? 0.0 : sum / slides.size(), worstScore, worstAt);
+    if (powerpoint)
+        std::printf(" %7d", officeClose);
+    std::printf("\n");
+    std::fflush(stdout);
+    return close == slides.size();
+}
+
+void printTotals(const QList<Slide> &all, const Options &o, int decksGood, int decksScored) {
+    const qsizetype goodSlides = std::count_if(all.begin(), all.end(), [](const Slide &s) { return good(s.score); });
     std::printf("\n%d of %d decks have every slide within %.2f; %lld of %lld slides are\n", decksGood, decksScored,
                 FidelityCheck::kGood, qlonglong(goodSlides), qlonglong(all.size()));
     // Each judge alone: how far the closest-judge figure above leans on one of them.
@@ -188,38 +211,122 @@ int main(int argc, char **argv) {
         double Slide::*score;
         bool runs;
     };
-    const bool png = output.format == TlxOutputOptions::Format::Png;
-    for (const Judge &j : {Judge{png ? "png as it is" : "inkscape", &Slide::inkscape, true},
-                           Judge{"office import", &Slide::imported, emf}, Judge{"gdi", &Slide::gdi, windows},
-                           Judge{"gdi+", &Slide::gdiplus, windows}}) {
+    const bool png = o.output.format == TlxOutputOptions::Format::Png;
+    for (const Judge &j :
+         {Judge{png ? "png as it is" : "inkscape", &Slide::inkscape, true},
+          Judge{"office import", &Slide::imported, o.emf}, Judge{"gdi", &Slide::gdi, o.windows},
+          Judge{"gdi+", &Slide::gdiplus, o.windows}, Judge{"office's own", &Slide::office, o.powerpoint}}) {
         if (!j.runs || all.isEmpty())
             continue;
-        const qsizetype within = std::count_if(all.begin(), all.end(), [&j](const Slide &s) {
-            return s.*j.score >= 0 && s.*j.score <= FidelityCheck::kGood;
-        });
+        const qsizetype within =
+            std::count_if(all.begin(), all.end(), [&j](const Slide &s) { return good(s.*j.score); });
         std::printf("    %-14s %lld of %lld slides within %.2f (%.0f%%)\n", j.name, qlonglong(within),
                     qlonglong(all.size()), FidelityCheck::kGood, 100.0 * double(within) / double(all.size()));
     }
+}
 
+void writeMontage(QList<Slide> all, const Options &o) {
     std::sort(all.begin(), all.end(), [](const Slide &a, const Slide &b) { return a.score > b.score; });
     QList<FidelityCheck::Pair> pairs;
-    for (const Slide &s : all.mid(0, worst)) {
-        QString label = QStringLiteral("%1 #%2 %3/%4")
-                            .arg(s.deck)
-                            .arg(s.number)
-                            .arg(s.inkscape, 0, 'f', 3)
-                            .arg(s.imported, 0, 'f', 3);
-        const QString drawing = s.picture.left(s.picture.size() - 4) + output.Extension();
-        if (windows)
+    for (const Slide &s : all.mid(0, o.worst)) {
+        QString label = QStringLiteral("%1 #%2 ").arg(s.deck).arg(s.number);
+        if (o.powerpoint) {
+            label += QStringLiteral("%1/%2").arg(s.office, 0, 'f', 3).arg(s.score, 0, 'f', 3);
+            pairs.append({s.reference, s.officePicture, label, s.Closest(o.output), QString()});
+            continue;
+        }
+        label += QStringLiteral("%1/%2").arg(s.inkscape, 0, 'f', 3).arg(s.imported, 0, 'f', 3);
+        if (o.windows)
             label += QStringLiteral("/%1").arg(s.gdi, 0, 'f', 3);
-        pairs.append({s.reference, s.picture, label, emf ? s.import : QString(),
-                      windows ? FidelityCheck::GdiPicture(drawing, false) : QString()});
+        pairs.append({s.reference, s.picture, label, o.emf ? s.import : QString(),
+                      o.windows ? FidelityCheck::GdiPicture(s.Drawing(o.output), false) : QString()});
     }
     QString error;
-    const QString montage = outDir + QStringLiteral("/worst.png");
-    if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error))
+    const QString montage = o.outDir + QStringLiteral("/worst.png");
+    const QStringList captions = o.powerpoint ? QStringList{QStringLiteral(" (PowerPoint)"),
+                                                            QStringLiteral(" (office)"), QStringLiteral(" (ours)")}
+                                              : QStringList();
+    if (!pairs.isEmpty() && FidelityCheck::Montage(pairs, montage, &error, captions))
         std::printf("the %lld worst slides side by side: %s\n", qlonglong(pairs.size()), qPrintable(montage));
     else if (!pairs.isEmpty())
         std::fprintf(stderr, "montage: %s\n", qPrintable(error));
+}
+
+bool parse(const QStringList &args, Options &o) {
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--out") && i + 1 < args.size())
+            o.outDir = args[++i];
+        else if (args[i] == QLatin1String("--worst") && i + 1 < args.size())
+            o.worst = args[++i].toInt();
+        else if (args[i] == QLatin1String("--plain"))
+            o.plain = true;
+        else if (args[i] == QLatin1String("--powerpoint"))
+            o.powerpoint = true;
+        else if (args[i] == QLatin1String("--format") && i + 1 < args.size())
+            o.format = args[++i];
+        else
+            o.folder = args[i];
+    }
+    if (o.folder.isEmpty()) {
+        std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] "
+                             "[--powerpoint]\n");
+        return false;
+    }
+    try {
+        o.output = TlxOutputOptions::Parse(o.format, QString(), QString(), QStringLiteral("960"));
+    } catch (const ElxError &e) {
+        std::fprintf(stderr, "fidelity: %s\n", qPrintable(e.Message()));
+        return false;
+    }
+    o.emf = o.output.format == TlxOutputOptions::Format::Emf;
+    return true;
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    Options o;
+    if (!parse(app.arguments().mid(1), o))
+        return 2;
+    const QString missing = FidelityCheck::MissingTools();
+    if (!missing.isEmpty()) {
+        std::fprintf(stderr, "fidelity: %s\n", qPrintable(missing));
+        return 2;
+    }
+    // Windows' players are a judge where they can run; without them the others still judge.
+    const QString gdiMissing = o.emf ? FidelityCheck::MissingGdi() : QString();
+    o.windows = o.emf && gdiMissing.isEmpty();
+    if (o.emf && !o.windows)
+        std::fprintf(stderr, "fidelity: no Windows GDI judge: %s\n", qPrintable(gdiMissing));
+    QTemporaryDir tmp(QDir::tempPath() + QStringLiteral("/fidelity-XXXXXX"));
+    tmp.setAutoRemove(false);
+    if (o.outDir.isEmpty())
+        o.outDir = tmp.path();
+    QDir().mkpath(o.outDir);
+
+    std::printf("%-44s %6s %6s %8s %8s %7s%s\n", "deck", "slides", "good", "mean", "worst", "at",
+                o.powerpoint ? "  office" : "");
+    QList<Slide> all;
+    int decksGood = 0, decksScored = 0;
+    office::OfficeSession session;
+    session.SetOfficeEmf(o.plain);
+    for (const QString &deck : decksIn(o.folder, o.powerpoint)) {
+        const QString name = QDir(o.folder).relativeFilePath(deck);
+        const QString dir = o.outDir + u'/' + QString(name).replace(u'/', u'_');
+        QDir().mkpath(dir);
+        QList<Slide> slides;
+        try {
+            slides = convertDeck(session, o, deck, name, dir);
+        } catch (const std::exception &e) {
+            std::printf("%-44s failed: %s\n", qPrintable(name), e.what());
+            continue;
+        }
+        judgeDeck(slides, o, name);
+        ++decksScored;
+        decksGood += printDeck(slides, name, o.powerpoint);
+        all << slides;
+    }
+    printTotals(all, o, decksGood, decksScored);
+    writeMontage(all, o);
     return 0;
 }

@@ -351,21 +351,26 @@ double FidelityCheck::Score(const QString &picture, const QString &reference, QS
     return m.captured(1).toDouble();
 }
 
-bool FidelityCheck::Montage(const QList<Pair> &pairs, const QString &out, QString *error) {
+bool FidelityCheck::Montage(const QList<Pair> &pairs, const QString &out, QString *error, const QStringList &captions) {
     QStringList args;
     const bool imported = !pairs.isEmpty() && !pairs.first().imported.isEmpty();
     const bool gdi = !pairs.isEmpty() && !pairs.first().gdi.isEmpty();
+    auto caption = [&captions](int column, const QString &otherwise) {
+        return column < captions.size() ? captions.at(column) : otherwise;
+    };
     // A judge that drew no picture of one slide leaves a blank there rather than no montage at all.
     auto picture = [](const QString &path) { return QFileInfo::exists(path) ? path : QStringLiteral("null:"); };
     for (const Pair &p : pairs) {
-        args << QStringLiteral("-label") << p.label + QStringLiteral(" (office)") << p.reference
+        args << QStringLiteral("-label") << p.label + caption(0, QStringLiteral(" (office)")) << p.reference
              << QStringLiteral("-label")
-             << p.label + (imported || gdi ? QStringLiteral(" (Inkscape)") : QStringLiteral(" (EMF)"))
+             << p.label + caption(1, imported || gdi ? QStringLiteral(" (Inkscape)") : QStringLiteral(" (EMF)"))
              << picture(p.picture);
         if (imported)
-            args << QStringLiteral("-label") << p.label + QStringLiteral(" (office import)") << picture(p.imported);
+            args << QStringLiteral("-label") << p.label + caption(2, QStringLiteral(" (office import)"))
+                 << picture(p.imported);
         if (gdi)
-            args << QStringLiteral("-label") << p.label + QStringLiteral(" (Windows GDI)") << picture(p.gdi);
+            args << QStringLiteral("-label") << p.label + caption(3, QStringLiteral(" (Windows GDI)"))
+                 << picture(p.gdi);
     }
     args << QStringLiteral("-tile") << QStringLiteral("%1x").arg(2 + int(imported) + int(gdi))
          << QStringLiteral("-geometry") << QStringLiteral("480x+6+6") << QStringLiteral("-font")

@@ -59,7 +59,8 @@ public:
         QString imported; // the office's import of the EMF, when there is one: a third column
         QString gdi;      // Windows' GDI drawing of the EMF, when there is one: a column after it
     };
-    static bool Montage(const QList<Pair> &pairs, const QString &out, QString *error);
+    // captions, when given, name the columns in their order (" (PowerPoint)", ...) instead of the judges.
+    static bool Montage(const QList<Pair> &pairs, const QString &out, QString *error, const QStringList &captions = {});
 
     // The threshold under which a slide counts as drawn as the office shows it.
     static constexpr double kGood = 0.08;

@@ -31,9 +31,9 @@
 #include <com/sun/star/io/IOException.hpp>
 #include <com/sun/star/io/XOutputStream.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
-#include <com/sun/star/ucb/SimpleFileAccess.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/ucb/SimpleFileAccess.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <osl/file.hxx>
 #include <rtl/ref.hxx>
@@ -367,8 +367,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
                             .arg(count)
                             .arg(options.SlidesText()));
         // Pictures are kept at most this fine; a PNG needs them no finer than its own pixels.
-        const int resolution = format == Format::Png ? pngResolution(pages, chosen.first(), options.pngWidth)
-                                                     : options.imageResolution;
+        const int resolution =
+            format == Format::Png ? pngResolution(pages, chosen.first(), options.pngWidth) : options.imageResolution;
         OfficePictureLimit pictures(m_process->Context(), it->second.component, resolution);
         auto slideAt = [&](int k) {
             Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
@@ -393,7 +393,8 @@ void OfficeSession::SaveAs(int doc, const QString &path, int code) {
             // draws each slide whole (master objects, fields, transparency, pictures in their places).
             for (int k : chosen)
                 slideAt(k);
-            const PdfPages drawn(officePdf(m_process->Context(), it->second.component, options.AllSlides() ? QList<int>() : chosen, target));
+            const PdfPages drawn(officePdf(m_process->Context(), it->second.component,
+                                           options.AllSlides() ? QList<int>() : chosen, target));
             writePdfPages(drawn, format, options, chosen, count, target, source, temporaryFor);
         }
         for (qsizetype i = 0; i < temps.size(); ++i) {
@@ -455,7 +456,7 @@ int OfficeSession::pngResolution(const Reference<drawing::XDrawPages> &pages, in
 
 void OfficeSession::storePdf(const Reference<uno::XComponentContext> &context,
                              const Reference<lang::XComponent> &component, const QString &path, int resolution,
-                            const QList<int> &slides, bool hidden) {
+                             const QList<int> &slides, bool hidden) {
     uno::Sequence<beans::PropertyValue> filterData =
         props({prop("ReduceImageResolution", uno::Any(resolution > 0)),
                prop("MaxImageResolution", uno::Any(sal_Int32(std::max(1, resolution)))),
@@ -520,8 +521,9 @@ void OfficeSession::writePdfPages(const PdfPages &drawn, TlxOutputOptions::Forma
     if (!drawn.Error().isEmpty())
         throw Error(Failure::ExportFailed, target, drawn.Error());
     if (drawn.Count() != chosen.size())
-        throw Error(Failure::ExportFailed, target,
-                    QStringLiteral("the office's PDF has %1 pages for %2 slides").arg(drawn.Count()).arg(chosen.size()));
+        throw Error(
+            Failure::ExportFailed, target,
+            QStringLiteral("the office's PDF has %1 pages for %2 slides").arg(drawn.Count()).arg(chosen.size()));
     // The drawing is part of the file's work: the time limit covers it as it covers the office's calls.
     const auto deadline = m_armedSeconds > 0 ? m_armedAt + std::chrono::seconds(m_armedSeconds)
                                              : std::chrono::steady_clock::time_point::max();
@@ -589,6 +591,21 @@ int OfficeSession::SlideCount(int doc) {
     Reference<drawing::XDrawPages> pages;
     try {
         return pagesOf(doc, SourceOf(doc), pages)->getCount();
+    } catch (const uno::Exception &e) {
+        failCall(fromOU(e.Message), SourceOf(doc));
+    }
+}
+
+bool OfficeSession::SlideHidden(int doc, int slide) {
+    Reference<drawing::XDrawPages> pages;
+    try {
+        pagesOf(doc, SourceOf(doc), pages);
+        if (slide < 1 || slide > pages->getCount())
+            return false;
+        bool visible = true;
+        Reference<beans::XPropertySet>(pages->getByIndex(slide - 1), UNO_QUERY_THROW)->getPropertyValue("Visible") >>=
+            visible;
+        return !visible;
     } catch (const uno::Exception &e) {
         failCall(fromOU(e.Message), SourceOf(doc));
     }

@@ -45,6 +45,8 @@ public:
     // Writes slide k (from 1) as the office itself draws it on screen, a PNG of the given width.
     void ExportPng(int doc, int slide, const QString &path, int width);
     int SlideCount(int doc);
+    // Whether slide k (from 1) is hidden from the slide show (and so missing from a deck's own PDF of it).
+    bool SlideHidden(int doc, int slide);
     void Close(int doc);
     QString SourceOf(int doc) const;
     int OpenCount() const { return static_cast<int>(m_docs.size()); }
