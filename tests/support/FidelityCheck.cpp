@@ -71,13 +71,24 @@ QString wine() {
 // Word on Windows has Calibri, Cambria, Arial and the others; Wine has none of them. The office draws its
 // reference with the metric twins it names for them, and so must Wine, or every line of text would wrap and
 // space differently from the reference for a reason no EMF can help.
-const char kFontReplacements[] = "REGEDIT4\r\n\r\n"
-                                 "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"
-                                 "\"Calibri\"=\"Carlito\"\r\n"
-                                 "\"Cambria\"=\"Caladea\"\r\n"
-                                 "\"Arial\"=\"Liberation Sans\"\r\n"
-                                 "\"Times New Roman\"=\"Liberation Serif\"\r\n"
-                                 "\"Courier New\"=\"Liberation Mono\"\r\n";
+// The stand-ins the office takes for fonts nobody has are Wine's too.
+QByteArray fontReplacements() {
+    QByteArray reg = "REGEDIT4\r\n\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n"
+                     "\"Calibri\"=\"Carlito\"\r\n"
+                     "\"Cambria\"=\"Caladea\"\r\n"
+                     "\"Arial\"=\"Liberation Sans\"\r\n"
+                     "\"Times New Roman\"=\"Liberation Serif\"\r\n"
+                     "\"Courier New\"=\"Liberation Mono\"\r\n";
+    QFile table(QStringLiteral(VORLANE_SOURCE_DIR "/src/platform/office/fonts/stand-ins.tsv"));
+    table.open(QIODevice::ReadOnly);
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> cells = line.split('\t');
+        if (cells.size() >= 2 && !line.startsWith('#') && cells.at(0) != "font")
+            reg += "\"" + cells.at(0) + "\"=\"" + cells.at(1) + "\"\r\n";
+    }
+    return reg;
+}
 
 QProcessEnvironment wineEnvironment(const QString &prefix) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -122,12 +133,12 @@ WineRun runWine(const QString &prefix, const QStringList &args, int timeoutMs) {
 bool prepareWine(const QString &prefix, QString *why) {
     const QString reg = prefix + QStringLiteral("/vorlane-fonts.reg");
     QFile done(reg);
-    if (done.open(QIODevice::ReadOnly) && done.readAll() == QByteArray(kFontReplacements))
+    if (done.open(QIODevice::ReadOnly) && done.readAll() == fontReplacements())
         return true;
     done.close();
     QDir().mkpath(prefix);
     QFile pending(reg + QStringLiteral(".new"));
-    if (!pending.open(QIODevice::WriteOnly | QIODevice::Truncate) || pending.write(kFontReplacements) < 0 ||
+    if (!pending.open(QIODevice::WriteOnly | QIODevice::Truncate) || pending.write(fontReplacements()) < 0 ||
         !pending.flush()) {
         *why = QStringLiteral("cannot write %1").arg(pending.fileName());
         return false;

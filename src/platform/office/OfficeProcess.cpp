@@ -207,7 +207,8 @@ void keepAsTemplate(const QString &profile) {
 }
 } // namespace
 
-OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>>(false)) {
+OfficeProcess::OfficeProcess(const QList<OfficeFonts::File> &fonts)
+    : m_bridgeGone(std::make_shared<std::atomic<bool>>(false)) {
     sweepStaleProfiles();
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vorlane-office-%1-XXXXXX").arg(getpid()));
     if (!dir.isValid())
@@ -216,6 +217,7 @@ OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>
     m_root = dir.path();
     QDir(m_root).mkpath(QStringLiteral("tmp"));
     prepareProfile(m_root + QStringLiteral("/profile"));
+    m_fontconfig = writeFonts(fonts);
     m_pipeName = QStringLiteral("vorlane_%1_%2").arg(getpid()).arg(QRandomGenerator::global()->generate64(), 0, 16);
     try {
         LocalContext();
@@ -225,6 +227,21 @@ OfficeProcess::OfficeProcess() : m_bridgeGone(std::make_shared<std::atomic<bool>
         Shutdown();
         throw;
     }
+}
+
+QString OfficeProcess::writeFonts(const QList<OfficeFonts::File> &fonts) {
+    const QString dir = m_root + QStringLiteral("/fonts");
+    QDir().mkpath(dir);
+    for (const OfficeFonts::File &font : fonts) {
+        QFile f(dir + u'/' + font.name);
+        if (!f.open(QIODevice::WriteOnly) || f.write(font.data) != font.data.size())
+            throw Error(Failure::StartFailed, QStringLiteral("cannot write the deck's fonts for the office"));
+    }
+    QFile conf(m_root + QStringLiteral("/fonts.conf"));
+    const QByteArray text = OfficeFonts::FontconfigFile(dir, m_root + QStringLiteral("/fontcache"));
+    if (!conf.open(QIODevice::WriteOnly) || conf.write(text) != text.size())
+        throw Error(Failure::StartFailed, QStringLiteral("cannot write the office's font configuration"));
+    return conf.fileName();
 }
 
 OfficeProcess::~OfficeProcess() {
@@ -248,9 +265,10 @@ void OfficeProcess::spawn() {
     };
     std::vector<std::string> env;
     for (char **e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "TMPDIR=", 7) != 0)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0)
             env.emplace_back(*e);
     env.push_back("TMPDIR=" + (m_root + QStringLiteral("/tmp")).toStdString());
+    env.push_back("FONTCONFIG_FILE=" + m_fontconfig.toStdString());
     // Everything the child needs is prepared before fork: after it, only async-signal-safe calls are made.
     std::vector<char *> argv, envp;
     for (auto &a : args)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/office/OfficeFonts.h"
+
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -20,8 +22,9 @@ namespace office {
 // folder also holds the office's temporary files, so removing it leaves nothing behind.
 class OfficeProcess {
 public:
-    // Starts and connects; raises EOleError (could not be started) on failure, leaving nothing running.
-    OfficeProcess();
+    // Starts and connects; raises EOleError (could not be started) on failure, leaving nothing running. The fonts
+    // are this office's alone (a deck's own), beside the machine's and the stand-ins for fonts nobody has.
+    explicit OfficeProcess(const QList<OfficeFonts::File> &fonts = {});
     ~OfficeProcess();
     OfficeProcess(const OfficeProcess &) = delete;
     OfficeProcess &operator=(const OfficeProcess &) = delete;
@@ -52,9 +55,12 @@ private:
     void connect();
     bool reapLocked(bool wait); // m_pidLock held; true when the process has been reaped
     void removeProfile();
+    // The office's own fontconfig file and font folder; its path for FONTCONFIG_FILE.
+    QString writeFonts(const QList<OfficeFonts::File> &fonts);
 
-    QString m_root;     // temporary folder: profile/ and tmp/
-    QString m_pipeName; // private pipe the office accepts on
+    QString m_root;       // temporary folder: profile/ and tmp/
+    QString m_pipeName;   // private pipe the office accepts on
+    QString m_fontconfig; // the office's fontconfig file
     pid_t m_pid = -1;
     bool m_reaped = true;
     bool m_shutDown = false;

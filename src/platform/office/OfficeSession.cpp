@@ -36,6 +36,8 @@
 #include <com/sun/star/ucb/SimpleFileAccess.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <osl/file.hxx>
+
+#include <QCryptographicHash>
 #include <rtl/ref.hxx>
 
 #include <QDir>
@@ -86,7 +88,8 @@ OfficeSession::~OfficeSession() {
 }
 
 void OfficeSession::startOffice() {
-    auto process = std::make_unique<OfficeProcess>();
+    auto process = std::make_unique<OfficeProcess>(m_nextFonts);
+    m_officeFonts = fontsKey(m_nextFonts);
     std::lock_guard<std::mutex> g(m_processLock);
     m_process = std::move(process);
     m_filesOnOffice = 0;
@@ -122,6 +125,27 @@ void OfficeSession::ensureOffice() {
     }
     if (!m_process)
         startOffice();
+}
+
+QByteArray OfficeSession::fontsKey(const QList<OfficeFonts::File> &fonts) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const OfficeFonts::File &f : fonts)
+        hash.addData(f.data);
+    return fonts.isEmpty() ? QByteArray() : hash.result();
+}
+
+void OfficeSession::useDeckFonts(const QString &path) {
+    // An office sees the fonts it was started with only: a deck with fonts of its own gets an office started
+    // with them, and the next deck without them a fresh one, so that no deck draws with another deck's fonts.
+    QStringList notUsed;
+    m_nextFonts = isUrl(path) ? QList<OfficeFonts::File>() : OfficeFonts::DeckFonts(path, &notUsed);
+    for (const QString &font : notUsed)
+        qWarning("%s: the font %s that it carries is not used: the office draws it with another", qPrintable(path),
+                 qPrintable(font));
+    if (m_process && m_docs.empty() && fontsKey(m_nextFonts) != m_officeFonts)
+        stopOffice();
+    else if (m_process && fontsKey(m_nextFonts) != m_officeFonts)
+        qWarning("%s: the fonts it carries are not used while another deck is open", qPrintable(path));
 }
 
 int OfficeSession::timeoutSeconds() const {
@@ -187,6 +211,7 @@ int OfficeSession::Open(const QString &path) {
             throw Error(Failure::Empty, path);
         url = fileUrl(path);
     }
+    useDeckFonts(path);
     ensureOffice();
     m_armedSeconds = timeoutSeconds();
     m_armedAt = std::chrono::steady_clock::now();

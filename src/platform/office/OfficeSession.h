@@ -72,6 +72,9 @@ private:
     void ensureOffice();
     void startOffice();
     void stopOffice();
+    // Prepares the fonts the deck carries for the office that opens it, replacing an office that has others.
+    void useDeckFonts(const QString &path);
+    static QByteArray fontsKey(const QList<OfficeFonts::File> &fonts);
     int timeoutSeconds() const;
     // The running office's version, read once; unlike Version() it never starts or replaces the office.
     QString readVersion();
@@ -125,6 +128,8 @@ private:
     bool m_quit = false;
     bool m_officeEmf = false;
     QString m_version;
+    QList<OfficeFonts::File> m_nextFonts; // the fonts the next office starts with
+    QByteArray m_officeFonts;             // the running office's, as fontsKey gives them
 };
 
 } // namespace office

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+namespace office {
+
+// The parts of an Office Open XML deck (a zip file), read without the office: for what the office cannot be
+// asked for before it opens the deck. Reads only what the central directory names, each part bounded in size;
+// a damaged or hostile file yields no parts, never more than it says.
+class DeckPackage {
+public:
+    explicit DeckPackage(const QString &path);
+    bool IsOpen() const { return m_open; }
+    bool Has(const QString &part) const { return m_entries.contains(part); }
+    // The part's bytes (stored or deflated), or empty when it is missing, damaged or over maxBytes.
+    QByteArray Read(const QString &part, qint64 maxBytes = qint64(64) << 20) const;
+
+private:
+    struct Entry {
+        quint16 method = 0;
+        quint32 compressed = 0, size = 0, localHeader = 0;
+    };
+    QString m_path;
+    QHash<QString, Entry> m_entries;
+    bool m_open = false;
+};
+
+} // namespace office
