@@ -33,8 +33,12 @@ packages=(
     libpoppler-glib-dev libcairo2-dev poppler-utils
     # EMF drawn here from the same PDF: poppler's page content as drawing calls
     libpoppler-private-dev
-    # fonts, so slides keep their metrics and CJK text is drawn
-    fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-dejavu-core fonts-noto-core fonts-noto-cjk
+    # fonts, so slides keep their metrics and CJK text is drawn: the metric twins of Office's fonts (Liberation 1
+    # has the narrow Arial), the stand-ins of the office's font table, free fonts decks name, and the decoder of
+    # the fonts decks carry
+    fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-liberation fonts-dejavu-core fonts-noto-core
+    fonts-noto-cjk fonts-cantarell fonts-urw-base35 fonts-open-sans fonts-inconsolata fonts-roboto-unhinted
+    fonts-roboto-slab fonts-lato fonts-inter fonts-firacode fonts-jetbrains-mono fonts-ebgaramond eot2ttf
     # the fidelity check: an EMF renderer of its own and the picture comparison
     inkscape imagemagick
     # running the windows without a display, looking at them
@@ -43,6 +47,10 @@ packages=(
     clang libclang-rt-dev
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
+# Free fonts decks name that only some releases package.
+for p in fonts-adobe-sourcesans3 fonts-adobe-sourceserif4 fonts-cascadia-code fonts-gelasio fonts-ubuntu; do
+    offered "$p" && packages+=("$p")
+done
 # Windows' own EMF players, GDI and GDI+, as another fidelity judge: mingw-w64 builds the small player, Wine runs it.
 # Debian 12 ships Wine's 64-bit half apart as wine64, its launcher in wine; later releases may fold them together.
 packages+=(gcc-mingw-w64-x86-64)

@@ -9,6 +9,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
+#include <QtEndian>
+
+#include <zlib.h>
 
 #include <filesystem>
 
@@ -130,6 +133,205 @@ QByteArray photoDeck(int slides, QSize picture) {
                    .arg(k)
                    .toUtf8();
     return xml + "</office:presentation></office:body></office:document>\n";
+}
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts) {
+    QByteArray zip, directory;
+    auto u16 = [](QByteArray &b, quint16 v) { b.append(char(v & 0xff)).append(char(v >> 8)); };
+    auto u32 = [&u16](QByteArray &b, quint32 v) {
+        u16(b, quint16(v & 0xffff));
+        u16(b, quint16(v >> 16));
+    };
+    for (const auto &[name, data] : parts) {
+        const QByteArray n = name.toUtf8();
+        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+        const quint32 offset = quint32(zip.size());
+        u32(zip, 0x04034b50);
+        for (quint16 v : {20, 0, 0, 0, 0})
+            u16(zip, v);
+        u32(zip, crc);
+        u32(zip, quint32(data.size()));
+        u32(zip, quint32(data.size()));
+        u16(zip, quint16(n.size()));
+        u16(zip, 0);
+        zip += n + data;
+        u32(directory, 0x02014b50);
+        for (quint16 v : {20, 20, 0, 0, 0, 0})
+            u16(directory, v);
+        u32(directory, crc);
+        u32(directory, quint32(data.size()));
+        u32(directory, quint32(data.size()));
+        for (quint16 v : {quint16(n.size()), quint16(0), quint16(0), quint16(0), quint16(0)})
+            u16(directory, v);
+        u32(directory, 0);
+        u32(directory, offset);
+        directory += n;
+    }
+    const quint32 at = quint32(zip.size());
+    zip += directory;
+    u32(zip, 0x06054b50);
+    u16(zip, 0);
+    u16(zip, 0);
+    u16(zip, quint16(parts.size()));
+    u16(zip, quint16(parts.size()));
+    u32(zip, quint32(directory.size()));
+    u32(zip, at);
+    u16(zip, 0);
+    return zip;
+}
+
+namespace {
+const char kNs[] = "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                   "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+                   "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"";
+const char kXml[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>";
+
+QByteArray relationships(const QList<std::pair<QByteArray, QByteArray>> &typeAndTarget) {
+    QByteArray x =
+        QByteArray(kXml) + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    int id = 1;
+    for (const auto &[type, target] : typeAndTarget)
+        x += "<Relationship Id=\"rId" + QByteArray::number(id++) +
+             "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" + type + "\" Target=\"" +
+             target + "\"/>";
+    return x + "</Relationships>";
+}
+
+QByteArray shapeTree(const QByteArray &shapes) {
+    return "<p:cSld><p:spTree><p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/><p:cNvGrpSpPr/><p:nvPr/></p:nvGrpSpPr>"
+           "<p:grpSpPr/>" +
+           shapes + "</p:spTree></p:cSld>";
+}
+
+QByteArray theme() {
+    QByteArray colours;
+    const std::pair<const char *, const char *> scheme[] = {
+        {"dk1", "000000"},     {"lt1", "FFFFFF"},     {"dk2", "1F497D"},     {"lt2", "EEECE1"},
+        {"accent1", "4F81BD"}, {"accent2", "C0504D"}, {"accent3", "9BBB59"}, {"accent4", "8064A2"},
+        {"accent5", "4BACC6"}, {"accent6", "F79646"}, {"hlink", "0000FF"},   {"folHlink", "800080"}};
+    for (const auto &[name, value] : scheme)
+        colours += QByteArray("<a:") + name + "><a:srgbClr val=\"" + value + "\"/></a:" + name + ">";
+    const QByteArray fill = "<a:solidFill><a:schemeClr val=\"phClr\"/></a:solidFill>";
+    const QByteArray line = "<a:ln w=\"9525\">" + fill + "</a:ln>";
+    const QByteArray effect = "<a:effectStyle><a:effectLst/></a:effectStyle>";
+    const QByteArray font = "<a:latin typeface=\"Liberation Sans\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/>";
+    return QByteArray(kXml) +
+           "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"T\"><a:themeElements>"
+           "<a:clrScheme name=\"T\">" +
+           colours + "</a:clrScheme><a:fontScheme name=\"T\"><a:majorFont>" + font + "</a:majorFont><a:minorFont>" +
+           font + "</a:minorFont></a:fontScheme><a:fmtScheme name=\"T\"><a:fillStyleLst>" + fill + fill + fill +
+           "</a:fillStyleLst><a:lnStyleLst>" + line + line + line + "</a:lnStyleLst><a:effectStyleLst>" + effect +
+           effect + effect + "</a:effectStyleLst><a:bgFillStyleLst>" + fill + fill + fill +
+           "</a:bgFillStyleLst></a:fmtScheme></a:themeElements></a:theme>";
+}
+} // namespace
+
+QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData) {
+    const QByteArray face = typeface.toHtmlEscaped().toUtf8();
+    const QByteArray types =
+        QByteArray(kXml) +
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+        "<Default Extension=\"fntdata\" ContentType=\"application/x-fontdata\"/>"
+        "<Override PartName=\"/ppt/presentation.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml\"/>"
+        "<Override PartName=\"/ppt/slideMasters/slideMaster1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.slideMaster+xml\"/>"
+        "<Override PartName=\"/ppt/slideLayouts/slideLayout1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.slideLayout+xml\"/>"
+        "<Override PartName=\"/ppt/slides/slide1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.slide+xml\"/>"
+        "<Override PartName=\"/ppt/theme/theme1.xml\" "
+        "ContentType=\"application/vnd.openxmlformats-officedocument.theme+xml\"/></Types>";
+    const QByteArray master = QByteArray(kXml) + "<p:sldMaster " + kNs + ">" + shapeTree("") +
+                              "<p:clrMap bg1=\"lt1\" tx1=\"dk1\" bg2=\"lt2\" tx2=\"dk2\" accent1=\"accent1\" "
+                              "accent2=\"accent2\" accent3=\"accent3\" accent4=\"accent4\" accent5=\"accent5\" "
+                              "accent6=\"accent6\" hlink=\"hlink\" folHlink=\"folHlink\"/><p:sldLayoutIdLst>"
+                              "<p:sldLayoutId id=\"2147483649\" r:id=\"rId1\"/></p:sldLayoutIdLst></p:sldMaster>";
+    const QByteArray layout = QByteArray(kXml) + "<p:sldLayout " + kNs + ">" + shapeTree("") + "</p:sldLayout>";
+    const QByteArray shape =
+        "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"Text\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr><p:spPr>"
+        "<a:xfrm><a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"1500000\"/></a:xfrm>"
+        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr><p:txBody><a:bodyPr wrap=\"square\"/><a:p>"
+        "<a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"" +
+        face + "\"/></a:rPr><a:t>" + text.toHtmlEscaped().toUtf8() + "</a:t></a:r></a:p></p:txBody></p:sp>";
+    const QByteArray slide = QByteArray(kXml) + "<p:sld " + kNs + ">" + shapeTree(shape) + "</p:sld>";
+    QList<std::pair<QByteArray, QByteArray>> presentationRels = {{"slideMaster", "slideMasters/slideMaster1.xml"},
+                                                                 {"slide", "slides/slide1.xml"},
+                                                                 {"theme", "theme/theme1.xml"}};
+    QByteArray fontList;
+    if (!fontData.isEmpty()) {
+        presentationRels.append(std::pair<QByteArray, QByteArray>("font", "fonts/font1.fntdata"));
+        fontList = "<p:embeddedFontLst><p:embeddedFont><p:font typeface=\"" + face +
+                   "\"/><p:regular r:id=\"rId4\"/></p:embeddedFont></p:embeddedFontLst>";
+    }
+    const QByteArray presentation =
+        QByteArray(kXml) + "<p:presentation " + kNs +
+        "><p:sldMasterIdLst><p:sldMasterId id=\"2147483648\" r:id=\"rId1\"/></p:sldMasterIdLst><p:sldIdLst>"
+        "<p:sldId id=\"256\" r:id=\"rId2\"/></p:sldIdLst><p:sldSz cx=\"9144000\" cy=\"6858000\"/>"
+        "<p:notesSz cx=\"6858000\" cy=\"9144000\"/>" +
+        fontList + "</p:presentation>";
+    QList<QPair<QString, QByteArray>> parts = {
+        {QStringLiteral("[Content_Types].xml"), types},
+        {QStringLiteral("_rels/.rels"), relationships({{"officeDocument", "ppt/presentation.xml"}})},
+        {QStringLiteral("ppt/presentation.xml"), presentation},
+        {QStringLiteral("ppt/_rels/presentation.xml.rels"), relationships(presentationRels)},
+        {QStringLiteral("ppt/slideMasters/slideMaster1.xml"), master},
+        {QStringLiteral("ppt/slideMasters/_rels/slideMaster1.xml.rels"),
+         relationships({{"slideLayout", "../slideLayouts/slideLayout1.xml"}, {"theme", "../theme/theme1.xml"}})},
+        {QStringLiteral("ppt/slideLayouts/slideLayout1.xml"), layout},
+        {QStringLiteral("ppt/slideLayouts/_rels/slideLayout1.xml.rels"),
+         relationships({{"slideMaster", "../slideMasters/slideMaster1.xml"}})},
+        {QStringLiteral("ppt/slides/slide1.xml"), slide},
+        {QStringLiteral("ppt/slides/_rels/slide1.xml.rels"),
+         relationships({{"slideLayout", "../slideLayouts/slideLayout1.xml"}})},
+        {QStringLiteral("ppt/theme/theme1.xml"), theme()}};
+    if (!fontData.isEmpty())
+        parts.append({QStringLiteral("ppt/fonts/font1.fntdata"), fontData});
+    return zipStored(parts);
+}
+
+QByteArray eotFont(const QByteArray &ttf, bool obfuscated) {
+    QByteArray data = ttf;
+    if (obfuscated)
+        for (char &c : data)
+            c = char(c ^ 0x50);
+    QByteArray eot;
+    auto u16 = [&eot](quint16 v) { eot.append(char(v & 0xff)).append(char(v >> 8)); };
+    auto u32 = [&u16](quint32 v) {
+        u16(quint16(v & 0xffff));
+        u16(quint16(v >> 16));
+    };
+    auto name = [&eot, &u16](const QString &s) {
+        u16(quint16(s.size() * 2));
+        for (QChar c : s)
+            u16(c.unicode());
+    };
+    u32(0); // the whole size, set below
+    u32(quint32(data.size()));
+    u32(0x00020001);
+    u32(obfuscated ? 0x10000000 : 0);
+    eot += QByteArray(10, '\0'); // PANOSE
+    eot += char(1);              // charset: default
+    eot += char(0);              // not italic
+    u32(400);
+    u16(0);                               // fsType: installable
+    u16(0x504C);                          // magic
+    eot += QByteArray(24 + 4 + 16, '\0'); // Unicode and code page ranges, checksum adjustment, reserved
+    u16(0);
+    for (const QString &s : {QStringLiteral("Family"), QStringLiteral("Regular"), QStringLiteral("Version 1")}) {
+        name(s);
+        u16(0);
+    }
+    name(QStringLiteral("Family"));
+    eot += data;
+    qToLittleEndian<quint32>(quint32(eot.size()), eot.data());
+    return eot;
 }
 
 } // namespace TestSupport

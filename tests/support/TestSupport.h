@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QSize>
 #include <QString>
 
@@ -43,5 +44,19 @@ QByteArray flatDeckStart();
 // photo-like picture of the given size (noise: no compression shrinks it), with a coloured bar, a logo disc and a
 // page-number field; each slide has a title of its own.
 QByteArray photoDeck(int slides, QSize picture);
+
+} // namespace TestSupport
+
+namespace TestSupport {
+
+// A zip file of the given parts (name, bytes), stored uncompressed.
+QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts);
+
+// A one-slide PowerPoint deck (.pptx) whose slide has one line of text in the given typeface; with font data, the
+// deck carries it (ppt/fonts/font1.fntdata) as that typeface's regular face, as PowerPoint embeds fonts.
+QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData = QByteArray());
+
+// The font as Embedded OpenType, uncompressed; obfuscated (XOR with 0x50) when asked, as PowerPoint may keep it.
+QByteArray eotFont(const QByteArray &ttf, bool obfuscated);
 
 } // namespace TestSupport
