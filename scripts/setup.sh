@@ -37,8 +37,7 @@ packages=(
     # has the narrow Arial), the stand-ins of the office's font table, free fonts decks name, and the decoder of
     # the fonts decks carry
     fonts-crosextra-carlito fonts-crosextra-caladea fonts-liberation2 fonts-liberation fonts-dejavu-core fonts-noto-core
-    fonts-noto-cjk fonts-cantarell fonts-urw-base35 fonts-open-sans fonts-inconsolata fonts-roboto-unhinted
-    fonts-roboto-slab fonts-lato fonts-inter fonts-firacode fonts-jetbrains-mono fonts-ebgaramond eot2ttf
+    fonts-noto-cjk fonts-cantarell fonts-urw-base35 fonts-open-sans fonts-inconsolata
     # the fidelity check: an EMF renderer of its own and the picture comparison
     inkscape imagemagick
     # running the windows without a display, looking at them
@@ -47,8 +46,9 @@ packages=(
     clang libclang-rt-dev
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
-# Free fonts decks name that only some releases package.
-for p in fonts-adobe-sourcesans3 fonts-adobe-sourceserif4 fonts-cascadia-code fonts-gelasio fonts-ubuntu; do
+# Free fonts decks name, some packaged by some releases only; the decoder of the fonts decks carry.
+for p in fonts-roboto-unhinted fonts-roboto-slab fonts-lato fonts-inter fonts-firacode fonts-jetbrains-mono \
+    fonts-ebgaramond fonts-adobe-sourcesans3 fonts-adobe-sourceserif4 fonts-cascadia-code fonts-gelasio eot2ttf; do
     offered "$p" && packages+=("$p")
 done
 # Windows' own EMF players, GDI and GDI+, as another fidelity judge: mingw-w64 builds the small player, Wine runs it.
