@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QtEndian>
 
+#include <algorithm>
+
 #include <zlib.h>
 
 namespace office {
@@ -85,6 +87,70 @@ QByteArray DeckPackage::Read(const QString &part, qint64 maxBytes) const {
     if (it->method == 0)
         return it->compressed == it->size ? data : QByteArray();
     return it->method == 8 ? inflateRaw(data, it->size) : QByteArray();
+}
+
+bool DeckPackage::WriteCopy(const QString &path,
+                            const std::function<QByteArray(const QString &, const QByteArray &)> &edit) const {
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray directory;
+    auto u16 = [](QByteArray &b, quint16 v) { b.append(char(v & 0xff)).append(char(v >> 8)); };
+    auto u32 = [&u16](QByteArray &b, quint32 v) {
+        u16(b, quint16(v & 0xffff));
+        u16(b, quint16(v >> 16));
+    };
+    quint16 count = 0;
+    // Central-directory order, as the deck had it: [Content_Types].xml stays where readers look for it first.
+    QList<std::pair<quint32, QString>> order;
+    for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it)
+        order.append({it->localHeader, it.key()});
+    std::sort(order.begin(), order.end());
+    for (const auto &[offset, name] : order) {
+        const Entry &e = m_entries.value(name);
+        QByteArray data = Read(name, qint64(1) << 31);
+        if (data.isEmpty() && e.size > 0)
+            return false;
+        data = edit(name, data);
+        const QByteArray n = name.toUtf8();
+        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+        const quint64 at = quint64(out.pos());
+        if (at + quint64(data.size()) > 0xfffff000u || data.size() > 0xfffff000)
+            return false; // beyond what a zip without its 64-bit records can say
+        QByteArray local;
+        u32(local, 0x04034b50);
+        for (quint16 v : {20, 0, 0, 0, 0})
+            u16(local, v);
+        u32(local, crc);
+        u32(local, quint32(data.size()));
+        u32(local, quint32(data.size()));
+        u16(local, quint16(n.size()));
+        u16(local, 0);
+        if (out.write(local + n) < 0 || out.write(data) != data.size())
+            return false;
+        u32(directory, 0x02014b50);
+        for (quint16 v : {20, 20, 0, 0, 0, 0})
+            u16(directory, v);
+        u32(directory, crc);
+        u32(directory, quint32(data.size()));
+        u32(directory, quint32(data.size()));
+        for (quint16 v : {quint16(n.size()), quint16(0), quint16(0), quint16(0), quint16(0)})
+            u16(directory, v);
+        u32(directory, 0);
+        u32(directory, quint32(at));
+        directory += n;
+        ++count;
+    }
+    QByteArray end;
+    u32(end, 0x06054b50);
+    u16(end, 0);
+    u16(end, 0);
+    u16(end, count);
+    u16(end, count);
+    u32(end, quint32(directory.size()));
+    u32(end, quint32(out.pos()));
+    u16(end, 0);
+    return out.write(directory + end) == directory.size() + end.size() && out.flush();
 }
 
 } // namespace office

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 namespace office {
 
@@ -16,6 +19,11 @@ public:
     bool Has(const QString &part) const { return m_entries.contains(part); }
     // The part's bytes (stored or deflated), or empty when it is missing, damaged or over maxBytes.
     QByteArray Read(const QString &part, qint64 maxBytes = qint64(64) << 20) const;
+    QStringList Parts() const { return m_entries.keys(); }
+    // Writes the package again at path with each part as edit returns it (given its name and bytes); false when a
+    // part cannot be read or the copy cannot be written.
+    bool WriteCopy(const QString &path,
+                   const std::function<QByteArray(const QString &, const QByteArray &)> &edit) const;
 
 private:
     struct Entry {

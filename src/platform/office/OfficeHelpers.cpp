@@ -23,8 +23,9 @@ css::uno::Sequence<css::beans::PropertyValue> props(std::initializer_list<css::b
     return css::uno::Sequence<css::beans::PropertyValue>(list.begin(), static_cast<sal_Int32>(list.size()));
 }
 
-void forEachShape(const css::uno::Reference<css::drawing::XShapes> &shapes,
-                  const std::function<void(const css::uno::Reference<css::drawing::XShape> &, const QString &)> &visit) {
+void forEachShape(
+    const css::uno::Reference<css::drawing::XShapes> &shapes,
+    const std::function<void(const css::uno::Reference<css::drawing::XShape> &, const QString &)> &visit) {
     if (!shapes.is())
         return;
     for (sal_Int32 i = 0, n = shapes->getCount(); i < n; ++i) {

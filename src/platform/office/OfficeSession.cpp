@@ -7,6 +7,8 @@
 #include "engine/lxFileName.h"
 #include "engine/lxOutputOptions.h"
 #include "engine/lxWorkTimes.h"
+#include "platform/office/OfficeAutofit.h"
+#include "platform/office/OfficeDeckCopy.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
@@ -38,6 +40,8 @@
 #include <osl/file.hxx>
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QTemporaryDir>
 #include <rtl/ref.hxx>
 
 #include <QDir>
@@ -212,6 +216,16 @@ int OfficeSession::Open(const QString &path) {
         url = fileUrl(path);
     }
     useDeckFonts(path);
+    // Where a private copy mends what the office would draw wrongly, the office opens that instead.
+    std::shared_ptr<QTemporaryDir> copyDir;
+    if (!isUrl(path)) {
+        copyDir = std::make_shared<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorlane-deck-XXXXXX"));
+        const QString copy = copyDir->isValid() ? OfficeDeckCopy::Make(path, copyDir->path()) : QString();
+        if (copy.isEmpty())
+            copyDir.reset();
+        else
+            url = fileUrl(copy);
+    }
     ensureOffice();
     m_armedSeconds = timeoutSeconds();
     m_armedAt = std::chrono::steady_clock::now();
@@ -271,6 +285,8 @@ int OfficeSession::Open(const QString &path) {
             closeComponent(component);
             throw Error(Failure::NoSlides, path);
         }
+        if (!isUrl(path))
+            OfficeAutofit::Apply(pages->getDrawPages(), OfficeAutofit::FromDeck(path));
     } catch (const automation::EOleError &) {
         m_watchdog.Disarm();
         throw;
@@ -280,7 +296,7 @@ int OfficeSession::Open(const QString &path) {
         failCall(fromOU(e.Message), path);
     }
     const int id = m_nextDoc++;
-    m_docs[id] = Doc{component, path, m_generation};
+    m_docs[id] = Doc{component, path, m_generation, copyDir};
     return id;
 }
 

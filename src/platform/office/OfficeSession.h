@@ -11,6 +11,7 @@
 
 #include <QList>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <functional>
@@ -67,6 +68,7 @@ private:
         css::uno::Reference<css::lang::XComponent> component;
         QString source;
         int generation = 0;
+        std::shared_ptr<QTemporaryDir> copy; // the private copy the office opened, gone when the deck is closed
     };
 
     void ensureOffice();
