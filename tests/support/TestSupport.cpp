@@ -230,7 +230,8 @@ QByteArray theme() {
 }
 } // namespace
 
-QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData) {
+QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData,
+                    const PptxExtras &extras) {
     const QByteArray face = typeface.toHtmlEscaped().toUtf8();
     const QByteArray types =
         QByteArray(kXml) +
@@ -238,6 +239,8 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
         "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
         "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
         "<Default Extension=\"fntdata\" ContentType=\"application/x-fontdata\"/>"
+        "<Default Extension=\"png\" ContentType=\"image/png\"/>"
+        "<Default Extension=\"svg\" ContentType=\"image/svg+xml\"/>"
         "<Override PartName=\"/ppt/presentation.xml\" "
         "ContentType=\"application/vnd.openxmlformats-officedocument.presentationml.presentation.main+xml\"/>"
         "<Override PartName=\"/ppt/slideMasters/slideMaster1.xml\" "
@@ -257,9 +260,9 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
     const QByteArray shape =
         "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"Text\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr><p:spPr>"
         "<a:xfrm><a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"1500000\"/></a:xfrm>"
-        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr><p:txBody><a:bodyPr wrap=\"square\"/><a:p>"
-        "<a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"" +
-        face + "\"/></a:rPr><a:t>" + text.toHtmlEscaped().toUtf8() + "</a:t></a:r></a:p></p:txBody></p:sp>";
+        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr><p:txBody>" +
+        extras.bodyProperties + "<a:p><a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"" + face +
+        "\"/></a:rPr><a:t>" + text.toHtmlEscaped().toUtf8() + "</a:t></a:r></a:p></p:txBody></p:sp>" + extras.shapes;
     const QByteArray slide = QByteArray(kXml) + "<p:sld " + kNs + ">" + shapeTree(shape) + "</p:sld>";
     QList<std::pair<QByteArray, QByteArray>> presentationRels = {{"slideMaster", "slideMasters/slideMaster1.xml"},
                                                                  {"slide", "slides/slide1.xml"},
@@ -276,6 +279,9 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
         "<p:sldId id=\"256\" r:id=\"rId2\"/></p:sldIdLst><p:sldSz cx=\"9144000\" cy=\"6858000\"/>"
         "<p:notesSz cx=\"6858000\" cy=\"9144000\"/>" +
         fontList + "</p:presentation>";
+    QList<std::pair<QByteArray, QByteArray>> slideRels = {{"slideLayout", "../slideLayouts/slideLayout1.xml"}};
+    for (const auto &[type, target] : extras.slideRelationships)
+        slideRels.append({type, target});
     QList<QPair<QString, QByteArray>> parts = {
         {QStringLiteral("[Content_Types].xml"), types},
         {QStringLiteral("_rels/.rels"), relationships({{"officeDocument", "ppt/presentation.xml"}})},
@@ -288,12 +294,11 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
         {QStringLiteral("ppt/slideLayouts/_rels/slideLayout1.xml.rels"),
          relationships({{"slideMaster", "../slideMasters/slideMaster1.xml"}})},
         {QStringLiteral("ppt/slides/slide1.xml"), slide},
-        {QStringLiteral("ppt/slides/_rels/slide1.xml.rels"),
-         relationships({{"slideLayout", "../slideLayouts/slideLayout1.xml"}})},
+        {QStringLiteral("ppt/slides/_rels/slide1.xml.rels"), relationships(slideRels)},
         {QStringLiteral("ppt/theme/theme1.xml"), theme()}};
     if (!fontData.isEmpty())
         parts.append({QStringLiteral("ppt/fonts/font1.fntdata"), fontData});
-    return zipStored(parts);
+    return zipStored(parts + extras.parts);
 }
 
 QByteArray eotFont(const QByteArray &ttf, bool obfuscated) {

@@ -52,9 +52,19 @@ namespace TestSupport {
 // A zip file of the given parts (name, bytes), stored uncompressed.
 QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts);
 
+// What a made deck has beyond its text: the text body's properties, more shapes, the slide's further
+// relationships (type and target, numbered rId2, rId3, ...) and the parts they point to.
+struct PptxExtras {
+    QByteArray bodyProperties = "<a:bodyPr wrap=\"square\"/>";
+    QByteArray shapes;
+    QList<QPair<QByteArray, QByteArray>> slideRelationships;
+    QList<QPair<QString, QByteArray>> parts;
+};
+
 // A one-slide PowerPoint deck (.pptx) whose slide has one line of text in the given typeface; with font data, the
 // deck carries it (ppt/fonts/font1.fntdata) as that typeface's regular face, as PowerPoint embeds fonts.
-QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData = QByteArray());
+QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData = QByteArray(),
+                    const PptxExtras &extras = PptxExtras());
 
 // The font as Embedded OpenType, uncompressed; obfuscated (XOR with 0x50) when asked, as PowerPoint may keep it.
 QByteArray eotFont(const QByteArray &ttf, bool obfuscated);

@@ -1,12 +1,16 @@
-// The fonts the office draws a deck with: the deck's own where the machine lacks them, stand-ins chosen by width
-// for fonts nobody has, and nothing of one deck's fonts in the next deck.
+// Decks drawn as PowerPoint draws them where the office's import differs: the fonts (the deck's own where the
+// machine lacks them, stand-ins chosen by width for fonts nobody has, nothing of one deck's fonts in the next
+// deck), shrink-to-fit text at PowerPoint's scale, and SVG pictures.
 #include "TestSupport.h"
 #include "engine/lxOutputOptions.h"
 #include "platform/office/DeckPackage.h"
 #include "platform/office/OfficeFonts.h"
 #include "platform/office/OfficeSession.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -37,7 +41,7 @@ QByteArray renamedFont() {
 }
 } // namespace
 
-class TestDeckFonts : public QObject {
+class TestDeckImport : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -49,8 +53,13 @@ private Q_SLOTS:
     void damagedFontFailsAlone();
     void standIn_data();
     void standIn();
+    void shrinkToFit();
+    void svgPicture_data();
+    void svgPicture();
 
 private:
+    // The office's PDF of the deck, written beside it; empty when it could not be made.
+    QString pdf(const QByteArray &deck, const QString &name);
     // The fonts the office's PDF of the deck names, subset tags stripped.
     QStringList pdfFonts(const QByteArray &deck, const QString &name);
 
@@ -58,25 +67,29 @@ private:
     std::unique_ptr<office::OfficeSession> m_session;
 };
 
-void TestDeckFonts::initTestCase() {
+void TestDeckImport::initTestCase() {
     QVERIFY(m_dir.isValid());
     if (!QFile::exists(QString::fromLatin1(kDejaVu)))
         QSKIP("DejaVu Sans is not installed");
     m_session = std::make_unique<office::OfficeSession>();
 }
 
-QStringList TestDeckFonts::pdfFonts(const QByteArray &deck, const QString &name) {
+QString TestDeckImport::pdf(const QByteArray &deck, const QString &name) {
     const QString path = m_dir.filePath(name + QStringLiteral(".pptx"));
     const QString pdf = m_dir.filePath(name + QStringLiteral(".pdf"));
     if (!TestSupport::writeAll(path, deck))
-        return {QStringLiteral("cannot write the deck")};
+        return QString();
     const int doc = m_session->Open(path);
     m_session->SaveAs(
         doc, pdf,
         TlxOutputOptions::Parse(QStringLiteral("pdf"), QString(), QString(), QStringLiteral("960")).SaveAsCode());
     m_session->Close(doc);
+    return pdf;
+}
+
+QStringList TestDeckImport::pdfFonts(const QByteArray &deck, const QString &name) {
     QProcess p;
-    p.start(QStringLiteral("pdffonts"), {pdf});
+    p.start(QStringLiteral("pdffonts"), {pdf(deck, name)});
     p.waitForFinished(60000);
     QStringList fonts;
     for (const QString &line : QString::fromLocal8Bit(p.readAllStandardOutput()).split(u'\n').mid(2))
@@ -86,7 +99,7 @@ QStringList TestDeckFonts::pdfFonts(const QByteArray &deck, const QString &name)
 }
 
 // The parts the fonts are read from, from a real deck (deflated) and from damaged packages (none, nothing more).
-void TestDeckFonts::packageParts() {
+void TestDeckImport::packageParts() {
     const office::DeckPackage real(TestSupport::corpusDir() + QStringLiteral("/test_slides.pptx"));
     QVERIFY(real.IsOpen());
     QVERIFY(real.Read(QStringLiteral("ppt/presentation.xml")).contains("sldIdLst"));
@@ -103,7 +116,7 @@ void TestDeckFonts::packageParts() {
     }
 }
 
-void TestDeckFonts::deckFontUsed_data() {
+void TestDeckImport::deckFontUsed_data() {
     QTest::addColumn<bool>("obfuscated");
     QTest::newRow("plain") << false;
     QTest::newRow("obfuscated") << true;
@@ -111,7 +124,7 @@ void TestDeckFonts::deckFontUsed_data() {
 
 // A deck's own font draws its text; the next deck asking for the same family without carrying it does not get
 // it (each office sees only the fonts of the deck it was started for).
-void TestDeckFonts::deckFontUsed() {
+void TestDeckImport::deckFontUsed() {
     QFETCH(bool, obfuscated);
     const QString family = QStringLiteral("Qxlvwz Sans");
     QVERIFY(!office::OfficeFonts::Installed(family));
@@ -122,7 +135,7 @@ void TestDeckFonts::deckFontUsed() {
     QVERIFY2(!next.isEmpty() && !next.contains(QStringLiteral("QxlvwzSans")), qPrintable(next.join(u',')));
 }
 
-void TestDeckFonts::damagedFontFailsAlone_data() {
+void TestDeckImport::damagedFontFailsAlone_data() {
     QTest::addColumn<QByteArray>("font");
     const QByteArray eot = TestSupport::eotFont(renamedFont(), false);
     QTest::newRow("noise") << QByteArray(4000, '\x5a');
@@ -136,7 +149,7 @@ void TestDeckFonts::damagedFontFailsAlone_data() {
 }
 
 // A font that cannot be used leaves the deck to convert with a stand-in, and the log names the font.
-void TestDeckFonts::damagedFontFailsAlone() {
+void TestDeckImport::damagedFontFailsAlone() {
     QFETCH(QByteArray, font);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("Qxlvwz Sans \\(regular\\).*not used")));
     const QStringList fonts =
@@ -144,7 +157,7 @@ void TestDeckFonts::damagedFontFailsAlone() {
     QVERIFY2(!fonts.isEmpty() && !fonts.contains(QStringLiteral("QxlvwzSans")), qPrintable(fonts.join(u',')));
 }
 
-void TestDeckFonts::standIn_data() {
+void TestDeckImport::standIn_data() {
     QTest::addColumn<QString>("asked");
     QTest::addColumn<QString>("drawn");
     QTest::newRow("Century Gothic") << "Century Gothic"
@@ -158,7 +171,7 @@ void TestDeckFonts::standIn_data() {
 }
 
 // A font nobody has is drawn with the stand-in of the table, not with whatever fontconfig would pick.
-void TestDeckFonts::standIn() {
+void TestDeckImport::standIn() {
     QFETCH(QString, asked);
     QFETCH(QString, drawn);
     const QStringList fonts = pdfFonts(TestSupport::pptxDeck(asked, QStringLiteral("Stand-in")), "standin");
@@ -166,5 +179,84 @@ void TestDeckFonts::standIn() {
              qPrintable(fonts.join(u',')));
 }
 
-QTEST_GUILESS_MAIN(TestDeckFonts)
-#include "tst_deckfonts.moc"
+namespace {
+// The height of the first word of the PDF's first page, in points (pdftotext's box of it).
+double firstWordHeight(const QString &pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"[^\"]*\" yMin=\"([0-9.]+)\" xMax=\"[^\"]*\" "
+                                                        "yMax=\"([0-9.]+)\">"));
+    const QRegularExpressionMatch m = word.match(QString::fromUtf8(p.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(2).toDouble() - m.captured(1).toDouble() : -1;
+}
+
+QByteArray squarePng(QColor colour) {
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+// The colour at the middle of the picture shape below, as poppler draws the PDF's page.
+QColor pictureColour(const QString &pdf) {
+    QProcess p;
+    const QString base = pdf.left(pdf.size() - 4);
+    p.start(QStringLiteral("pdftocairo"), {QStringLiteral("-png"), QStringLiteral("-singlefile"),
+                                           QStringLiteral("-scale-to"), QStringLiteral("400"), pdf, base});
+    p.waitForFinished(60000);
+    const QImage page(base + QStringLiteral(".png"));
+    return page.isNull() ? QColor() : page.pixelColor(page.width() / 2, page.height() * 3 / 4);
+}
+} // namespace
+
+// Text PowerPoint shrank to half its size in a box it fits in anyway: the office draws it at half too (left to
+// itself it would find no reason to shrink).
+void TestDeckImport::shrinkToFit() {
+    TestSupport::PptxExtras shrunk;
+    shrunk.bodyProperties = "<a:bodyPr wrap=\"square\"><a:normAutofit fontScale=\"50000\"/></a:bodyPr>";
+    const double full = firstWordHeight(pdf(TestSupport::pptxDeck("Liberation Sans", "Shrunk"), "full"));
+    const double half =
+        firstWordHeight(pdf(TestSupport::pptxDeck("Liberation Sans", "Shrunk", QByteArray(), shrunk), "half"));
+    QVERIFY2(full > 0 && half > 0, "no text in the PDF");
+    QVERIFY2(std::abs(half / full - 0.5) < 0.08, qPrintable(QStringLiteral("%1 against %2").arg(half).arg(full)));
+}
+
+void TestDeckImport::svgPicture_data() {
+    QTest::addColumn<bool>("withPng");
+    QTest::addColumn<QColor>("expected");
+    QTest::newRow("with PowerPoint's PNG") << true << QColor(Qt::red);
+    QTest::newRow("SVG only") << false << QColor(Qt::blue);
+}
+
+// An SVG picture is drawn from the PNG PowerPoint saved of it, as PowerPoint shows it (the office may draw the SVG
+// otherwise or not at all); an SVG without a PNG is drawn itself.
+void TestDeckImport::svgPicture() {
+    QFETCH(bool, withPng);
+    QFETCH(QColor, expected);
+    TestSupport::PptxExtras picture;
+    picture.shapes = "<p:pic><p:nvPicPr><p:cNvPr id=\"3\" name=\"Icon\"/><p:cNvPicPr/><p:nvPr/></p:nvPicPr>"
+                     "<p:blipFill><a:blip" +
+                     QByteArray(withPng ? " r:embed=\"rId3\"" : "") +
+                     "><a:extLst><a:ext uri=\"{96DAC541-7B7A-43D3-8B79-37D633B846F1}\"><asvg:svgBlip "
+                     "xmlns:asvg=\"http://schemas.microsoft.com/office/drawing/2016/SVG/main\" r:embed=\"rId2\"/>"
+                     "</a:ext></a:extLst></a:blip><a:stretch><a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm>"
+                     "<a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
+                     "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr></p:pic>";
+    picture.slideRelationships = {{"image", "../media/image1.svg"}, {"image", "../media/image2.png"}};
+    picture.parts = {{QStringLiteral("ppt/media/image1.svg"),
+                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">"
+                      "<rect width=\"64\" height=\"64\" fill=\"#0000ff\"/></svg>"},
+                     {QStringLiteral("ppt/media/image2.png"), squarePng(Qt::red)}};
+    const QString made = pdf(TestSupport::pptxDeck("Liberation Sans", "Picture", QByteArray(), picture), "svg");
+    const QColor drawn = pictureColour(made);
+    QVERIFY2(std::abs(drawn.red() - expected.red()) < 40 && std::abs(drawn.blue() - expected.blue()) < 40 &&
+                 drawn.green() < 40,
+             qPrintable(drawn.name()));
+}
+
+QTEST_GUILESS_MAIN(TestDeckImport)
+#include "tst_deckimport.moc"
