@@ -216,6 +216,9 @@ private slots:
         QTest::newRow("serif twin") << "BCDEFG+LiberationSerif-Italic"
                                     << "Liberation Serif"
                                     << "Times New Roman" << false << true;
+        QTest::newRow("stand-in for a font nobody has") << "EFGHIJ+NotoSansDisplay-Bold"
+                                                        << "Noto Sans Display"
+                                                        << "Segoe UI" << true << false;
         QTest::newRow("CJK, encoding in the name") << "CDEFGH+NotoSansCJKjp-Regular-Identity-H"
                                                    << "Noto Sans CJK JP"
                                                    << "Noto Sans CJK JP" << false << false;

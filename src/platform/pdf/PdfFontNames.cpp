@@ -89,6 +89,12 @@ QString PdfFontNames::Original(const QString &family) {
         {QStringLiteral("Cousine"), QStringLiteral("Courier New")},
         {QStringLiteral("Gelasio"), QStringLiteral("Georgia")},
         {QStringLiteral("Selawik"), QStringLiteral("Segoe UI")},
+        {QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow")},
+        // The office's stand-ins for fonts no free font copies, where no deck is likely to ask for the stand-in
+        // itself: Windows, which has the font, draws it at the stand-in's advances (chosen to match).
+        {QStringLiteral("Noto Sans Display"), QStringLiteral("Segoe UI")},
+        {QStringLiteral("Cantarell"), QStringLiteral("Aptos")},
+        {QStringLiteral("URW Gothic"), QStringLiteral("Century Gothic")},
     };
     return twins.value(family, family);
 }
