@@ -2,6 +2,7 @@
 
 #include "engine/lxFileName.h"
 #include "engine/lxFileUtils.h"
+#include "platform/office/DeckPackage.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -140,48 +141,7 @@ QByteArray photoDeck(int slides, QSize picture) {
 namespace TestSupport {
 
 QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts) {
-    QByteArray zip, directory;
-    auto u16 = [](QByteArray &b, quint16 v) { b.append(char(v & 0xff)).append(char(v >> 8)); };
-    auto u32 = [&u16](QByteArray &b, quint32 v) {
-        u16(b, quint16(v & 0xffff));
-        u16(b, quint16(v >> 16));
-    };
-    for (const auto &[name, data] : parts) {
-        const QByteArray n = name.toUtf8();
-        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
-        const quint32 offset = quint32(zip.size());
-        u32(zip, 0x04034b50);
-        for (quint16 v : {20, 0, 0, 0, 0})
-            u16(zip, v);
-        u32(zip, crc);
-        u32(zip, quint32(data.size()));
-        u32(zip, quint32(data.size()));
-        u16(zip, quint16(n.size()));
-        u16(zip, 0);
-        zip += n + data;
-        u32(directory, 0x02014b50);
-        for (quint16 v : {20, 20, 0, 0, 0, 0})
-            u16(directory, v);
-        u32(directory, crc);
-        u32(directory, quint32(data.size()));
-        u32(directory, quint32(data.size()));
-        for (quint16 v : {quint16(n.size()), quint16(0), quint16(0), quint16(0), quint16(0)})
-            u16(directory, v);
-        u32(directory, 0);
-        u32(directory, offset);
-        directory += n;
-    }
-    const quint32 at = quint32(zip.size());
-    zip += directory;
-    u32(zip, 0x06054b50);
-    u16(zip, 0);
-    u16(zip, 0);
-    u16(zip, quint16(parts.size()));
-    u16(zip, quint16(parts.size()));
-    u32(zip, quint32(directory.size()));
-    u32(zip, at);
-    u16(zip, 0);
-    return zip;
+    return office::DeckPackage::Zip(parts);
 }
 
 namespace {

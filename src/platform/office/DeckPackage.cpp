@@ -89,68 +89,69 @@ QByteArray DeckPackage::Read(const QString &part, qint64 maxBytes) const {
     return it->method == 8 ? inflateRaw(data, it->size) : QByteArray();
 }
 
-bool DeckPackage::WriteCopy(const QString &path,
-                            const std::function<QByteArray(const QString &, const QByteArray &)> &edit) const {
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray directory;
+QByteArray DeckPackage::Zip(const QList<QPair<QString, QByteArray>> &parts) {
+    QByteArray zip, directory;
     auto u16 = [](QByteArray &b, quint16 v) { b.append(char(v & 0xff)).append(char(v >> 8)); };
     auto u32 = [&u16](QByteArray &b, quint32 v) {
         u16(b, quint16(v & 0xffff));
         u16(b, quint16(v >> 16));
     };
-    quint16 count = 0;
-    // Central-directory order, as the deck had it: [Content_Types].xml stays where readers look for it first.
+    for (const auto &[name, data] : parts) {
+        const QByteArray n = name.toUtf8();
+        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
+        if (quint64(zip.size()) + quint64(data.size()) > 0xfffff000u)
+            return {}; // beyond what a zip without its 64-bit records can say
+        const quint32 offset = quint32(zip.size());
+        // The same header fields open the part's local record and its entry in the central directory.
+        QByteArray fields;
+        u32(fields, crc);
+        u32(fields, quint32(data.size()));
+        u32(fields, quint32(data.size()));
+        u16(fields, quint16(n.size()));
+        u16(fields, 0);
+        u32(directory, 0x02014b50);
+        u16(directory, 20);
+        u32(zip, 0x04034b50);
+        for (QByteArray *b : {&zip, &directory})
+            for (quint16 v : {20, 0, 0, 0, 0})
+                u16(*b, v);
+        directory += fields;
+        for (quint16 v : {0, 0, 0}) // comment, disk, internal attributes
+            u16(directory, v);
+        u32(directory, 0); // external attributes
+        u32(directory, offset);
+        directory += n;
+        zip += fields + n + data;
+    }
+    const quint32 at = quint32(zip.size());
+    zip += directory;
+    u32(zip, 0x06054b50);
+    u32(zip, 0);
+    u16(zip, quint16(parts.size()));
+    u16(zip, quint16(parts.size()));
+    u32(zip, quint32(directory.size()));
+    u32(zip, at);
+    u16(zip, 0);
+    return zip;
+}
+
+bool DeckPackage::WriteCopy(const QString &path,
+                            const std::function<QByteArray(const QString &, const QByteArray &)> &edit) const {
+    // In the deck's own order: [Content_Types].xml stays where readers look for it first.
     QList<std::pair<quint32, QString>> order;
     for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it)
         order.append({it->localHeader, it.key()});
     std::sort(order.begin(), order.end());
+    QList<QPair<QString, QByteArray>> parts;
     for (const auto &[offset, name] : order) {
-        const Entry &e = m_entries.value(name);
-        QByteArray data = Read(name, qint64(1) << 31);
-        if (data.isEmpty() && e.size > 0)
+        const QByteArray data = Read(name, qint64(1) << 31);
+        if (data.isEmpty() && m_entries.value(name).size > 0)
             return false;
-        data = edit(name, data);
-        const QByteArray n = name.toUtf8();
-        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef *>(data.constData()), uInt(data.size())));
-        const quint64 at = quint64(out.pos());
-        if (at + quint64(data.size()) > 0xfffff000u || data.size() > 0xfffff000)
-            return false; // beyond what a zip without its 64-bit records can say
-        QByteArray local;
-        u32(local, 0x04034b50);
-        for (quint16 v : {20, 0, 0, 0, 0})
-            u16(local, v);
-        u32(local, crc);
-        u32(local, quint32(data.size()));
-        u32(local, quint32(data.size()));
-        u16(local, quint16(n.size()));
-        u16(local, 0);
-        if (out.write(local + n) < 0 || out.write(data) != data.size())
-            return false;
-        u32(directory, 0x02014b50);
-        for (quint16 v : {20, 20, 0, 0, 0, 0})
-            u16(directory, v);
-        u32(directory, crc);
-        u32(directory, quint32(data.size()));
-        u32(directory, quint32(data.size()));
-        for (quint16 v : {quint16(n.size()), quint16(0), quint16(0), quint16(0), quint16(0)})
-            u16(directory, v);
-        u32(directory, 0);
-        u32(directory, quint32(at));
-        directory += n;
-        ++count;
+        parts.append({name, edit(name, data)});
     }
-    QByteArray end;
-    u32(end, 0x06054b50);
-    u16(end, 0);
-    u16(end, 0);
-    u16(end, count);
-    u16(end, count);
-    u32(end, quint32(directory.size()));
-    u32(end, quint32(out.pos()));
-    u16(end, 0);
-    return out.write(directory + end) == directory.size() + end.size() && out.flush();
+    const QByteArray zip = Zip(parts);
+    QFile out(path);
+    return !zip.isEmpty() && out.open(QIODevice::WriteOnly) && out.write(zip) == zip.size() && out.flush();
 }
 
 } // namespace office
