@@ -108,7 +108,7 @@ QByteArray decodeEot(const QByteArray &eot, QString *why) {
     if (p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 && out.open(QIODevice::ReadOnly))
         font = out.readAll();
     if (!looksLikeFont(font)) {
-        *why = QStringLiteral("it is damaged");
+        *why = QStringLiteral("it could not be decoded (damaged, or a kind the decoder does not know)");
         return {};
     }
     return font;

@@ -144,7 +144,7 @@ void OfficeSession::useDeckFonts(const QString &path) {
     QStringList notUsed;
     m_nextFonts = isUrl(path) ? QList<OfficeFonts::File>() : OfficeFonts::DeckFonts(path, &notUsed);
     for (const QString &font : notUsed)
-        qWarning("%s: the font %s that it carries is not used: the office draws it with another", qPrintable(path),
+        qWarning("%s: a font it carries is not used, the office draws its text with another: %s", qPrintable(path),
                  qPrintable(font));
     if (m_process && m_docs.empty() && fontsKey(m_nextFonts) != m_officeFonts)
         stopOffice();
