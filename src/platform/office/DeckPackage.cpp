@@ -1,6 +1,7 @@
 #include "platform/office/DeckPackage.h"
 
 #include <QFile>
+#include <QXmlStreamReader>
 #include <QtEndian>
 
 #include <algorithm>
@@ -87,6 +88,19 @@ QByteArray DeckPackage::Read(const QString &part, qint64 maxBytes) const {
     if (it->method == 0)
         return it->compressed == it->size ? data : QByteArray();
     return it->method == 8 ? inflateRaw(data, it->size) : QByteArray();
+}
+
+QHash<QString, QString> DeckPackage::PresentationTargets() const {
+    QHash<QString, QString> targets;
+    QXmlStreamReader xml(Read(QStringLiteral("ppt/_rels/presentation.xml.rels"), 4 << 20));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship"))
+            continue;
+        const QString target = xml.attributes().value(QLatin1String("Target")).toString();
+        targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
+                       target.startsWith(u'/') ? target.mid(1) : QStringLiteral("ppt/") + target);
+    }
+    return targets;
 }
 
 QByteArray DeckPackage::Zip(const QList<QPair<QString, QByteArray>> &parts) {

@@ -18,12 +18,15 @@ class DeckPackage {
 public:
     explicit DeckPackage(const QString &path);
     bool IsOpen() const { return m_open; }
+    const QString &Path() const { return m_path; }
     bool Has(const QString &part) const { return m_entries.contains(part); }
     // The part's bytes (stored or deflated), or empty when it is missing, damaged or over maxBytes.
     QByteArray Read(const QString &part, qint64 maxBytes = qint64(64) << 20) const;
     // A zip file of the given parts (name, bytes), stored uncompressed; empty when it would need 64-bit records.
     static QByteArray Zip(const QList<QPair<QString, QByteArray>> &parts);
     QStringList Parts() const { return m_entries.keys(); }
+    // Where each relationship of the presentation part points (its Id to a part name).
+    QHash<QString, QString> PresentationTargets() const;
     // Writes the package again at path with each part as edit returns it (given its name and bytes); false when a
     // part cannot be read or the copy cannot be written.
     bool WriteCopy(const QString &path,

@@ -25,14 +25,7 @@ namespace office {
 namespace {
 // The slides' parts in the deck's order.
 QStringList slideParts(const DeckPackage &deck) {
-    QHash<QString, QString> targets;
-    QXmlStreamReader rels(deck.Read(QStringLiteral("ppt/_rels/presentation.xml.rels"), 4 << 20));
-    while (!rels.atEnd())
-        if (rels.readNext() == QXmlStreamReader::StartElement && rels.name() == QLatin1String("Relationship")) {
-            const QString target = rels.attributes().value(QLatin1String("Target")).toString();
-            targets.insert(rels.attributes().value(QLatin1String("Id")).toString(),
-                           target.startsWith(u'/') ? target.mid(1) : QStringLiteral("ppt/") + target);
-        }
+    const QHash<QString, QString> targets = deck.PresentationTargets();
     QStringList parts;
     QXmlStreamReader xml(deck.Read(QStringLiteral("ppt/presentation.xml"), 16 << 20));
     while (!xml.atEnd())
@@ -110,8 +103,7 @@ void applyFit(const Reference<beans::XPropertySet> &shape, const OfficeAutofit::
 }
 } // namespace
 
-QList<QList<OfficeAutofit::Fit>> OfficeAutofit::FromDeck(const QString &path) {
-    const DeckPackage deck(path);
+QList<QList<OfficeAutofit::Fit>> OfficeAutofit::FromDeck(const DeckPackage &deck) {
     QList<QList<Fit>> slides;
     if (!deck.IsOpen())
         return slides;

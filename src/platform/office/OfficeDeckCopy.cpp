@@ -50,19 +50,17 @@ QByteArray OfficeDeckCopy::WithoutSvg(const QByteArray &xml) {
     return out.toUtf8();
 }
 
-QString OfficeDeckCopy::Make(const QString &deck, const QString &dir) {
-    const DeckPackage package(deck);
+bool OfficeDeckCopy::Needed(const DeckPackage &package) {
     if (!package.IsOpen())
-        return QString();
-    bool needed = false;
+        return false;
     for (const QString &part : package.Parts())
-        if (drawingPart(part) && package.Read(part, 64 << 20).contains("svgBlip")) {
-            needed = true;
-            break;
-        }
-    if (!needed)
-        return QString();
-    const QString copy = dir + u'/' + QFileInfo(deck).fileName();
+        if (drawingPart(part) && package.Read(part, 64 << 20).contains("svgBlip"))
+            return true;
+    return false;
+}
+
+QString OfficeDeckCopy::Make(const DeckPackage &package, const QString &dir) {
+    const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(
         copy, [](const QString &name, const QByteArray &data) { return drawingPart(name) ? WithoutSvg(data) : data; });
     return written ? copy : QString();

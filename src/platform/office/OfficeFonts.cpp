@@ -23,22 +23,8 @@ struct EmbeddedFace {
     QString family, face, part;
 };
 
-// Where each relationship of the presentation part points, as part names.
-QHash<QString, QString> presentationTargets(const DeckPackage &deck) {
-    QHash<QString, QString> targets;
-    QXmlStreamReader xml(deck.Read(QStringLiteral("ppt/_rels/presentation.xml.rels"), 4 << 20));
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship"))
-            continue;
-        const QString target = xml.attributes().value(QLatin1String("Target")).toString();
-        targets.insert(xml.attributes().value(QLatin1String("Id")).toString(),
-                       target.startsWith(u'/') ? target.mid(1) : QStringLiteral("ppt/") + target);
-    }
-    return targets;
-}
-
 QList<EmbeddedFace> embeddedFaces(const DeckPackage &deck) {
-    const QHash<QString, QString> targets = presentationTargets(deck);
+    const QHash<QString, QString> targets = deck.PresentationTargets();
     QList<EmbeddedFace> faces;
     QXmlStreamReader xml(deck.Read(QStringLiteral("ppt/presentation.xml"), 16 << 20));
     QString family;
@@ -147,8 +133,7 @@ bool OfficeFonts::Installed(const QString &family) {
     return installed;
 }
 
-QList<OfficeFonts::File> OfficeFonts::DeckFonts(const QString &deck, QStringList *notUsed) {
-    const DeckPackage package(deck);
+QList<OfficeFonts::File> OfficeFonts::DeckFonts(const DeckPackage &package, QStringList *notUsed) {
     QList<File> files;
     if (!package.IsOpen())
         return files;

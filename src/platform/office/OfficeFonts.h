@@ -7,6 +7,8 @@
 
 namespace office {
 
+class DeckPackage;
+
 // The fonts an office draws a deck with: the machine's own, stand-ins for fonts it lacks (chosen by width, so
 // that lines break where they break in the program the deck was made with), and the fonts the deck carries.
 class OfficeFonts {
@@ -25,7 +27,7 @@ public:
     // The fonts a deck carries (embedded in PowerPoint's way) that this machine lacks, decoded to TrueType.
     // Each font that cannot be used (damaged, hostile, not decodable here) is left out and named in notUsed with
     // the reason; nothing else depends on it.
-    static QList<File> DeckFonts(const QString &deck, QStringList *notUsed);
+    static QList<File> DeckFonts(const DeckPackage &deck, QStringList *notUsed);
 
     // The fontconfig file for an office: the machine's configuration, the folder of its deck's fonts, and the
     // stand-ins for the fonts nobody has.

@@ -7,6 +7,7 @@
 #include "engine/lxFileName.h"
 #include "engine/lxOutputOptions.h"
 #include "engine/lxWorkTimes.h"
+#include "platform/office/DeckPackage.h"
 #include "platform/office/OfficeAutofit.h"
 #include "platform/office/OfficeDeckCopy.h"
 #include "platform/office/OfficeErrors.h"
@@ -138,11 +139,11 @@ QByteArray OfficeSession::fontsKey(const QList<OfficeFonts::File> &fonts) {
     return fonts.isEmpty() ? QByteArray() : hash.result();
 }
 
-void OfficeSession::useDeckFonts(const QString &path) {
+void OfficeSession::useDeckFonts(const DeckPackage &deck, const QString &path) {
     // An office sees the fonts it was started with only: a deck with fonts of its own gets an office started
     // with them, and the next deck without them a fresh one, so that no deck draws with another deck's fonts.
     QStringList notUsed;
-    m_nextFonts = isUrl(path) ? QList<OfficeFonts::File>() : OfficeFonts::DeckFonts(path, &notUsed);
+    m_nextFonts = OfficeFonts::DeckFonts(deck, &notUsed);
     for (const QString &font : notUsed)
         qWarning("%s: a font it carries is not used, the office draws its text with another: %s", qPrintable(path),
                  qPrintable(font));
@@ -215,12 +216,14 @@ int OfficeSession::Open(const QString &path) {
             throw Error(Failure::Empty, path);
         url = fileUrl(path);
     }
-    useDeckFonts(path);
+    // Read once, before the office opens the deck: its fonts, whether it needs a private copy, its text scales.
+    const DeckPackage package(isUrl(path) ? QString() : path);
+    useDeckFonts(package, path);
     // Where a private copy mends what the office would draw wrongly, the office opens that instead.
     std::shared_ptr<QTemporaryDir> copyDir;
-    if (!isUrl(path)) {
+    if (OfficeDeckCopy::Needed(package)) {
         copyDir = std::make_shared<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorlane-deck-XXXXXX"));
-        const QString copy = copyDir->isValid() ? OfficeDeckCopy::Make(path, copyDir->path()) : QString();
+        const QString copy = copyDir->isValid() ? OfficeDeckCopy::Make(package, copyDir->path()) : QString();
         if (copy.isEmpty())
             copyDir.reset();
         else
@@ -285,8 +288,7 @@ int OfficeSession::Open(const QString &path) {
             closeComponent(component);
             throw Error(Failure::NoSlides, path);
         }
-        if (!isUrl(path))
-            OfficeAutofit::Apply(pages->getDrawPages(), OfficeAutofit::FromDeck(path));
+        OfficeAutofit::Apply(pages->getDrawPages(), OfficeAutofit::FromDeck(package));
     } catch (const automation::EOleError &) {
         m_watchdog.Disarm();
         throw;

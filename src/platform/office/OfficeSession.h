@@ -24,6 +24,8 @@ class PdfPages;
 
 namespace office {
 
+class DeckPackage;
+
 // The work behind one application object: its office process, the presentations open in it, the per-file time
 // limit and the replacement of an office that died, hung or grew too large.
 //
@@ -75,7 +77,7 @@ private:
     void startOffice();
     void stopOffice();
     // Prepares the fonts the deck carries for the office that opens it, replacing an office that has others.
-    void useDeckFonts(const QString &path);
+    void useDeckFonts(const DeckPackage &deck, const QString &path);
     static QByteArray fontsKey(const QList<OfficeFonts::File> &fonts);
     int timeoutSeconds() const;
     // The running office's version, read once; unlike Version() it never starts or replaces the office.
