@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QColor>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -53,13 +54,19 @@ private Q_SLOTS:
     void damagedFontFailsAlone();
     void standIn_data();
     void standIn();
+    void shrinkToFit_data();
     void shrinkToFit();
+    void bottomTitle_data();
+    void bottomTitle();
     void svgPicture_data();
     void svgPicture();
 
 private:
+    // The deck converted to the format (with its extension as the name), written beside it; the file of slide 1 for
+    // the formats written a slide a file, the PDF otherwise; empty when it could not be made.
+    QString convert(const QByteArray &deck, const QString &name, const QString &format);
     // The office's PDF of the deck, written beside it; empty when it could not be made.
-    QString pdf(const QByteArray &deck, const QString &name);
+    QString pdf(const QByteArray &deck, const QString &name) { return convert(deck, name, QStringLiteral("pdf")); }
     // The fonts the office's PDF of the deck names, subset tags stripped.
     QStringList pdfFonts(const QByteArray &deck, const QString &name);
 
@@ -74,17 +81,16 @@ void TestDeckImport::initTestCase() {
     m_session = std::make_unique<office::OfficeSession>();
 }
 
-QString TestDeckImport::pdf(const QByteArray &deck, const QString &name) {
+QString TestDeckImport::convert(const QByteArray &deck, const QString &name, const QString &format) {
     const QString path = m_dir.filePath(name + QStringLiteral(".pptx"));
-    const QString pdf = m_dir.filePath(name + QStringLiteral(".pdf"));
+    const QString target = m_dir.filePath(name + u'.' + format);
     if (!TestSupport::writeAll(path, deck))
         return QString();
+    const TlxOutputOptions options = TlxOutputOptions::Parse(format, QString(), QString(), QStringLiteral("960"));
     const int doc = m_session->Open(path);
-    m_session->SaveAs(
-        doc, pdf,
-        TlxOutputOptions::Parse(QStringLiteral("pdf"), QString(), QString(), QStringLiteral("960")).SaveAsCode());
+    m_session->SaveAs(doc, target, options.SaveAsCode());
     m_session->Close(doc);
-    return pdf;
+    return format == QLatin1String("pdf") ? target : TlxOutputOptions::SlidePath(target, 1);
 }
 
 QStringList TestDeckImport::pdfFonts(const QByteArray &deck, const QString &name) {
@@ -213,16 +219,152 @@ QColor pictureColour(const QString &pdf) {
 }
 } // namespace
 
+namespace {
+// One line of text in a box that holds it at full size, PowerPoint having shrunk it to half anyway; in a text box
+// or in a title placeholder.
+QByteArray shrunkDeck(bool title, bool saved = true) {
+    TestSupport::PptxExtras shrunk;
+    shrunk.bodyProperties = QByteArray("<a:bodyPr wrap=\"square\"><a:normAutofit") +
+                            (saved ? " fontScale=\"50000\"" : "") + "/></a:bodyPr>";
+    if (title)
+        shrunk.placeholder = "<p:ph type=\"title\"/>";
+    return TestSupport::pptxDeck("Liberation Sans", "Shrunk", QByteArray(), shrunk);
+}
+} // namespace
+
+void TestDeckImport::shrinkToFit_data() {
+    QTest::addColumn<bool>("title");
+    QTest::newRow("text box") << false;
+    QTest::newRow("title") << true;
+}
+
 // Text PowerPoint shrank to half its size in a box it fits in anyway: the office draws it at half too (left to
 // itself it would find no reason to shrink).
 void TestDeckImport::shrinkToFit() {
-    TestSupport::PptxExtras shrunk;
-    shrunk.bodyProperties = "<a:bodyPr wrap=\"square\"><a:normAutofit fontScale=\"50000\"/></a:bodyPr>";
-    const double full = firstWordHeight(pdf(TestSupport::pptxDeck("Liberation Sans", "Shrunk"), "full"));
-    const double half =
-        firstWordHeight(pdf(TestSupport::pptxDeck("Liberation Sans", "Shrunk", QByteArray(), shrunk), "half"));
+    QFETCH(bool, title);
+    const double full = firstWordHeight(pdf(shrunkDeck(title, false), "full"));
+    const double half = firstWordHeight(pdf(shrunkDeck(title), "half"));
     QVERIFY2(full > 0 && half > 0, "no text in the PDF");
     QVERIFY2(std::abs(half / full - 0.5) < 0.08, qPrintable(QStringLiteral("%1 against %2").arg(half).arg(full)));
+}
+
+namespace {
+// Where each text record of an EMF puts its text: "text@y" (y of its reference point, the EMF's logical units).
+QStringList emfTextPlaces(const QByteArray &emf) {
+    QStringList places;
+    for (qsizetype off = 0; off + 8 <= emf.size();) {
+        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
+        if (size < 8 || quint64(off) + size > quint64(emf.size()))
+            break;
+        if (type == 84 && size >= 76) { // EMR_EXTTEXTOUTW: the reference point, the characters and their offset
+            const qint32 y = qFromLittleEndian<qint32>(emf.constData() + off + 40);
+            const quint32 chars = qFromLittleEndian<quint32>(emf.constData() + off + 44);
+            const quint32 at = qFromLittleEndian<quint32>(emf.constData() + off + 48);
+            if (at + 2 * quint64(chars) <= size)
+                places << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + at), chars) +
+                              u'@' + QString::number(y);
+        }
+        off += size;
+    }
+    return places;
+}
+
+// Where each word of a PDF's first page lies: "word@yMin" in points, as pdftotext finds it on the page.
+QStringList pdfWordPlaces(const QString &pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"),
+            {QStringLiteral("-bbox"), QStringLiteral("-l"), QStringLiteral("1"), pdf, QStringLiteral("-")});
+    p.waitForFinished(60000);
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"[^\"]*\" yMin=\"([-0-9.]+)\"[^>]*>([^<]*)<"));
+    QStringList places;
+    for (auto m = word.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); m.hasNext();) {
+        const QRegularExpressionMatch w = m.next();
+        places << w.captured(2) + u'@' + w.captured(1);
+    }
+    return places;
+}
+
+// The bands of rows with dark ink in a picture, top to bottom: one per line of dark text on a light slide; none
+// when a line is cut by the picture's top edge.
+int inkBands(const QString &png) {
+    const QImage image(png);
+    int bands = 0;
+    bool inBand = false;
+    for (int y = 0; y < image.height(); ++y) {
+        bool ink = false;
+        for (int x = 0; x < image.width() && !ink; ++x)
+            ink = qGray(image.pixel(x, y)) < 96;
+        if (ink && y == 0)
+            return 0;
+        bands += ink && !inBand;
+        inBand = ink;
+    }
+    return image.isNull() ? -1 : bands;
+}
+
+// What a run wrote that must be the same from run to run, and whether both lines of the title are on the slide.
+QString titleDrawn(const QString &format, const QString &file, bool *bothOnSlide) {
+    if (format == QLatin1String("png")) {
+        *bothOnSlide = inkBands(file) == 2;
+        return QString::fromLatin1(
+            QCryptographicHash::hash(TestSupport::readAll(file), QCryptographicHash::Sha1).toHex());
+    }
+    const QStringList places =
+        format == QLatin1String("emf") ? emfTextPlaces(TestSupport::readAll(file)) : pdfWordPlaces(file);
+    // A word's place is the top of its box in a PDF and the baseline of its line in an EMF: a whole first line has
+    // its baseline half a line below the slide's top at least.
+    const auto place = [&](const QString &word) {
+        for (const QString &p : places)
+            if (p.section(u'@', 0, 0).contains(word))
+                return p.section(u'@', 1).toDouble();
+        return -1e9;
+    };
+    const double upper = place(QStringLiteral("Upper")), lower = place(QStringLiteral("Lower"));
+    const double top = format == QLatin1String("emf") ? (lower - upper) / 2 : 0;
+    *bothOnSlide = upper >= top && lower > upper;
+    return places.join(u' ');
+}
+} // namespace
+
+void TestDeckImport::bottomTitle_data() {
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QByteArray>("autofit");
+    for (const char *format : {"emf", "pdf", "png"}) {
+        QTest::addRow("%s, no scale saved", format) << QString::fromLatin1(format) << QByteArray("<a:normAutofit/>");
+        QTest::addRow("%s, overflowing at the saved scale", format)
+            << QString::fromLatin1(format) << QByteArray("<a:normAutofit fontScale=\"90000\"/>");
+    }
+}
+
+// A title anchored at its bottom whose two lines overflow its box upwards, the deck saving no scale for it (the
+// font PowerPoint had was narrower than the machine's): the office's own fitting keeps both lines on the slide, and
+// the same deck gives the same slide every time.
+void TestDeckImport::bottomTitle() {
+    QFETCH(QString, format);
+    QFETCH(QByteArray, autofit);
+    TestSupport::PptxExtras title;
+    title.placeholder = "<p:ph type=\"title\"/>";
+    title.frame = "<a:off x=\"457200\" y=\"100000\"/><a:ext cx=\"8229600\" cy=\"900000\"/>";
+    title.bodyProperties = "<a:bodyPr anchor=\"b\">" + autofit + "</a:bodyPr>";
+    for (const char *line : {"Upper", "Lower"})
+        title.paragraphs +=
+            QByteArray("<a:p><a:r><a:rPr lang=\"en-US\" sz=\"5400\"><a:solidFill><a:srgbClr "
+                       "val=\"000000\"/></a:solidFill><a:latin typeface=\"Liberation Sans\"/></a:rPr><a:t>") +
+            line + "</a:t></a:r></a:p>";
+    const QByteArray deck = TestSupport::pptxDeck(QStringLiteral("Liberation Sans"), QString(), QByteArray(), title);
+    QString first;
+    for (int run = 0; run < 5; ++run) {
+        bool bothOnSlide = false;
+        // Another deck between the runs, its text at the deck's scale: what the office did to it stays with it.
+        QVERIFY(!convert(shrunkDeck(false), QStringLiteral("between"), format).isEmpty());
+        const QString drawn =
+            titleDrawn(format, convert(deck, QStringLiteral("title%1").arg(run), format), &bothOnSlide);
+        QVERIFY2(bothOnSlide, qPrintable(QStringLiteral("run %1: %2").arg(run + 1).arg(drawn)));
+        if (run == 0)
+            first = drawn;
+        QCOMPARE(drawn, first);
+    }
 }
 
 void TestDeckImport::svgPicture_data() {

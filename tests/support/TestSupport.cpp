@@ -217,12 +217,16 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
                               "accent6=\"accent6\" hlink=\"hlink\" folHlink=\"folHlink\"/><p:sldLayoutIdLst>"
                               "<p:sldLayoutId id=\"2147483649\" r:id=\"rId1\"/></p:sldLayoutIdLst></p:sldMaster>";
     const QByteArray layout = QByteArray(kXml) + "<p:sldLayout " + kNs + ">" + shapeTree("") + "</p:sldLayout>";
-    const QByteArray shape =
-        "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"Text\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr><p:spPr>"
-        "<a:xfrm><a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"1500000\"/></a:xfrm>"
-        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr><p:txBody>" +
-        extras.bodyProperties + "<a:p><a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"" + face +
-        "\"/></a:rPr><a:t>" + text.toHtmlEscaped().toUtf8() + "</a:t></a:r></a:p></p:txBody></p:sp>" + extras.shapes;
+    const QByteArray paragraphs = !extras.paragraphs.isEmpty()
+                                      ? extras.paragraphs
+                                      : "<a:p><a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"" + face +
+                                            "\"/></a:rPr><a:t>" + text.toHtmlEscaped().toUtf8() + "</a:t></a:r></a:p>";
+    const QByteArray kind = extras.placeholder.isEmpty() ? "<p:cNvSpPr txBox=\"1\"/><p:nvPr/>"
+                                                         : "<p:cNvSpPr/><p:nvPr>" + extras.placeholder + "</p:nvPr>";
+    const QByteArray shape = "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"Text\"/>" + kind +
+                             "</p:nvSpPr><p:spPr><a:xfrm>" + extras.frame +
+                             "</a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr><p:txBody>" +
+                             extras.bodyProperties + paragraphs + "</p:txBody></p:sp>" + extras.shapes;
     const QByteArray slide = QByteArray(kXml) + "<p:sld " + kNs + ">" + shapeTree(shape) + "</p:sld>";
     QList<std::pair<QByteArray, QByteArray>> presentationRels = {{"slideMaster", "slideMasters/slideMaster1.xml"},
                                                                  {"slide", "slides/slide1.xml"},

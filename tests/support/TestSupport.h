@@ -52,10 +52,15 @@ namespace TestSupport {
 // A zip file of the given parts (name, bytes), stored uncompressed.
 QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts);
 
-// What a made deck has beyond its text: the text body's properties, more shapes, the slide's further
-// relationships (type and target, numbered rId2, rId3, ...) and the parts they point to.
+// What a made deck has beyond its text: the text body's properties, its paragraphs in place of the one line, the
+// text shape's place on the slide (a:off and a:ext) and what it is (p:nvPr, a text box unless it names a
+// placeholder), more shapes, the slide's further relationships (type and target, numbered rId2, rId3, ...) and the
+// parts they point to.
 struct PptxExtras {
     QByteArray bodyProperties = "<a:bodyPr wrap=\"square\"/>";
+    QByteArray paragraphs;
+    QByteArray frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"1500000\"/>";
+    QByteArray placeholder;
     QByteArray shapes;
     QList<QPair<QByteArray, QByteArray>> slideRelationships;
     QList<QPair<QString, QByteArray>> parts;
