@@ -1,6 +1,7 @@
 // Decks drawn as PowerPoint draws them where the office's import differs: the fonts (the deck's own where the
 // machine lacks them, stand-ins chosen by width for fonts nobody has, nothing of one deck's fonts in the next
 // deck), shrink-to-fit text at PowerPoint's scale, and SVG pictures.
+#include "SlideWords.h"
 #include "TestSupport.h"
 #include "engine/lxOutputOptions.h"
 #include "platform/office/DeckPackage.h"
@@ -10,6 +11,7 @@
 #include <QBuffer>
 #include <QColor>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void shrinkToFit();
     void bottomTitle_data();
     void bottomTitle();
+    void wordsKept_data();
+    void wordsKept();
     void svgPicture_data();
     void svgPicture();
 
@@ -327,6 +331,22 @@ QString titleDrawn(const QString &format, const QString &file, bool *bothOnSlide
 }
 } // namespace
 
+namespace {
+// A bottom-anchored title of two lines at 54 pt that overflow its box upwards, near the slide's top.
+QByteArray titleDeck(const QByteArray &autofit) {
+    TestSupport::PptxExtras title;
+    title.placeholder = "<p:ph type=\"title\"/>";
+    title.frame = "<a:off x=\"457200\" y=\"100000\"/><a:ext cx=\"8229600\" cy=\"900000\"/>";
+    title.bodyProperties = "<a:bodyPr anchor=\"b\">" + autofit + "</a:bodyPr>";
+    for (const char *line : {"Upper", "Lower"})
+        title.paragraphs += QByteArray("<a:p><a:r><a:rPr lang=\"en-US\" sz=\"5400\"><a:solidFill><a:srgbClr "
+                                       "val=\"000000\"/></a:solidFill><a:latin typeface=\"Liberation "
+                                       "Sans\"/></a:rPr><a:t>") +
+                            line + "</a:t></a:r></a:p>";
+    return TestSupport::pptxDeck(QStringLiteral("Liberation Sans"), QString(), QByteArray(), title);
+}
+} // namespace
+
 void TestDeckImport::bottomTitle_data() {
     QTest::addColumn<QString>("format");
     QTest::addColumn<QByteArray>("autofit");
@@ -343,16 +363,7 @@ void TestDeckImport::bottomTitle_data() {
 void TestDeckImport::bottomTitle() {
     QFETCH(QString, format);
     QFETCH(QByteArray, autofit);
-    TestSupport::PptxExtras title;
-    title.placeholder = "<p:ph type=\"title\"/>";
-    title.frame = "<a:off x=\"457200\" y=\"100000\"/><a:ext cx=\"8229600\" cy=\"900000\"/>";
-    title.bodyProperties = "<a:bodyPr anchor=\"b\">" + autofit + "</a:bodyPr>";
-    for (const char *line : {"Upper", "Lower"})
-        title.paragraphs +=
-            QByteArray("<a:p><a:r><a:rPr lang=\"en-US\" sz=\"5400\"><a:solidFill><a:srgbClr "
-                       "val=\"000000\"/></a:solidFill><a:latin typeface=\"Liberation Sans\"/></a:rPr><a:t>") +
-            line + "</a:t></a:r></a:p>";
-    const QByteArray deck = TestSupport::pptxDeck(QStringLiteral("Liberation Sans"), QString(), QByteArray(), title);
+    const QByteArray deck = titleDeck(autofit);
     QString first;
     for (int run = 0; run < 5; ++run) {
         bool bothOnSlide = false;
@@ -365,6 +376,29 @@ void TestDeckImport::bottomTitle() {
             first = drawn;
         QCOMPARE(drawn, first);
     }
+}
+
+void TestDeckImport::wordsKept_data() {
+    QTest::addColumn<QByteArray>("deck");
+    QTest::newRow("title, no scale saved") << titleDeck("<a:normAutofit/>");
+    QTest::newRow("title overflowing at its scale") << titleDeck("<a:normAutofit fontScale=\"90000\"/>");
+    QTest::newRow("text box at its scale") << shrunkDeck(false);
+    QTest::newRow("title at its scale") << shrunkDeck(true);
+}
+
+// What this program does to a deck before the office draws it never loses a word the office alone would show.
+void TestDeckImport::wordsKept() {
+    QFETCH(QByteArray, deck);
+    const QString ours = pdf(deck, QStringLiteral("words"));
+    QString error;
+    const QString dir = m_dir.filePath(QStringLiteral("office"));
+    QVERIFY(QDir().mkpath(dir));
+    const QString office = SlideWords::OfficePdf(m_dir.filePath(QStringLiteral("words.pptx")), dir, &error);
+    QVERIFY2(!office.isEmpty(), qPrintable(error));
+    const QList<QStringList> officeWords = SlideWords::FromPdf(office, &error);
+    QVERIFY2(!officeWords.isEmpty() && !officeWords.first().isEmpty(), qPrintable(error));
+    const QStringList differences = SlideWords::Differences(SlideWords::FromPdf(ours, &error), officeWords);
+    QVERIFY2(differences.isEmpty(), qPrintable(differences.join(u'\n') + error));
 }
 
 void TestDeckImport::svgPicture_data() {
