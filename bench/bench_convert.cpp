@@ -5,10 +5,10 @@
 //
 // Usage: bench_convert [rounds] [format]   (the worker runs convert the corpus `rounds` times over, default 2, into
 // format: emf, the default, emz, svg or png; the soffice loop always writes EMF)
+#include "base/lxWorkTimes.h"
 #include "engine/lxBatch.h"
 #include "engine/lxPreviewCache.h"
 #include "engine/lxVORLANE.h"
-#include "engine/lxWorkTimes.h"
 #include "platform/office/OfficeServer.h"
 #include "project/lxProject.h"
 

@@ -16,8 +16,10 @@
 //   own picture is scored against it too, so that each deck's line shows the office's drawing beside ours. The
 //   montage is then PowerPoint, office, ours.
 #include "FidelityCheck.h"
-#include "engine/lxError.h"
-#include "engine/lxOutputOptions.h"
+#include "OfficeEmfExport.h"
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
+#include "deck/DeckPackage.h"
 #include "platform/office/OfficeSession.h"
 
 #include <QCoreApplication>
@@ -113,9 +115,16 @@ QList<Slide> convertDeck(office::OfficeSession &session, const Options &o, const
     QList<Slide> slides;
     const int doc = session.Open(deck);
     const int count = session.SlideCount(doc);
-    session.SaveAs(doc, dir + QStringLiteral("/slide.") + o.output.Extension().mid(1), o.output.SaveAsCode());
+    const QString output = dir + QStringLiteral("/slide.") + o.output.Extension().mid(1);
+    QString error;
+    if (!o.plain || o.output.format != TlxOutputOptions::Format::Emf)
+        session.SaveAs(doc, output, o.output);
+    else if (!WriteOfficeEmf(session, doc, output, o.output.imageResolution, &error))
+        throw std::runtime_error(qPrintable(error));
+    // Hidden slides are not in PowerPoint's PDF.
+    const QList<bool> hidden = o.powerpoint ? deck::DeckPackage(deck).HiddenSlides() : QList<bool>();
     for (int k = 1; k <= count; ++k) {
-        if (o.powerpoint && session.SlideHidden(doc, k))
+        if (hidden.value(k - 1))
             continue;
         Slide s;
         s.deck = name;
@@ -309,7 +318,6 @@ int main(int argc, char **argv) {
     QList<Slide> all;
     int decksGood = 0, decksScored = 0;
     office::OfficeSession session;
-    session.SetOfficeEmf(o.plain);
     for (const QString &deck : decksIn(o.folder, o.powerpoint)) {
         const QString name = QDir(o.folder).relativeFilePath(deck);
         const QString dir = o.outDir + u'/' + QString(name).replace(u'/', u'_');

@@ -7,6 +7,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8
 
+# The layers' includes run one way (a few lines of shell: it fails fast, before anything is built).
+"$here/scripts/check-layers.sh"
+
 "$here/scripts/setup.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir "$here/build" --output-on-failure --timeout 900
 

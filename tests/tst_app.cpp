@@ -1,5 +1,5 @@
-#include "ui/lxApp.h"
-#include "ui/lxShellDialogs.h"
+#include "project/lxApp.h"
+#include "project/lxShellDialogs.h"
 
 #include "ScriptedDialogs.h"
 

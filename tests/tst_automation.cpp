@@ -1,5 +1,5 @@
-#include "platform/automation/OleError.h"
-#include "platform/automation/OleRegistry.h"
+#include "automation/OleError.h"
+#include "automation/OleRegistry.h"
 
 #include <QAtomicInt>
 #include <QThread>

@@ -1,5 +1,5 @@
+#include "base/lxError.h"
 #include "engine/lxBatch.h"
-#include "engine/lxError.h"
 #include "engine/lxMatch.h"
 #include "project/lxProject.h"
 

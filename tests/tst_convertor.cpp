@@ -1,8 +1,8 @@
+#include "base/lxError.h"
+#include "base/lxFileName.h"
+#include "base/lxFileUtils.h"
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
-#include "engine/lxError.h"
-#include "engine/lxFileName.h"
-#include "engine/lxFileUtils.h"
 #include "engine/lxMatch.h"
 #include "project/lxProject.h"
 
@@ -339,8 +339,8 @@ void TestConvertorRun::targetPath() {
 // IsOverwrite=newer: a deck is converted when it has no output or changed after its output was written (for
 // slides chosen, the file of the first of them counts); else it is skipped.
 void TestConvertorRun::newerConvertsWhatChanged_data() {
-    QTest::addColumn<int>("sourceAge");   // seconds before now
-    QTest::addColumn<int>("outputAge");   // seconds before now; -1: no output
+    QTest::addColumn<int>("sourceAge"); // seconds before now
+    QTest::addColumn<int>("outputAge"); // seconds before now; -1: no output
     QTest::addColumn<QString>("slides");
     QTest::addColumn<bool>("converted");
     QTest::newRow("no output") << 60 << -1 << "" << true;

@@ -1,5 +1,5 @@
 // The EMF structure check on whole, cut and damaged files, the EMF+ records in comments included.
-#include "engine/lxEmfFile.h"
+#include "render/lxEmfFile.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>

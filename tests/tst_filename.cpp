@@ -1,4 +1,4 @@
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
 #include "TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "engine/lxFileSearch.h"
 #include "engine/lxMatch.h"
 

@@ -1,5 +1,5 @@
-#include "engine/lxError.h"
-#include "engine/lxFileUtils.h"
+#include "base/lxError.h"
+#include "base/lxFileUtils.h"
 
 #include "TestSupport.h"
 

@@ -2,7 +2,7 @@
 #include "RecordingShell.h"
 #include "WindowTestEnv.h"
 
-#include "engine/lxError.h"
+#include "base/lxError.h"
 #include "info/lxInfo.h"
 #include "ui/lxGuiApplication.h"
 

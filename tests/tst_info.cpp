@@ -2,12 +2,12 @@
 #include "RecordingShell.h"
 #include "TestSupport.h"
 
-#include "engine/lxFileName.h"
-#include "engine/lxFileUtils.h"
+#include "base/lxFileName.h"
+#include "base/lxFileUtils.h"
 #include "info/lxInfo.h"
 #include "platform/shell/XdgShell.h"
+#include "project/lxApp.h"
 #include "project/lxProject.h"
-#include "ui/lxApp.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // PDF pages drawn as EMF records: a page made with Qt's PDF writer (fills, a clip, text in a metric twin of a
 // Windows font, a picture with an alpha channel, a translucent fill, a soft mask) comes out as the records that
 // say each of them, every file passing the EMF check; broken PDFs and a spent time limit give reasons, not files.
-#include "engine/lxEmfFile.h"
-#include "platform/pdf/PdfFontNames.h"
-#include "platform/pdf/PdfPages.h"
+#include "render/PdfFontNames.h"
+#include "render/PdfPages.h"
+#include "render/lxEmfFile.h"
 
 #include <QBuffer>
 #include <QFontDatabase>

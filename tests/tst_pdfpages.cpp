@@ -1,4 +1,4 @@
-#include "platform/pdf/PdfPages.h"
+#include "render/PdfPages.h"
 
 #include <QBuffer>
 #include <QImage>

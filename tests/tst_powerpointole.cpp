@@ -117,9 +117,12 @@ void TestPowerPointOle::callOrderAndArguments() {
         "Put Visible true",
         "Put WindowState 2",
         "Put DisplayAlerts 1",
+        "Put Timeout 120",
         "Get Presentations",
         QStringLiteral("Open \"%1\" false").arg(src),
-        QStringLiteral("SaveAs \"%1\" 23").arg(out("talk.emf")),
+        // The output options travel with the call: the application never reads the project.
+        QStringLiteral("SaveAs \"%1\" 23 \"Format=emf;Slides=all;ImageResolution=220;PngWidth=1920\"")
+            .arg(out("talk.emf")),
         "Close",
         "Quit",
     };

@@ -1,7 +1,7 @@
 // The preview pane of the real main window, offscreen, with the scriptable presentation application: the slides
 // of a converted row, the message of a failed one, the outputs of a skipped one, the toggle the project keeps and
 // the cache that goes with the window.
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "engine/lxVORLANE.h"
 #include "project/lxProject.h"
 #include "ui/lxFormMain.h"

@@ -1,6 +1,6 @@
+#include "project/lxApp.h"
 #include "project/lxProject.h"
 #include "project/lxPropList.h"
-#include "ui/lxApp.h"
 
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"

@@ -1,9 +1,9 @@
 #include "engine/lxNode.h"
 #include "info/lxInfo.h"
+#include "project/lxApp.h"
 #include "project/lxMain.h"
 #include "project/lxProject.h"
 #include "project/lxStartup.h"
-#include "ui/lxApp.h"
 
 #include "RecordingShell.h"
 #include "TestSupport.h"

@@ -1,8 +1,7 @@
 // The SVG check on whole, cut and foreign documents.
-#include "engine/lxSvgFile.h"
+#include "render/lxSvgFile.h"
 
 #include <QtTest>
-
 
 namespace {
 // A drawing as the office writes one: a clip path referred to by url(), a symbol used by href, and a root that

@@ -1,5 +1,5 @@
 // The workers' time accounting: a phase inside another is booked to itself only, and each thread hands in its own.
-#include "engine/lxWorkTimes.h"
+#include "base/lxWorkTimes.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

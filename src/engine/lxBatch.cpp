@@ -1,8 +1,8 @@
 #include "engine/lxBatch.h"
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
-#include "engine/lxError.h"
-#include "engine/lxOutputOptions.h"
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
 #include "project/lxProject.h"
 #include "regex/VBScriptRegex.h"
 
@@ -59,7 +59,7 @@ void TlxBatch::Search(const QStringList &sources, const QString &target, bool re
     const TlxShard shard = TlxShard::Parse(lxProject ? lxProject->GetOption(QStringLiteral("Shard")) : QString());
     // So does an output format, slide list or picture resolution it does not understand: never a file under a
     // made-up name.
-    TlxOutputOptions::FromProject();
+    TlxProject::OutputOptions();
     TlxFileName::MakePath(targetDir); // a folder that cannot be made is reported by every file written there
     const qsizetype slash = sourceDir.lastIndexOf(u'/');
     const QString mask = sourceDir.mid(slash + 1);

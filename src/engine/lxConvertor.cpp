@@ -1,8 +1,8 @@
 #include "engine/lxConvertor.h"
 
-#include "engine/lxError.h"
-#include "engine/lxFileName.h"
-#include "engine/lxOutputOptions.h"
+#include "base/lxError.h"
+#include "base/lxFileName.h"
+#include "base/lxOutputOptions.h"
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
@@ -149,7 +149,10 @@ qint64 modifiedNs(const QString &path) {
 }
 } // namespace
 
-QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existing) {
+namespace {
+// Where the source's output goes before any clash is settled: below the target, its sub-folders kept when asked,
+// with the format's extension.
+QString plannedPath(TlxBatch *batch, const TlxNode *node, const TlxOutputOptions &output) {
     const QString &source = node->SourceFile;
     const QString sourceDir = node->Root.isEmpty() ? batch->SourceDir() : node->Root;
     const bool keepSubdirs = lxProject ? lxProject->KeepTargetSubdirs() : true;
@@ -165,7 +168,6 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
     if (!targetDir.isEmpty() && !targetDir.endsWith(u'/'))
         targetDir += u'/';
     QString path = targetDir + name;
-    const TlxOutputOptions output = TlxOutputOptions::CurrentOrDefault();
     // The product's own extension stands for its default format; any other format brings its own.
     const QString targetExt = output.format != TlxOutputOptions::Format::Emf ? output.Extension()
                               : lxProject                                    ? lxProject->TargetExt
@@ -176,7 +178,26 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
             path.truncate(dot);
         path += targetExt;
     }
+    return path;
+}
 
+// Makes the output's folder; files come folder by folder, so a folder this thread has just seen exists is not
+// looked up again.
+void makeFolder(TlxBatch *batch, const QString &dir) {
+    thread_local QString knownDir;
+    if (!dir.isEmpty() && dir != knownDir) {
+        const bool made = TlxFileName::MakePath(dir);
+        if (!made)
+            batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
+        knownDir = made ? dir : QString();
+    }
+}
+} // namespace
+
+QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existing) {
+    const QString &source = node->SourceFile;
+    const TlxOutputOptions output = TlxProject::OutputOptionsOrDefault();
+    QString path = plannedPath(batch, node, output);
     qsizetype slash = path.lastIndexOf(u'/');
     const QString dir = path.left(slash + 1);
     const QString shortName = lxProject ? lxProject->ShortName : QString();
@@ -185,14 +206,7 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
     const QString file = path.mid(slash + 1);
     for (int round = 1; !batch->ClaimOutput(path); ++round)
         path = dir + u'-' + shortName + (round > 1 ? QString::number(round) : QString()) + u'-' + file;
-    // Files come folder by folder: a folder this thread has just seen exists is not looked up again.
-    thread_local QString knownDir;
-    if (!dir.isEmpty() && dir != knownDir) {
-        const bool made = TlxFileName::MakePath(dir);
-        if (!made)
-            batch->AddFailure(QStringLiteral("CreateDir Failed: ") + dir);
-        knownDir = made ? dir : QString();
-    }
+    makeFolder(batch, dir);
     // An earlier output is there when the file of the first slide this run writes is.
     if (!TlxFileName::Exists(output.PerSlide() ? TlxOutputOptions::SlidePath(path, output.FirstSlide()) : path))
         return path;
@@ -218,7 +232,7 @@ QString TlxConvertor::TargetPath(TlxBatch *batch, TlxNode *node, QString *existi
 }
 
 QStringList TlxConvertor::SlideFiles(const QString &path) {
-    const TlxOutputOptions output = TlxOutputOptions::CurrentOrDefault();
+    const TlxOutputOptions output = TlxProject::OutputOptionsOrDefault();
     QStringList files;
     if (!output.PerSlide()) {
         if (TlxFileName::Exists(path))

@@ -1,6 +1,6 @@
 #include "engine/lxFileSearch.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "engine/lxMatch.h"
 
 #include <QStringList>

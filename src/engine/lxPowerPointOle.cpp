@@ -1,9 +1,9 @@
 #include "engine/lxPowerPointOle.h"
 
-#include "engine/lxWorkTimes.h"
+#include "automation/OleError.h"
+#include "automation/OleRegistry.h"
+#include "base/lxWorkTimes.h"
 #include "info/lxInfo.h"
-#include "platform/automation/OleError.h"
-#include "platform/automation/OleRegistry.h"
 #include "project/lxProject.h"
 
 #include <exception>
@@ -50,6 +50,12 @@ void TlxPowerPointOle::CreateApp() {
     }
     try {
         App->PutProperty(QStringLiteral("DisplayAlerts"), 1);
+    } catch (const std::exception &) {
+    }
+    // The time a file may take, for an application that watches it (the office does; others have no such limit).
+    try {
+        if (lxProject)
+            App->PutProperty(QStringLiteral("Timeout"), lxProject->Timeout());
     } catch (const std::exception &) {
     }
 }

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "automation/DispatchObject.h"
+#include "automation/Variant.h"
 #include "engine/lxConvertor.h"
-#include "platform/automation/DispatchObject.h"
-#include "platform/automation/Variant.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 #include "engine/lxPreviewCache.h"
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>

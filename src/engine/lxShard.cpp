@@ -1,7 +1,7 @@
 #include "engine/lxShard.h"
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
-#include "engine/lxError.h"
+#include "base/lxError.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,10 @@
 #include "engine/lxVORLANE.h"
 
-#include "engine/lxError.h"
-#include "engine/lxOutputOptions.h"
-#include "engine/lxWorkTimes.h"
-#include "platform/automation/OleError.h"
+#include "automation/OleError.h"
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
+#include "base/lxWorkTimes.h"
+#include "project/lxProject.h"
 
 #include <exception>
 
@@ -22,7 +23,7 @@ QString messageOf(const std::exception &e) {
 void TlxVORLANE::WritePreviews(TlxPreviewCache &previews, const QString &source, const QString &output) {
     // Pictures are a convenience of the window: a deck whose pictures fail is converted all the same.
     try {
-        const TlxOutputOptions options = TlxOutputOptions::CurrentOrDefault();
+        const TlxOutputOptions options = TlxProject::OutputOptionsOrDefault();
         const int count = Presentation->GetProperty(QStringLiteral("SlideCount")).toInt();
         const QString folder = previews.DeckFolder(source);
         if (folder.isEmpty())
@@ -68,8 +69,9 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
             throw ElxError(QStringLiteral("The presentation could not be opened: %1").arg(node->SourceFile));
         {
             TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
-            const int format = TlxOutputOptions::CurrentOrDefault().SaveAsCode();
-            Presentation->CallMethod(QStringLiteral("SaveAs"), {output, format});
+            // The options travel with the call: the office never reads the project.
+            const TlxOutputOptions options = TlxProject::OutputOptionsOrDefault();
+            Presentation->CallMethod(QStringLiteral("SaveAs"), {output, options.SaveAsCode(), false, options.Text()});
         }
         DeleteLeftOver(old);
         if (previews)

@@ -1,8 +1,8 @@
 #include "engine/lxWorkBase.h"
 
+#include "base/lxError.h"
+#include "base/lxWorkTimes.h"
 #include "engine/lxBatch.h"
-#include "engine/lxError.h"
-#include "engine/lxWorkTimes.h"
 
 #include <QMutex>
 #include <QMutexLocker>

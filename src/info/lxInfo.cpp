@@ -1,10 +1,10 @@
 #include "info/lxInfo.h"
 
-#include "engine/lxError.h"
-#include "engine/lxFileUtils.h"
-#include "platform/IShell.h"
+#include "base/IShell.h"
+#include "base/lxError.h"
+#include "base/lxFileUtils.h"
+#include "project/lxApp.h"
 #include "project/lxProject.h"
-#include "ui/lxApp.h"
 
 #include <QFile>
 #include <QFileInfo>

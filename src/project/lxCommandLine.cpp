@@ -1,7 +1,7 @@
 #include "project/lxCommandLine.h"
 
-#include "engine/lxError.h"
-#include "engine/lxOutputOptions.h"
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
 #include "engine/lxShard.h"
 
 namespace {
@@ -126,6 +126,24 @@ bool TlxCommandLine::take(const Option &option, const QString &name, const QStri
     return true;
 }
 
+bool TlxCommandLine::takeBundled(const Option &first, const QString &name, const QString &rest) {
+    // Bundled flags: "-rq" is "-r -q".
+    if (!take(first, name, QString()))
+        return false;
+    for (const QChar c : rest) {
+        const QString flag = QStringLiteral("-") + c;
+        const Option *next = find(flag);
+        if (!next || next->argument) {
+            Error = QStringLiteral("%1: %2").arg(flag, next ? QStringLiteral("needs a value of its own")
+                                                            : QStringLiteral("unknown option (see --help)"));
+            return false;
+        }
+        if (!take(*next, flag, QString()))
+            return false;
+    }
+    return true;
+}
+
 bool TlxCommandLine::Parse(const QStringList &args) {
     bool optionsEnd = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -160,20 +178,8 @@ bool TlxCommandLine::Parse(const QStringList &args) {
                 Error = QStringLiteral("%1: takes no value").arg(name);
                 return false;
             }
-            // Bundled flags: "-rq" is "-r -q".
-            if (!take(*option, name, QString()))
+            if (!takeBundled(*option, name, value))
                 return false;
-            for (const QChar c : value) {
-                const QString flag = QStringLiteral("-") + c;
-                const Option *next = find(flag);
-                if (!next || next->argument) {
-                    Error = QStringLiteral("%1: %2").arg(flag, next ? QStringLiteral("needs a value of its own")
-                                                                    : QStringLiteral("unknown option (see --help)"));
-                    return false;
-                }
-                if (!take(*next, flag, QString()))
-                    return false;
-            }
             continue;
         }
         if (option->argument && !hasValue) {

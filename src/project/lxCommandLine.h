@@ -47,4 +47,6 @@ public:
 private:
     static const Option *find(const QString &name);
     bool take(const Option &option, const QString &name, const QString &value);
+    // The first flag of a bundle ("-rq") and each flag that follows it in rest.
+    bool takeBundled(const Option &first, const QString &name, const QString &rest);
 };

@@ -1,8 +1,8 @@
 #include "project/lxMain.h"
 
+#include "base/lxFileName.h"
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
-#include "engine/lxFileName.h"
 #include "engine/lxNode.h"
 #include "info/lxInfo.h"
 #include "project/lxProject.h"

@@ -1,12 +1,14 @@
 #include "project/lxProject.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxError.h"
 
-#include "engine/lxFileUtils.h"
+#include "base/lxFileName.h"
+
+#include "base/lxFileUtils.h"
 #include "info/lxInfo.h"
+#include "project/lxApp.h"
 #include "project/lxPropList.h"
-#include "ui/lxApp.h"
-#include "ui/lxShellDialogs.h"
+#include "project/lxShellDialogs.h"
 
 #include <QDir>
 #include <QFile>
@@ -370,4 +372,20 @@ bool TlxProject::ReadCommandLine() {
     }
     OpenStartupProject();
     return true;
+}
+
+TlxOutputOptions TlxProject::OutputOptions() {
+    if (!lxProject)
+        return TlxOutputOptions();
+    return TlxOutputOptions::Parse(
+        lxProject->GetOption(QStringLiteral("Format")), lxProject->GetOption(QStringLiteral("Slides")),
+        lxProject->GetOption(QStringLiteral("ImageResolution")), lxProject->GetOption(QStringLiteral("PngWidth")));
+}
+
+TlxOutputOptions TlxProject::OutputOptionsOrDefault() {
+    try {
+        return OutputOptions();
+    } catch (const ElxError &) {
+        return TlxOutputOptions();
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/lxOutputOptions.h"
+
 #include <QHash>
 #include <QList>
 #include <QPointer>
@@ -82,6 +84,11 @@ public:
     bool RunAndClose() const;
     // Seconds one file may take before its office is stopped; 0 means no limit.
     int Timeout() const { return IntOption(QStringLiteral("Timeout"), 120); }
+    // The global project's output options (the defaults without one); throws ElxError with a message for the user on
+    // a value that is not understood.
+    static TlxOutputOptions OutputOptions();
+    // The same, but the defaults in place of a value that is not understood (the run has checked them already).
+    static TlxOutputOptions OutputOptionsOrDefault();
     TlxOverwriteMode OverwriteMode() const;
     // "Target" with PathDelim at its end; the folder is created when missing (failures are left to the
     // converters, which report them per file). Empty when "Target" is empty.

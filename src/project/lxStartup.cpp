@@ -1,13 +1,13 @@
 #include "project/lxStartup.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "engine/lxMatch.h"
 #include "engine/lxVORLANE.h"
 #include "info/lxInfo.h"
+#include "project/lxApp.h"
 #include "project/lxCommandLine.h"
 #include "project/lxMain.h"
 #include "project/lxProject.h"
-#include "ui/lxApp.h"
 
 #include <QCoreApplication>
 
@@ -196,7 +196,8 @@ QString UsageText() {
                "  PngWidth=PIXELS             the width of a slide written as PNG (1920)\n"
                "  Subdir=True|False           search sub-folders too (False)\n"
                "  ThreadsCount=N              converter workers, each with its own office (1)\n"
-               "  IsOverwrite=True|False|skip|newer  existing outputs: overwrite, keep (new name), skip, or only when newer\n"
+               "  IsOverwrite=True|False|skip|newer  existing outputs: overwrite, keep (new name), skip, or only when "
+               "newer\n"
                "  KeepTargetSubdirs=True|False  mirror the source's sub-folders (True)\n"
                "  KeepFileTime, DeleteSource=True|False; RenameSource=SUFFIX  after a successful conversion\n"
                "  ReadOnly=True|False  RegExt=REGEX  SkipHidden=True|False  Timeout=SECONDS (120, 0 = none)\n"

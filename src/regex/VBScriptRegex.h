@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/lxError.h"
+#include "base/lxError.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/IShellDialogs.h"
+#include "project/IShellDialogs.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #include "ui/lxFormCfg.h"
 
-#include "engine/lxOutputOptions.h"
+#include "base/lxOutputOptions.h"
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
 

@@ -1,15 +1,15 @@
 #include "ui/lxFormMain.h"
 
-#include "engine/lxFileUtils.h"
+#include "base/IShell.h"
+#include "base/lxFileUtils.h"
 #include "info/lxInfo.h"
-#include "platform/IShell.h"
 #include "project/lxProject.h"
+#include "project/lxShellDialogs.h"
 #include "ui/QtShellDialogs.h"
 #include "ui/lxFormCfg.h"
 #include "ui/lxImageList.h"
 #include "ui/lxPreviewPane.h"
 #include "ui/lxResultModel.h"
-#include "ui/lxShellDialogs.h"
 #include "ui/lxToggleAction.h"
 #include "ui/lxVorlaneAbout.h"
 
@@ -47,6 +47,24 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
     if (!lxFrmMain)
         lxFrmMain = this;
 
+    bindWidgets();
+    buildRunButtons();
+    buildResultList();
+    buildToolBar();
+    buildPreview();
+    buildMenus();
+    buildStatusBar();
+    alignRows();
+
+    eSource->installEventFilter(this);
+    eTarget->installEventFilter(this);
+
+    connectActions();
+    FormCreate();
+}
+
+// The form's widgets under the names the rest of the window uses.
+void TlxFrmMain::bindWidgets() {
     pAction = ui->pAction;
     pSource = ui->pSource;
     pTarget = ui->pTarget;
@@ -81,49 +99,9 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
     aView = ui->aView;
     aSearchConvert = ui->aSearchConvert;
     aPause = ui->aPause;
+}
 
-    // The run half swaps actions on these buttons; a button keeps its place while its action is hidden.
-    for (QToolButton *button : {bSearch, bView, bSearchConvert, bCreate}) {
-        QSizePolicy keepPlace = button->sizePolicy();
-        keepPlace.setRetainSizeWhenHidden(true);
-        button->setSizePolicy(keepPlace);
-    }
-    SetButtonAction(bSearch, aSearch);
-    SetButtonAction(bView, aView);
-    SetButtonAction(bSearchConvert, aSearchConvert);
-    SetButtonAction(bCreate, aConvert);
-    for (QAction *action : {aSearch, aView, aSearchConvert, aConvert, aStop, aPause}) {
-        connect(action, &QAction::changed, this, [this, action] {
-            for (QToolButton *button : {bSearch, bView, bSearchConvert, bCreate}) {
-                if (button->defaultAction() == action)
-                    button->setVisible(action->isVisible());
-            }
-        });
-    }
-
-    // The stop tag: 1 when Stop ended the run (the batch is then discarded), 0 otherwise.
-    aStop->setData(0);
-
-    m_results = new TlxResultModel(this);
-    lViewer->setModel(m_results);
-    connect(m_results, &TlxResultModel::RowsUpdated, this, &TlxFrmMain::updateStatusBar);
-    QHeaderView *header = lViewer->header();
-    header->setStretchLastSection(true);
-    header->setSectionResizeMode(0, QHeaderView::Fixed);
-    header->setMinimumSectionSize(30);
-    lViewer->setColumnWidth(0, 30);
-    lViewer->setColumnWidth(1, 370);
-    lViewer->setColumnWidth(2, 370);
-
-    buildToolBar();
-    buildPreview();
-    buildMenus();
-    buildStatusBar();
-    alignRows();
-
-    eSource->installEventFilter(this);
-    eTarget->installEventFilter(this);
-
+void TlxFrmMain::connectActions() {
     connect(bSource, &QPushButton::clicked, this, &TlxFrmMain::bSourceClick);
     connect(bSourceFile, &QPushButton::clicked, this, &TlxFrmMain::bSourceFileClick);
     connect(bTarget, &QPushButton::clicked, this, &TlxFrmMain::bTargetClick);
@@ -143,8 +121,6 @@ TlxFrmMain::TlxFrmMain(QWidget *parent) : TlxFrmBase<QMainWindow>(parent), ui(st
     connect(aSearchConvert, &QAction::triggered, this, &TlxFrmMain::aSearchConvertExecute);
     connect(aPause, &QAction::triggered, this, &TlxFrmMain::aPauseExecute);
     connect(aStop, &QAction::triggered, this, &TlxFrmMain::aStopExecute);
-
-    FormCreate();
 }
 
 TlxFrmMain::~TlxFrmMain() {

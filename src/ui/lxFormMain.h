@@ -185,6 +185,10 @@ private:
     std::shared_ptr<TlxBatch> m_runBatch; // the batch the running workers use
     bool m_closeWhenIdle = false;
 
+    void bindWidgets();
+    void buildRunButtons();
+    void buildResultList();
+    void connectActions();
     void buildToolBar();
     void buildPreview();
     void updatePreview();

@@ -1,13 +1,13 @@
 // The main window's other ways of filling the list (chosen and dropped files), the list menu and the export.
 #include "ui/lxFormMain.h"
 
+#include "base/IShell.h"
+#include "base/lxFileUtils.h"
 #include "engine/lxBatch.h"
-#include "engine/lxFileUtils.h"
 #include "info/lxInfo.h"
-#include "platform/IShell.h"
 #include "project/lxProject.h"
+#include "project/lxShellDialogs.h"
 #include "ui/lxResultModel.h"
-#include "ui/lxShellDialogs.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

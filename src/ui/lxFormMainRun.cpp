@@ -2,11 +2,11 @@
 // modes.
 #include "ui/lxFormMain.h"
 
+#include "base/lxFileUtils.h"
+#include "base/lxOutputOptions.h"
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
-#include "engine/lxFileUtils.h"
 #include "engine/lxNode.h"
-#include "engine/lxOutputOptions.h"
 #include "engine/lxPreviewCache.h"
 #include "info/lxInfo.h"
 #include "project/lxMain.h"
@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,6 +26,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace {
 QChar pathDelim() {
@@ -207,7 +209,7 @@ void TlxFrmMain::aConvertExecute() {
     // The options may have changed since the files were listed: a format or slide list that is not understood
     // stops the run before its first file.
     try {
-        TlxOutputOptions::FromProject();
+        TlxProject::OutputOptions();
     } catch (const std::exception &error) {
         ReportError(error);
         RunEnded();
@@ -372,4 +374,43 @@ void TlxFrmMain::AutoRun() {
     // A run in progress is left alone: its end schedules the next repetition itself.
     if (unattended() && !Running())
         aConvert->trigger();
+}
+
+// The run half swaps actions on the buttons of the form's first row.
+void TlxFrmMain::buildRunButtons() {
+    // A button keeps its place while its action is hidden.
+    for (QToolButton *button : {bSearch, bView, bSearchConvert, bCreate}) {
+        QSizePolicy keepPlace = button->sizePolicy();
+        keepPlace.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(keepPlace);
+    }
+    SetButtonAction(bSearch, aSearch);
+    SetButtonAction(bView, aView);
+    SetButtonAction(bSearchConvert, aSearchConvert);
+    SetButtonAction(bCreate, aConvert);
+    for (QAction *action : {aSearch, aView, aSearchConvert, aConvert, aStop, aPause}) {
+        connect(action, &QAction::changed, this, [this, action] {
+            for (QToolButton *button : {bSearch, bView, bSearchConvert, bCreate}) {
+                if (button->defaultAction() == action)
+                    button->setVisible(action->isVisible());
+            }
+        });
+    }
+}
+
+// The list of results: status, source and output columns, live from the batch.
+void TlxFrmMain::buildResultList() {
+    // The stop tag: 1 when Stop ended the run (the batch is then discarded), 0 otherwise.
+    aStop->setData(0);
+
+    m_results = new TlxResultModel(this);
+    lViewer->setModel(m_results);
+    connect(m_results, &TlxResultModel::RowsUpdated, this, &TlxFrmMain::updateStatusBar);
+    QHeaderView *header = lViewer->header();
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    header->setMinimumSectionSize(30);
+    lViewer->setColumnWidth(0, 30);
+    lViewer->setColumnWidth(1, 370);
+    lViewer->setColumnWidth(2, 370);
 }

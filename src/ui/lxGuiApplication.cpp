@@ -1,6 +1,6 @@
 #include "ui/lxGuiApplication.h"
 
-#include "engine/lxError.h"
+#include "base/lxError.h"
 #include "info/lxInfo.h"
 
 #include <exception>

@@ -1,8 +1,8 @@
 #include "ui/lxPreviewPane.h"
 
-#include "engine/lxFileName.h"
+#include "base/IShell.h"
+#include "base/lxFileName.h"
 #include "engine/lxNode.h"
-#include "platform/IShell.h"
 
 #include <QApplication>
 #include <QFileInfo>

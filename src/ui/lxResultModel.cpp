@@ -1,6 +1,6 @@
 #include "ui/lxResultModel.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "ui/lxImageList.h"
 
 #include <QMutexLocker>

@@ -3,11 +3,11 @@
 // is the parameter itself), then UTF-8 text. The web pages go to a shell that only records them.
 #include "FuzzSupport.h"
 
+#include "base/IShell.h"
 #include "info/lxInfo.h"
-#include "platform/IShell.h"
+#include "project/lxApp.h"
 #include "project/lxProject.h"
 #include "project/lxStartup.h"
-#include "ui/lxApp.h"
 
 #include <QFile>
 #include <QTemporaryDir>

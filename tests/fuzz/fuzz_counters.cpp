@@ -2,10 +2,10 @@
 // project file's encodings). Input: one byte (bit 0: counters, else recent list), then the file's bytes.
 #include "FuzzSupport.h"
 
+#include "base/IShell.h"
 #include "info/lxInfo.h"
-#include "platform/IShell.h"
+#include "project/lxApp.h"
 #include "project/lxProject.h"
-#include "ui/lxApp.h"
 
 #include <QFile>
 #include <QTemporaryDir>

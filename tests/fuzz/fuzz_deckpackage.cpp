@@ -2,7 +2,7 @@
 // Input: the bytes of a would-be zip file.
 #include "FuzzSupport.h"
 
-#include "platform/office/DeckPackage.h"
+#include "deck/DeckPackage.h"
 
 #include <QFile>
 #include <QTemporaryFile>
@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     file->seek(0);
     file->write(reinterpret_cast<const char *>(data), qint64(size));
     file->flush();
-    const office::DeckPackage deck(file->fileName());
+    const deck::DeckPackage deck(file->fileName());
     for (const char *part : {"ppt/presentation.xml", "ppt/_rels/presentation.xml.rels", "ppt/fonts/font1.fntdata"}) {
         // Never more than asked for, and nothing from a package that could not be read.
         const QByteArray bytes = deck.Read(QString::fromLatin1(part), 1 << 20);

@@ -3,7 +3,7 @@
 // Input: one byte (bit 0: the rest is a gzip stream), then the picture's bytes.
 #include "FuzzSupport.h"
 
-#include "engine/lxEmfFile.h"
+#include "render/lxEmfFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1)

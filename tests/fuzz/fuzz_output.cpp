@@ -2,9 +2,9 @@
 // Input: four option texts and an SVG document, cut at U+0000 (UTF-8).
 #include "FuzzSupport.h"
 
-#include "engine/lxError.h"
-#include "engine/lxOutputOptions.h"
-#include "engine/lxSvgFile.h"
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
+#include "render/lxSvgFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -15,6 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         const TlxOutputOptions again = TlxOutputOptions::Parse(
             o.FormatName(), o.SlidesText(), QString::number(o.imageResolution), QString::number(o.pngWidth));
         FUZZ_EXPECT(again.SlidesText() == o.SlidesText() && again.format == o.format);
+        // The options as they travel with a call to the office come back whole.
+        FUZZ_EXPECT(TlxOutputOptions::FromText(o.Text()).Text() == o.Text());
         for (int slide : o.ChosenSlides(50))
             FUZZ_EXPECT(slide >= 1 && slide <= 50 && o.Takes(slide));
         FUZZ_EXPECT(o.FirstSlide() >= 1);

@@ -3,8 +3,8 @@
 // without EMF+.
 #include "FuzzSupport.h"
 
-#include "engine/lxEmfFile.h"
-#include "platform/pdf/PdfPages.h"
+#include "render/PdfPages.h"
+#include "render/lxEmfFile.h"
 
 #include <chrono>
 

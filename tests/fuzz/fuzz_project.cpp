@@ -3,9 +3,9 @@
 // Input: the bytes of the project file.
 #include "FuzzSupport.h"
 
+#include "project/lxApp.h"
 #include "project/lxProject.h"
 #include "project/lxPropList.h"
-#include "ui/lxApp.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
 #include <QDateTime>
 #include <QDir>

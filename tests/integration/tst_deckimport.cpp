@@ -3,9 +3,9 @@
 // deck), shrink-to-fit text at PowerPoint's scale, and SVG pictures.
 #include "SlideWords.h"
 #include "TestSupport.h"
-#include "engine/lxOutputOptions.h"
-#include "platform/office/DeckPackage.h"
-#include "platform/office/OfficeFonts.h"
+#include "base/lxOutputOptions.h"
+#include "deck/DeckPackage.h"
+#include "fonts/FontSetup.h"
 #include "platform/office/OfficeSession.h"
 
 #include <QBuffer>
@@ -92,7 +92,7 @@ QString TestDeckImport::convert(const QByteArray &deck, const QString &name, con
         return QString();
     const TlxOutputOptions options = TlxOutputOptions::Parse(format, QString(), QString(), QStringLiteral("960"));
     const int doc = m_session->Open(path);
-    m_session->SaveAs(doc, target, options.SaveAsCode());
+    m_session->SaveAs(doc, target, options);
     m_session->Close(doc);
     return format == QLatin1String("pdf") ? target : TlxOutputOptions::SlidePath(target, 1);
 }
@@ -110,7 +110,7 @@ QStringList TestDeckImport::pdfFonts(const QByteArray &deck, const QString &name
 
 // The parts the fonts are read from, from a real deck (deflated) and from damaged packages (none, nothing more).
 void TestDeckImport::packageParts() {
-    const office::DeckPackage real(TestSupport::corpusDir() + QStringLiteral("/test_slides.pptx"));
+    const deck::DeckPackage real(TestSupport::corpusDir() + QStringLiteral("/test_slides.pptx"));
     QVERIFY(real.IsOpen());
     QVERIFY(real.Read(QStringLiteral("ppt/presentation.xml")).contains("sldIdLst"));
     QVERIFY(real.Read(QStringLiteral("ppt/presentation.xml"), 16).isEmpty()); // over the limit asked
@@ -120,7 +120,7 @@ void TestDeckImport::packageParts() {
     for (qsizetype cut : {made.size() - 10, made.size() / 2, qsizetype(30)}) {
         const QString path = m_dir.filePath(QStringLiteral("cut.pptx"));
         QVERIFY(TestSupport::writeAll(path, made.left(cut)));
-        const office::DeckPackage damaged(path);
+        const deck::DeckPackage damaged(path);
         QVERIFY(!damaged.IsOpen());
         QVERIFY(damaged.Read(QStringLiteral("ppt/presentation.xml")).isEmpty());
     }
@@ -137,7 +137,7 @@ void TestDeckImport::deckFontUsed_data() {
 void TestDeckImport::deckFontUsed() {
     QFETCH(bool, obfuscated);
     const QString family = QStringLiteral("Qxlvwz Sans");
-    QVERIFY(!office::OfficeFonts::Installed(family));
+    QVERIFY(!fonts::FontSetup::Installed(family));
     const QByteArray font = TestSupport::eotFont(renamedFont(), obfuscated);
     const QStringList carried = pdfFonts(TestSupport::pptxDeck(family, QStringLiteral("Carried"), font), "carried");
     QVERIFY2(carried.contains(QStringLiteral("QxlvwzSans")), qPrintable(carried.join(u',')));

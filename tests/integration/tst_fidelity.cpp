@@ -244,59 +244,63 @@ QByteArray makePictureDeck() {
     };
     const QByteArray a = pngOf(quarters(0xffe03030, 0xff30a030, 0xff3050e0, 0xffe0c020));
     const QByteArray b = pngOf(quarters(0xff20c0c0, 0xffc020c0, 0xff808080, 0xfff08040));
-    QString xml = QString::fromUtf8(TestSupport::flatDeckStart()) +
-                  QStringLiteral(
-                      "<office:styles>"
-                      "<draw:fill-image draw:name=\"dark\"><office:binary-data>%1</office:binary-data>"
-                      "</draw:fill-image>"
-                      "<draw:fill-image draw:name=\"tile\"><office:binary-data>%2</office:binary-data>"
-                      "</draw:fill-image>"
-                      "<draw:gradient draw:name=\"sky\" draw:style=\"linear\" draw:start-color=\"#0040a0\" "
-                      "draw:end-color=\"#f0f0ff\" draw:angle=\"0\" draw:border=\"0%\"/>"
-                      "<draw:opacity draw:name=\"fade\" draw:style=\"linear\" draw:start=\"100%\" draw:end=\"0%\" "
-                      "draw:angle=\"900\" draw:border=\"0%\"/></office:styles><office:automatic-styles>"
-                      "<style:page-layout style:name=\"PM1\"><style:page-layout-properties fo:margin-top=\"0cm\" "
-                      "fo:margin-bottom=\"0cm\" fo:margin-left=\"0cm\" fo:margin-right=\"0cm\" "
-                      "fo:page-width=\"25.4cm\" fo:page-height=\"19.05cm\"/></style:page-layout>"
-                      "<style:style style:name=\"white\" style:family=\"drawing-page\"><style:drawing-page-properties "
-                      "draw:fill=\"solid\" draw:fill-color=\"#ffffff\"/></style:style>"
-                      "<style:style style:name=\"darkbg\" style:family=\"drawing-page\">"
-                      "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"dark\" "
-                      "style:repeat=\"stretch\"/></style:style>"
-                      "<style:style style:name=\"tiled\" style:family=\"drawing-page\">"
-                      "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"tile\" "
-                      "style:repeat=\"repeat\" draw:fill-image-width=\"1.5cm\" draw:fill-image-height=\"1.5cm\"/>"
-                      "</style:style>"
-                      "<style:style style:name=\"plain\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"none\"/></style:style>"
-                      "<style:style style:name=\"cropL\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(0cm, 5.29cm, 0cm, 0cm)\"/></style:style>"
-                      "<style:style style:name=\"cropB\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(3.97cm, 0cm, 0cm, 0cm)\"/></style:style>"
-                      "<style:style style:name=\"box\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"solid\" draw:fill-color=\"#d02020\"/></style:style>"
-                      "<style:style style:name=\"veil\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"gradient\" draw:fill-gradient-name=\"sky\" "
-                      "draw:opacity-name=\"fade\"/></style:style>"
-                      "<style:style style:name=\"txt\" style:family=\"graphic\"><style:graphic-properties "
-                      "draw:stroke=\"none\" draw:fill=\"none\" draw:textarea-vertical-align=\"top\"/></style:style>"
-                      "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties "
-                      "fo:font-size=\"36pt\" fo:font-family=\"Calibri\" fo:color=\"#102040\"/></style:style>"
-                      "</office:automatic-styles><office:master-styles>"
-                      "<style:master-page style:name=\"M\" style:page-layout-name=\"PM1\"/>"
-                      "</office:master-styles><office:body><office:presentation>")
-                      .arg(QString::fromLatin1(pngOf(dark).toBase64()), QString::fromLatin1(pngOf(tile).toBase64()));
-    const QString page = QStringLiteral("<draw:page draw:name=\"%1\" draw:style-name=\"%2\" draw:master-page-name=\"M\">"
-                                        "%3</draw:page>");
+    QString xml =
+        QString::fromUtf8(TestSupport::flatDeckStart()) +
+        QStringLiteral("<office:styles>"
+                       "<draw:fill-image draw:name=\"dark\"><office:binary-data>%1</office:binary-data>"
+                       "</draw:fill-image>"
+                       "<draw:fill-image draw:name=\"tile\"><office:binary-data>%2</office:binary-data>"
+                       "</draw:fill-image>"
+                       "<draw:gradient draw:name=\"sky\" draw:style=\"linear\" draw:start-color=\"#0040a0\" "
+                       "draw:end-color=\"#f0f0ff\" draw:angle=\"0\" draw:border=\"0%\"/>"
+                       "<draw:opacity draw:name=\"fade\" draw:style=\"linear\" draw:start=\"100%\" draw:end=\"0%\" "
+                       "draw:angle=\"900\" draw:border=\"0%\"/></office:styles><office:automatic-styles>"
+                       "<style:page-layout style:name=\"PM1\"><style:page-layout-properties fo:margin-top=\"0cm\" "
+                       "fo:margin-bottom=\"0cm\" fo:margin-left=\"0cm\" fo:margin-right=\"0cm\" "
+                       "fo:page-width=\"25.4cm\" fo:page-height=\"19.05cm\"/></style:page-layout>"
+                       "<style:style style:name=\"white\" style:family=\"drawing-page\"><style:drawing-page-properties "
+                       "draw:fill=\"solid\" draw:fill-color=\"#ffffff\"/></style:style>"
+                       "<style:style style:name=\"darkbg\" style:family=\"drawing-page\">"
+                       "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"dark\" "
+                       "style:repeat=\"stretch\"/></style:style>"
+                       "<style:style style:name=\"tiled\" style:family=\"drawing-page\">"
+                       "<style:drawing-page-properties draw:fill=\"bitmap\" draw:fill-image-name=\"tile\" "
+                       "style:repeat=\"repeat\" draw:fill-image-width=\"1.5cm\" draw:fill-image-height=\"1.5cm\"/>"
+                       "</style:style>"
+                       "<style:style style:name=\"plain\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"none\"/></style:style>"
+                       "<style:style style:name=\"cropL\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(0cm, 5.29cm, 0cm, 0cm)\"/></style:style>"
+                       "<style:style style:name=\"cropB\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"none\" fo:clip=\"rect(3.97cm, 0cm, 0cm, 0cm)\"/></style:style>"
+                       "<style:style style:name=\"box\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"solid\" draw:fill-color=\"#d02020\"/></style:style>"
+                       "<style:style style:name=\"veil\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"gradient\" draw:fill-gradient-name=\"sky\" "
+                       "draw:opacity-name=\"fade\"/></style:style>"
+                       "<style:style style:name=\"txt\" style:family=\"graphic\"><style:graphic-properties "
+                       "draw:stroke=\"none\" draw:fill=\"none\" draw:textarea-vertical-align=\"top\"/></style:style>"
+                       "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties "
+                       "fo:font-size=\"36pt\" fo:font-family=\"Calibri\" fo:color=\"#102040\"/></style:style>"
+                       "</office:automatic-styles><office:master-styles>"
+                       "<style:master-page style:name=\"M\" style:page-layout-name=\"PM1\"/>"
+                       "</office:master-styles><office:body><office:presentation>")
+            .arg(QString::fromLatin1(pngOf(dark).toBase64()), QString::fromLatin1(pngOf(tile).toBase64()));
+    const QString page =
+        QStringLiteral("<draw:page draw:name=\"%1\" draw:style-name=\"%2\" draw:master-page-name=\"M\">"
+                       "%3</draw:page>");
     xml += page.arg(QStringLiteral("crops"), QStringLiteral("white"),
-                    frame("cropL", "1cm", "1cm", "5.3cm", "7.94cm", a) + frame("cropB", "8cm", "1cm", "10.58cm", "3.97cm", a) +
+                    frame("cropL", "1cm", "1cm", "5.3cm", "7.94cm", a) +
+                        frame("cropB", "8cm", "1cm", "10.58cm", "3.97cm", a) +
                         frame("plain", "12cm", "9cm", "10.58cm", "7.94cm", b));
-    xml += page.arg(QStringLiteral("logo"), QStringLiteral("darkbg"), frame("plain", "9cm", "5cm", "7cm", "7cm", pngOf(logo)));
+    xml += page.arg(QStringLiteral("logo"), QStringLiteral("darkbg"),
+                    frame("plain", "9cm", "5cm", "7cm", "7cm", pngOf(logo)));
     xml += page.arg(QStringLiteral("tiles"), QStringLiteral("tiled"), QString());
-    xml += page.arg(QStringLiteral("veil"), QStringLiteral("white"),
-                    QStringLiteral("<draw:rect draw:style-name=\"box\" svg:x=\"4cm\" svg:y=\"4cm\" svg:width=\"10cm\" "
-                                   "svg:height=\"10cm\"/><draw:rect draw:style-name=\"veil\" svg:x=\"2cm\" svg:y=\"6cm\" "
-                                   "svg:width=\"20cm\" svg:height=\"8cm\"/>"));
+    xml +=
+        page.arg(QStringLiteral("veil"), QStringLiteral("white"),
+                 QStringLiteral("<draw:rect draw:style-name=\"box\" svg:x=\"4cm\" svg:y=\"4cm\" svg:width=\"10cm\" "
+                                "svg:height=\"10cm\"/><draw:rect draw:style-name=\"veil\" svg:x=\"2cm\" svg:y=\"6cm\" "
+                                "svg:width=\"20cm\" svg:height=\"8cm\"/>"));
     xml += page.arg(QStringLiteral("font"), QStringLiteral("white"),
                     QStringLiteral("<draw:frame draw:style-name=\"txt\" svg:x=\"2cm\" svg:y=\"4cm\" svg:width=\"21cm\" "
                                    "svg:height=\"8cm\"><draw:text-box><text:p text:style-name=\"P1\">Quarterly figures "
@@ -346,10 +350,10 @@ bool holdsText(const QByteArray &emf, const char *text) {
 }
 
 struct Converted {
-    QList<double> scores;          // per slide
-    QList<QStringList> drawings;   // per slide: each judge's picture of it
-    QStringList references;        // per slide: the office's own picture
-    QString output;                // slide 1's EMF
+    QList<double> scores;        // per slide
+    QList<QStringList> drawings; // per slide: each judge's picture of it
+    QStringList references;      // per slide: the office's own picture
+    QString output;              // slide 1's EMF
     QString error;
 };
 
@@ -408,7 +412,7 @@ Converted TestFidelity::convert(const QString &deck, const QString &name) {
     try {
         const int doc = m_session->Open(deck);
         const int count = m_session->SlideCount(doc);
-        m_session->SaveAs(doc, c.output, 23);
+        m_session->SaveAs(doc, c.output, TlxOutputOptions()); // every slide as EMF
         for (int k = 1; k <= count; ++k) {
             emfs << TestSupport::slidePath(c.output, k);
             references << emfs.last() + QStringLiteral(".office.png");
@@ -499,7 +503,8 @@ void TestFidelity::picturesInPlace() {
 void TestFidelity::fontTheDeckAsksFor() {
     const QByteArray emf = TestSupport::readAll(TestSupport::slidePath(m_pictures.output, 5));
     const QStringList fonts = emfFonts(emf);
-    QVERIFY2(!fonts.isEmpty() && QSet<QString>(fonts.begin(), fonts.end()).size() == 1 && fonts.first() == QStringLiteral("Calibri"),
+    QVERIFY2(!fonts.isEmpty() && QSet<QString>(fonts.begin(), fonts.end()).size() == 1 &&
+                 fonts.first() == QStringLiteral("Calibri"),
              qPrintable(fonts.join(u',')));
     QVERIFY2(emfTexts(emf).join(QString()).contains(QStringLiteral("Quarterly")), qPrintable(emfTexts(emf).join(u'|')));
 }

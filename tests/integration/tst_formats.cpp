@@ -2,13 +2,13 @@
 #include "ConverterProject.h"
 #include "FidelityCheck.h"
 #include "TestSupport.h"
+#include "base/lxOutputOptions.h"
 #include "engine/lxBatch.h"
-#include "engine/lxEmfFile.h"
-#include "engine/lxOutputOptions.h"
 #include "engine/lxVORLANE.h"
 #include "info/lxInfo.h"
 #include "platform/office/OfficeServer.h"
 #include "project/lxProject.h"
+#include "render/lxEmfFile.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // Drives the LibreOffice-backed "PowerPoint.Application" through the automation layer on the test decks.
 #include "TestSupport.h"
-#include "platform/automation/OleError.h"
-#include "platform/automation/OleRegistry.h"
+#include "automation/OleError.h"
+#include "automation/OleRegistry.h"
 #include "platform/office/OfficeProcess.h"
 #include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeServer.h"

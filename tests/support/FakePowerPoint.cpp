@@ -1,7 +1,7 @@
 #include "FakePowerPoint.h"
 
-#include "platform/automation/OleError.h"
-#include "platform/automation/OleRegistry.h"
+#include "automation/OleError.h"
+#include "automation/OleRegistry.h"
 
 #include <QColor>
 #include <QFile>
@@ -71,9 +71,11 @@ public:
             return Variant();
         }
         if (IsMember(name, QLatin1String("SaveAs"))) {
-            CheckArgs(args, 2, 2);
+            CheckArgs(args, 2, 4);
             const QString path = args.at(0).toString();
-            record(m_app, QStringLiteral("SaveAs %1 %2").arg(args.at(0).describe(), args.at(1).describe()));
+            record(m_app, QStringLiteral("SaveAs %1 %2%3")
+                              .arg(args.at(0).describe(), args.at(1).describe(),
+                                   args.size() > 3 ? u' ' + args.at(3).describe() : QString()));
             if (s.failSaveAs.contains(path))
                 fail(QStringLiteral("Cannot save %1").arg(path));
             QFile out(path);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/automation/DispatchObject.h"
-#include "platform/automation/Variant.h"
+#include "automation/DispatchObject.h"
+#include "automation/Variant.h"
 
 #include <QSet>
 #include <QString>

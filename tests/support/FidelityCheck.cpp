@@ -80,7 +80,7 @@ QByteArray fontReplacements() {
                      "\"Arial\"=\"Liberation Sans\"\r\n"
                      "\"Times New Roman\"=\"Liberation Serif\"\r\n"
                      "\"Courier New\"=\"Liberation Mono\"\r\n";
-    QFile table(QStringLiteral(VORLANE_SOURCE_DIR "/src/platform/office/fonts/stand-ins.tsv"));
+    QFile table(QStringLiteral(VORLANE_SOURCE_DIR "/src/fonts/stand-ins.tsv"));
     table.open(QIODevice::ReadOnly);
     for (const QByteArray &line : table.readAll().split('\n')) {
         const QList<QByteArray> cells = line.split('\t');

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/IShellDialogs.h"
+#include "project/IShellDialogs.h"
 
 #include <QList>
 #include <QString>

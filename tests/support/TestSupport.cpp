@@ -1,8 +1,8 @@
 #include "TestSupport.h"
 
-#include "engine/lxFileName.h"
-#include "engine/lxFileUtils.h"
-#include "platform/office/DeckPackage.h"
+#include "base/lxFileName.h"
+#include "base/lxFileUtils.h"
+#include "deck/DeckPackage.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -141,7 +141,7 @@ QByteArray photoDeck(int slides, QSize picture) {
 namespace TestSupport {
 
 QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts) {
-    return office::DeckPackage::Zip(parts);
+    return deck::DeckPackage::Zip(parts);
 }
 
 namespace {

@@ -3,8 +3,8 @@
 #include "TestSupport.h"
 
 #include "info/lxInfo.h"
+#include "project/lxApp.h"
 #include "project/lxProject.h"
-#include "ui/lxApp.h"
 
 #include <QDir>
 

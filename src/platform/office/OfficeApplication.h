@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/automation/DispatchObject.h"
+#include "automation/DispatchObject.h"
 
 #include <memory>
 

@@ -1,7 +1,5 @@
 #include "platform/office/OfficeAutofit.h"
 
-#include "platform/office/DeckPackage.h"
-
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -14,7 +12,6 @@
 #include <com/sun/star/text/XText.hpp>
 
 #include <QHash>
-#include <QXmlStreamReader>
 
 #include <functional>
 
@@ -26,30 +23,6 @@ namespace office {
 
 namespace {
 using Props = Reference<beans::XPropertySet>;
-
-// The slides' parts in the deck's order.
-QStringList slideParts(const DeckPackage &deck) {
-    const QHash<QString, QString> targets = deck.PresentationTargets();
-    QStringList parts;
-    QXmlStreamReader xml(deck.Read(QStringLiteral("ppt/presentation.xml"), 16 << 20));
-    while (!xml.atEnd())
-        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("sldId"))
-            for (const QXmlStreamAttribute &a : xml.attributes())
-                if (a.name() == QLatin1String("id") && !a.namespaceUri().isEmpty())
-                    parts << targets.value(a.value().toString());
-    return parts;
-}
-
-OfficeAutofit::Fit fitFrom(const QXmlStreamAttributes &a) {
-    OfficeAutofit::Fit fit;
-    const QLatin1String scale("fontScale"), reduction("lnSpcReduction");
-    fit.saved = a.hasAttribute(scale) || a.hasAttribute(reduction);
-    if (a.hasAttribute(scale))
-        fit.fontScale = std::clamp(a.value(scale).toDouble() / 100000.0, 0.01, 1.0);
-    if (a.hasAttribute(reduction))
-        fit.spacingReduction = std::clamp(a.value(reduction).toDouble() / 100000.0, 0.0, 0.9);
-    return fit;
-}
 
 // Every shape of a page, groups and their members, by name and ordinal among the shapes of that name, in the
 // page's order: the deck's order, which the office keeps.
@@ -131,7 +104,7 @@ void setSizes(const Props &shape, const TextSizes &sizes) {
         });
 }
 
-TextSizes scaled(TextSizes sizes, const OfficeAutofit::Fit &fit) {
+TextSizes scaled(TextSizes sizes, const deck::DeckAutofit::Fit &fit) {
     for (style::LineSpacing &spacing : sizes.spacings)
         if (fit.spacingReduction > 0 && spacing.Mode == style::LineSpacingMode::PROP)
             spacing.Height = sal_Int16(std::max(10, int(spacing.Height) - int(fit.spacingReduction * 100 + 0.5)));
@@ -142,8 +115,9 @@ TextSizes scaled(TextSizes sizes, const OfficeAutofit::Fit &fit) {
 } // namespace
 
 namespace {
-// Whether the shape's text needs more height than the shape has: the shape is let grow to its text and put back.
-bool overflows(const Props &shape) {
+// Whether the shape's text would leave the slide: the shape is let grow to its text, the office growing it from
+// where its text is anchored (a title anchored at its bottom grows upwards), and put back.
+bool leavesSlide(const Props &shape, sal_Int32 slideHeight) {
     Reference<drawing::XShape> frame(shape, UNO_QUERY);
     bool grows = false;
     if (!frame.is() || !shape->getPropertySetInfo()->hasPropertyByName("TextAutoGrowHeight") ||
@@ -152,22 +126,27 @@ bool overflows(const Props &shape) {
     const awt::Point at = frame->getPosition();
     const awt::Size size = frame->getSize();
     shape->setPropertyValue("TextAutoGrowHeight", uno::Any(true));
-    const sal_Int32 needed = frame->getSize().Height;
+    const awt::Point grownAt = frame->getPosition();
+    const sal_Int32 grownHeight = frame->getSize().Height;
     shape->setPropertyValue("TextAutoGrowHeight", uno::Any(false));
     frame->setSize(size);
     frame->setPosition(at);
-    // Rounding of the office's layout, a few hundredths of a millimetre, is not an overflow.
-    return needed > size.Height + std::max<sal_Int32>(20, size.Height / 100);
+    // A shape the deck itself places partly off the slide may keep its text where the deck has it.
+    const sal_Int32 top = std::min<sal_Int32>(0, at.Y), bottom = std::max(slideHeight, at.Y + size.Height);
+    // Rounding of the office's layout, a few hundredths of a millimetre, is no loss.
+    return grownHeight > size.Height && (grownAt.Y < top - 20 || grownAt.Y + grownHeight > bottom + 20);
 }
 
-// The text at the deck's scale, the office's own fitting off; false, and the text as it was, where it would
-// overflow its shape at that scale.
-bool atDeckScale(const Props &shape, const OfficeAutofit::Fit &fit) {
+// The text at the deck's scale (at full size where the deck saved none), the office's own fitting off; false, and
+// the text as it was, where it would leave the slide so.
+bool atDeckScale(const Props &shape, const deck::DeckAutofit::Fit &fit, sal_Int32 slideHeight) {
     const TextSizes before = sizesOf(shape);
     shape->setPropertyValue("TextFitToSize", uno::Any(drawing::TextFitToSizeType_NONE));
-    setSizes(shape, scaled(before, fit));
-    if (overflows(shape)) {
-        setSizes(shape, before);
+    if (fit.saved)
+        setSizes(shape, scaled(before, fit));
+    if (leavesSlide(shape, slideHeight)) {
+        if (fit.saved)
+            setSizes(shape, before);
         return false;
     }
     // The office keeps a scale of its own for the shape and may apply it at drawing time: back to none.
@@ -175,41 +154,17 @@ bool atDeckScale(const Props &shape, const OfficeAutofit::Fit &fit) {
         shape->setPropertyValue("TextFitToSizeScale", uno::Any(sal_Int16(100)));
     return true;
 }
+
+sal_Int32 heightOf(const Reference<beans::XPropertySet> &page) {
+    sal_Int32 height = 0;
+    if (page.is())
+        page->getPropertyValue("Height") >>= height;
+    return height;
+}
 } // namespace
 
-QList<OfficeAutofit::Fit> OfficeAutofit::FromSlide(const QByteArray &slide) {
-    QList<Fit> fits;
-    QHash<QString, int> seen;
-    QString shape;
-    int ordinal = 0;
-    QXmlStreamReader xml(slide);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        if (xml.name() == QLatin1String("cNvPr")) {
-            // Every shape, group and picture has one, before its text: the text that follows is that shape's.
-            shape = xml.attributes().value(QLatin1String("name")).toString();
-            ordinal = seen[shape]++;
-        } else if (xml.name() == QLatin1String("normAutofit")) {
-            Fit fit = fitFrom(xml.attributes());
-            fit.shape = shape;
-            fit.ordinal = ordinal;
-            fits << fit;
-        }
-    }
-    return xml.hasError() ? QList<Fit>() : fits;
-}
-
-QList<QList<OfficeAutofit::Fit>> OfficeAutofit::FromDeck(const DeckPackage &deck) {
-    QList<QList<Fit>> slides;
-    if (!deck.IsOpen())
-        return slides;
-    for (const QString &part : slideParts(deck))
-        slides << FromSlide(deck.Read(part, 16 << 20));
-    return slides;
-}
-
-int OfficeAutofit::Apply(const Reference<drawing::XDrawPages> &pages, const QList<QList<Fit>> &fits) {
+int OfficeAutofit::Apply(const Reference<drawing::XDrawPages> &pages,
+                         const QList<QList<deck::DeckAutofit::Fit>> &fits) {
     int atScale = 0;
     if (fits.size() != pages->getCount())
         return 0; // not the deck's slides one for one
@@ -219,12 +174,13 @@ int OfficeAutofit::Apply(const Reference<drawing::XDrawPages> &pages, const QLis
         QHash<QString, int> seen;
         Named named;
         nameShapes(Reference<drawing::XShapes>(pages->getByIndex(k), UNO_QUERY), seen, named);
-        for (const Fit &fit : fits.at(k)) {
+        const sal_Int32 slideHeight = heightOf(Reference<beans::XPropertySet>(pages->getByIndex(k), UNO_QUERY));
+        for (const deck::DeckAutofit::Fit &fit : fits.at(k)) {
             const Props shape = named.value({fit.shape, fit.ordinal});
             if (!shape.is() || !shape->getPropertySetInfo()->hasPropertyByName("TextFitToSize"))
                 continue;
-            if (fit.saved && atDeckScale(shape, fit))
-                ++atScale;
+            if (atDeckScale(shape, fit, slideHeight))
+                atScale += fit.saved;
             else // the office's own fitting, set plainly: its import does not always mark such text
                 shape->setPropertyValue("TextFitToSize", uno::Any(drawing::TextFitToSizeType_AUTOFIT));
         }

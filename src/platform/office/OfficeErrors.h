@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/automation/OleError.h"
+#include "automation/OleError.h"
 
 #include <QString>
 

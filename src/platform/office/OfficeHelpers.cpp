@@ -1,6 +1,6 @@
 #include "platform/office/OfficeHelpers.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 #include "platform/office/OfficeStrings.h"
 
 #include <QRandomGenerator>
@@ -50,42 +50,6 @@ QString folderOf(const QString &path) {
     const QString absolute = TlxFileName::Absolute(path);
     const qsizetype slash = absolute.lastIndexOf(u'/');
     return slash <= 0 ? QStringLiteral("/") : absolute.left(slash);
-}
-
-QString createTemporary(const QString &dir, const QString &ext, QString *error) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name =
-            dir + QStringLiteral("/.vorlane-%1").arg(QRandomGenerator::global()->generate64(), 0, 36) + ext;
-        const int fd = ::open(TlxFileName::Encode(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return name;
-        }
-        if (errno != EEXIST) {
-            *error = QString::fromLocal8Bit(std::strerror(errno));
-            return QString();
-        }
-    }
-    *error = QStringLiteral("no free temporary name");
-    return QString();
-}
-
-QString writeWhole(const QString &path, const QByteArray &data) {
-    const int fd = ::open(TlxFileName::Encode(path).constData(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    int err = fd < 0 ? errno : 0;
-    for (qsizetype done = 0; fd >= 0 && !err && done < data.size();) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno != EINTR)
-            err = errno;
-        else if (n > 0)
-            done += n;
-    }
-    if (fd >= 0 && ::close(fd) != 0 && !err)
-        err = errno;
-    if (!err)
-        return QString();
-    return err == ENOSPC || err == EDQUOT ? QStringLiteral("the disk is full")
-                                          : QString::fromLocal8Bit(std::strerror(err));
 }
 
 } // namespace office

@@ -24,15 +24,6 @@ QString fileUrl(const QString &path);
 // The absolute folder a path lies in, without a closing '/' (but "/" itself).
 QString folderOf(const QString &path);
 
-// Creates an empty hidden file in dir for the office to write to. Made like any new file (mode 0666 less the
-// umask), so that an output keeps the permissions the user expects once it is moved into place. On failure
-// returns an empty string with error set to the system's reason.
-QString createTemporary(const QString &dir, const QString &ext, QString *error);
-
-// Writes data over the existing file at path. Empty when it was written, else the reason ("the disk is full"
-// when it is).
-QString writeWhole(const QString &path, const QByteArray &data);
-
 // Calls visit for every shape of shapes, with its type name, going into groups instead of visiting them.
 void forEachShape(const css::uno::Reference<css::drawing::XShapes> &shapes,
                   const std::function<void(const css::uno::Reference<css::drawing::XShape> &, const QString &)> &visit);

@@ -61,9 +61,4 @@ quint32 OfficeInteraction::errorCode() const {
     return m_errorCode;
 }
 
-QString OfficeInteraction::requestType() const {
-    std::lock_guard<std::mutex> g(m_lock);
-    return m_type;
-}
-
 } // namespace office

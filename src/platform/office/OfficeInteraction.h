@@ -19,8 +19,7 @@ public:
     void SAL_CALL handle(const css::uno::Reference<css::task::XInteractionRequest> &request) override;
 
     Reason reason() const;
-    quint32 errorCode() const;   // for Reason::ErrorCode
-    QString requestType() const; // the UNO type of the first request, for messages of unknown cases
+    quint32 errorCode() const; // for Reason::ErrorCode
 
 private:
     mutable std::mutex m_lock;

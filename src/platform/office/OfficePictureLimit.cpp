@@ -1,6 +1,6 @@
 #include "platform/office/OfficePictureLimit.h"
 
-#include "engine/lxWorkTimes.h"
+#include "base/lxWorkTimes.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeStrings.h"
 
@@ -264,7 +264,6 @@ Reference<graphic::XGraphic> OfficePictureLimit::smaller(const Reference<graphic
     if (!resampled.is() || !infoOf(resampled, &after) ||
         qint64(after.width) * after.height >= qint64(info.width) * info.height)
         return nullptr;
-    ++m_resampled;
     m_done.push_back({identity, width, height, resampled});
     return resampled;
 }

@@ -28,7 +28,6 @@ public:
 
     // Resamples the pictures of a slide and, the first time it is seen, of its master page.
     void Apply(const css::uno::Reference<css::drawing::XDrawPage> &slide);
-    int Resampled() const { return m_resampled; }
 
     // The pixel size a picture of pixels showing on inches gets: the limit's, or pixels when it is not more than
     // a tenth above it.
@@ -65,7 +64,6 @@ private:
         css::uno::Reference<css::graphic::XGraphic> resampled;
     };
     std::vector<Done> m_done;
-    int m_resampled = 0;
 };
 
 } // namespace office

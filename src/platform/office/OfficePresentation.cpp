@@ -1,11 +1,28 @@
 #include "platform/office/OfficePresentation.h"
 
+#include "base/lxError.h"
+#include "base/lxOutputOptions.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeSession.h"
 
 using namespace automation;
 
 namespace office {
+
+namespace {
+TlxOutputOptions outputOptions(int code, const Variant &text) {
+    TlxOutputOptions options;
+    try {
+        if (!text.isEmpty())
+            options = TlxOutputOptions::FromText(text.toString());
+    } catch (const ElxError &e) {
+        throw Error(Failure::Other, e.Message());
+    }
+    if (!TlxOutputOptions::FromSaveAsCode(code, &options.format))
+        throw Error(Failure::BadFormat, QString::number(code));
+    return options;
+}
+} // namespace
 
 Variant OfficePresentation::GetProperty(const QString &name, const VariantList &args) {
     CheckArgs(args, 0, 0);
@@ -22,11 +39,13 @@ void OfficePresentation::PutProperty(const QString &name, const Variant &) {
 
 Variant OfficePresentation::CallMethod(const QString &name, const VariantList &args) {
     if (IsMember(name, QLatin1String("SaveAs"))) {
-        // SaveAs(FileName, FileFormat[, EmbedTrueTypeFonts]); without a format there is nothing we can write.
-        CheckArgs(args, 1, 3);
+        // SaveAs(FileName, FileFormat[, EmbedTrueTypeFonts[, Options]]): the options are TlxOutputOptions' text
+        // (slides, picture resolution, PNG width), the defaults without it; without a format there is nothing we
+        // can write.
+        CheckArgs(args, 1, 4);
         if (args.size() < 2)
             throw Error(Failure::BadFormat, QStringLiteral("(none)"));
-        m_session->SaveAs(m_doc, args.at(0).toString(), args.at(1).toInt());
+        m_session->SaveAs(m_doc, args.at(0).toString(), outputOptions(args.at(1).toInt(), args.value(3)));
         return Variant();
     }
     if (IsMember(name, QLatin1String("ExportPng"))) {

@@ -207,7 +207,7 @@ void keepAsTemplate(const QString &profile) {
 }
 } // namespace
 
-OfficeProcess::OfficeProcess(const QList<OfficeFonts::File> &fonts)
+OfficeProcess::OfficeProcess(const QList<fonts::FontSetup::File> &fonts)
     : m_bridgeGone(std::make_shared<std::atomic<bool>>(false)) {
     sweepStaleProfiles();
     QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/vorlane-office-%1-XXXXXX").arg(getpid()));
@@ -229,16 +229,16 @@ OfficeProcess::OfficeProcess(const QList<OfficeFonts::File> &fonts)
     }
 }
 
-QString OfficeProcess::writeFonts(const QList<OfficeFonts::File> &fonts) {
+QString OfficeProcess::writeFonts(const QList<fonts::FontSetup::File> &fonts) {
     const QString dir = m_root + QStringLiteral("/fonts");
     QDir().mkpath(dir);
-    for (const OfficeFonts::File &font : fonts) {
+    for (const fonts::FontSetup::File &font : fonts) {
         QFile f(dir + u'/' + font.name);
         if (!f.open(QIODevice::WriteOnly) || f.write(font.data) != font.data.size())
             throw Error(Failure::StartFailed, QStringLiteral("cannot write the deck's fonts for the office"));
     }
     QFile conf(m_root + QStringLiteral("/fonts.conf"));
-    const QByteArray text = OfficeFonts::FontconfigFile(dir, m_root + QStringLiteral("/fontcache"));
+    const QByteArray text = fonts::FontSetup::FontconfigFile(dir, m_root + QStringLiteral("/fontcache"));
     if (!conf.open(QIODevice::WriteOnly) || conf.write(text) != text.size())
         throw Error(Failure::StartFailed, QStringLiteral("cannot write the office's font configuration"));
     return conf.fileName();
@@ -247,6 +247,19 @@ QString OfficeProcess::writeFonts(const QList<OfficeFonts::File> &fonts) {
 OfficeProcess::~OfficeProcess() {
     Shutdown();
 }
+
+namespace {
+// The office's environment: this process's, with a temporary folder and a fontconfig file of the office's own.
+std::vector<std::string> officeEnvironment(const QString &tmp, const QString &fontconfig) {
+    std::vector<std::string> env;
+    for (char **e = environ; e && *e; ++e)
+        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0)
+            env.emplace_back(*e);
+    env.push_back("TMPDIR=" + tmp.toStdString());
+    env.push_back("FONTCONFIG_FILE=" + fontconfig.toStdString());
+    return env;
+}
+} // namespace
 
 void OfficeProcess::spawn() {
     const QString url = QUrl::fromLocalFile(m_root + QStringLiteral("/profile")).toString(QUrl::FullyEncoded);
@@ -263,12 +276,7 @@ void OfficeProcess::spawn() {
         "--nolockcheck",
         "--accept=pipe,name=" + m_pipeName.toStdString() + ";urp;StarOffice.ComponentContext",
     };
-    std::vector<std::string> env;
-    for (char **e = environ; e && *e; ++e)
-        if (std::strncmp(*e, "TMPDIR=", 7) != 0 && std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0)
-            env.emplace_back(*e);
-    env.push_back("TMPDIR=" + (m_root + QStringLiteral("/tmp")).toStdString());
-    env.push_back("FONTCONFIG_FILE=" + m_fontconfig.toStdString());
+    std::vector<std::string> env = officeEnvironment(m_root + QStringLiteral("/tmp"), m_fontconfig);
     // Everything the child needs is prepared before fork: after it, only async-signal-safe calls are made.
     std::vector<char *> argv, envp;
     for (auto &a : args)

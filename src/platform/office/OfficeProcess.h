@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/office/OfficeFonts.h"
+#include "fonts/FontSetup.h"
 
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -24,7 +24,7 @@ class OfficeProcess {
 public:
     // Starts and connects; raises EOleError (could not be started) on failure, leaving nothing running. The fonts
     // are this office's alone (a deck's own), beside the machine's and the stand-ins for fonts nobody has.
-    explicit OfficeProcess(const QList<OfficeFonts::File> &fonts = {});
+    explicit OfficeProcess(const QList<fonts::FontSetup::File> &fonts = {});
     ~OfficeProcess();
     OfficeProcess(const OfficeProcess &) = delete;
     OfficeProcess &operator=(const OfficeProcess &) = delete;
@@ -42,7 +42,6 @@ public:
     // How the process ended ("killed by signal 9", "exit code 1"), empty while it runs.
     QString EndDescription();
     qint64 ResidentBytes() const;
-    QString ProfileDir() const { return m_root; }
 
     const css::uno::Reference<css::uno::XComponentContext> &Context() const { return m_context; }
     const css::uno::Reference<css::frame::XDesktop2> &Desktop() const { return m_desktop; }
@@ -56,7 +55,7 @@ private:
     bool reapLocked(bool wait); // m_pidLock held; true when the process has been reaped
     void removeProfile();
     // The office's own fontconfig file and font folder; its path for FONTCONFIG_FILE.
-    QString writeFonts(const QList<OfficeFonts::File> &fonts);
+    QString writeFonts(const QList<fonts::FontSetup::File> &fonts);
 
     QString m_root;       // temporary folder: profile/ and tmp/
     QString m_pipeName;   // private pipe the office accepts on

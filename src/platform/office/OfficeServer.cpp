@@ -1,6 +1,6 @@
 #include "platform/office/OfficeServer.h"
 
-#include "platform/automation/OleRegistry.h"
+#include "automation/OleRegistry.h"
 #include "platform/office/OfficeApplication.h"
 
 void RegisterOfficeServer() {

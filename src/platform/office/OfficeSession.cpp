@@ -1,23 +1,26 @@
 #include "platform/office/OfficeSession.h"
 
-#include "platform/pdf/PdfPages.h"
-
-#include "engine/lxEmfFile.h"
-#include "engine/lxError.h"
-#include "engine/lxFileName.h"
-#include "engine/lxOutputOptions.h"
-#include "engine/lxWorkTimes.h"
-#include "platform/office/DeckPackage.h"
+#include "base/lxError.h"
+#include "base/lxFileName.h"
+#include "base/lxOutputFiles.h"
+#include "base/lxOutputOptions.h"
+#include "base/lxWorkTimes.h"
+#include "deck/DeckAutofit.h"
+#include "deck/DeckCopy.h"
+#include "deck/DeckPackage.h"
 #include "platform/office/OfficeAutofit.h"
-#include "platform/office/OfficeDeckCopy.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
 #include "platform/office/OfficeInteraction.h"
+#include "platform/office/OfficeOutput.h"
+#include "platform/office/OfficePdfExport.h"
 #include "platform/office/OfficePictureLimit.h"
 #include "platform/office/OfficeReleases.h"
 #include "platform/office/OfficeSlideExport.h"
 #include "platform/office/OfficeStrings.h"
-#include "project/lxProject.h"
+#include "render/PageOutput.h"
+#include "render/PdfPages.h"
+#include "render/lxEmfFile.h"
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -25,36 +28,20 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
-#include <com/sun/star/document/XExporter.hpp>
-#include <com/sun/star/document/XFilter.hpp>
 #include <com/sun/star/drawing/GraphicExportFilter.hpp>
 #include <com/sun/star/drawing/XDrawPages.hpp>
 #include <com/sun/star/drawing/XDrawPagesSupplier.hpp>
-#include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/io/IOException.hpp>
-#include <com/sun/star/io/XOutputStream.hpp>
-#include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
-#include <com/sun/star/ucb/SimpleFileAccess.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <osl/file.hxx>
+#include <rtl/ref.hxx>
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QTemporaryDir>
-#include <rtl/ref.hxx>
-
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QtEndian>
+#include <QTemporaryDir>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <optional>
 #include <unistd.h>
 
 using namespace css;
@@ -68,9 +55,6 @@ namespace office {
 namespace {
 // Encrypted binary presentations are reported with this office error code (a wrong-password/encrypted-file code)
 constexpr quint32 kErrEncryptedPpt = 0x10b11;
-
-// Pixels an inch of the pictures that stand in an EMF for what its records cannot say (soft masks, blend modes).
-constexpr int kIslandResolution = 150;
 
 bool isUrl(const QString &path) {
     static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+://"));
@@ -132,18 +116,18 @@ void OfficeSession::ensureOffice() {
         startOffice();
 }
 
-QByteArray OfficeSession::fontsKey(const QList<OfficeFonts::File> &fonts) {
+QByteArray OfficeSession::fontsKey(const QList<fonts::FontSetup::File> &fonts) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const OfficeFonts::File &f : fonts)
+    for (const fonts::FontSetup::File &f : fonts)
         hash.addData(f.data);
     return fonts.isEmpty() ? QByteArray() : hash.result();
 }
 
-void OfficeSession::useDeckFonts(const DeckPackage &deck, const QString &path) {
+void OfficeSession::useDeckFonts(const deck::DeckPackage &deck, const QString &path) {
     // An office sees the fonts it was started with only: a deck with fonts of its own gets an office started
     // with them, and the next deck without them a fresh one, so that no deck draws with another deck's fonts.
     QStringList notUsed;
-    m_nextFonts = OfficeFonts::DeckFonts(deck, &notUsed);
+    m_nextFonts = fonts::FontSetup::DeckFonts(deck, &notUsed);
     for (const QString &font : notUsed)
         qWarning("%s: a font it carries is not used, the office draws its text with another: %s", qPrintable(path),
                  qPrintable(font));
@@ -154,9 +138,7 @@ void OfficeSession::useDeckFonts(const DeckPackage &deck, const QString &path) {
 }
 
 int OfficeSession::timeoutSeconds() const {
-    if (m_timeoutOverride >= 0)
-        return m_timeoutOverride;
-    return lxProject ? lxProject->Timeout() : 120;
+    return m_timeoutSeconds;
 }
 
 qint64 OfficeSession::ProcessId() const {
@@ -200,44 +182,92 @@ void OfficeSession::failCall(const QString &what, const QString &file) {
     throw Error(Failure::Other, what, QStringLiteral("The office could not convert %1").arg(file));
 }
 
+namespace {
+// The office's address of the deck at path, a web address as it is; an Error for a file that cannot be a deck.
+QString deckUrl(const QString &path) {
+    if (isUrl(path))
+        return path;
+    if (!TlxFileName::Exists(path))
+        throw Error(Failure::Missing, path);
+    if (!TlxFileName::IsFile(path))
+        throw Error(Failure::NotAFile, path);
+    if (::access(TlxFileName::Encode(path).constData(), R_OK) != 0)
+        throw Error(Failure::Unreadable, path);
+    // An empty file would load as a new blank deck.
+    if (TlxFileName::Size(path) == 0)
+        throw Error(Failure::Empty, path);
+    return fileUrl(path);
+}
+
+// Where a private copy mends what the office would draw wrongly, the office opens that instead: its folder (gone
+// with the deck), url set to it; none where the deck needs none or it could not be made.
+std::shared_ptr<QTemporaryDir> privateCopy(const deck::DeckPackage &package, QString *url) {
+    if (!deck::DeckCopy::Needed(package))
+        return nullptr;
+    auto dir = std::make_shared<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorlane-deck-XXXXXX"));
+    const QString copy = dir->isValid() ? deck::DeckCopy::Make(package, dir->path()) : QString();
+    if (copy.isEmpty())
+        return nullptr;
+    *url = fileUrl(copy);
+    return dir;
+}
+
+// Why the office loaded nothing, as the user's error: what it asked about, else not a presentation.
+[[noreturn]] void notLoaded(const OfficeInteraction &interaction, const QString &path) {
+    switch (interaction.reason()) {
+    case OfficeInteraction::Reason::Password:
+        throw Error(Failure::Encrypted, path);
+    case OfficeInteraction::Reason::Broken:
+        throw Error(Failure::Damaged, path);
+    case OfficeInteraction::Reason::NoFilter:
+        throw Error(Failure::NotPresentation, path);
+    case OfficeInteraction::Reason::ErrorCode:
+        throw Error(interaction.errorCode() == kErrEncryptedPpt ? Failure::Encrypted : Failure::Damaged, path);
+    case OfficeInteraction::Reason::Other:
+    case OfficeInteraction::Reason::None:
+        break;
+    }
+    // Nothing asked and nothing loaded: the office found no way to read the bytes as a document.
+    throw Error(Failure::NotPresentation, path);
+}
+} // namespace
+
 int OfficeSession::Open(const QString &path) {
-    QString url;
-    if (isUrl(path)) {
-        url = path;
-    } else {
-        if (!TlxFileName::Exists(path))
-            throw Error(Failure::Missing, path);
-        if (!TlxFileName::IsFile(path))
-            throw Error(Failure::NotAFile, path);
-        if (::access(TlxFileName::Encode(path).constData(), R_OK) != 0)
-            throw Error(Failure::Unreadable, path);
-        // An empty file would load as a new blank deck.
-        if (TlxFileName::Size(path) == 0)
-            throw Error(Failure::Empty, path);
-        url = fileUrl(path);
-    }
+    QString url = deckUrl(path);
     // Read once, before the office opens the deck: its fonts, whether it needs a private copy, its text scales.
-    const DeckPackage package(isUrl(path) ? QString() : path);
+    const deck::DeckPackage package(isUrl(path) ? QString() : path);
     useDeckFonts(package, path);
-    // Where a private copy mends what the office would draw wrongly, the office opens that instead.
-    std::shared_ptr<QTemporaryDir> copyDir;
-    if (OfficeDeckCopy::Needed(package)) {
-        copyDir = std::make_shared<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorlane-deck-XXXXXX"));
-        const QString copy = copyDir->isValid() ? OfficeDeckCopy::Make(package, copyDir->path()) : QString();
-        if (copy.isEmpty())
-            copyDir.reset();
-        else
-            url = fileUrl(copy);
-    }
+    std::shared_ptr<QTemporaryDir> copyDir = privateCopy(package, &url);
     ensureOffice();
+    armWatchdog();
+    ++m_filesOnOffice;
+    Reference<lang::XComponent> component;
+    try {
+        component = load(url, path);
+        OfficeAutofit::Apply(presentationPages(component, path), deck::DeckAutofit::FromDeck(package));
+    } catch (const automation::EOleError &) {
+        m_watchdog.Disarm();
+        throw;
+    } catch (const uno::Exception &e) {
+        closeComponent(component);
+        m_watchdog.Disarm();
+        failCall(fromOU(e.Message), path);
+    }
+    const int id = m_nextDoc++;
+    m_docs[id] = Doc{component, path, m_generation, copyDir};
+    return id;
+}
+
+void OfficeSession::armWatchdog() {
     m_armedSeconds = timeoutSeconds();
     m_armedAt = std::chrono::steady_clock::now();
     if (m_armedSeconds > 0)
         m_watchdog.Arm(std::chrono::seconds(m_armedSeconds));
     else
         m_watchdog.Disarm();
-    ++m_filesOnOffice;
+}
 
+Reference<lang::XComponent> OfficeSession::load(const QString &url, const QString &path) {
     rtl::Reference<OfficeInteraction> interaction = new OfficeInteraction;
     Sequence<beans::PropertyValue> loadProps = props({
         prop("Hidden", uno::Any(true)),
@@ -256,50 +286,27 @@ int OfficeSession::Open(const QString &path) {
     } catch (const uno::Exception &e) {
         loadError = fromOU(e.Message);
     }
-    try {
-        if (!component.is()) {
-            if (m_watchdog.Fired() || m_process->IsDead())
-                failCall(loadError, path);
-            switch (interaction->reason()) {
-            case OfficeInteraction::Reason::Password:
-                throw Error(Failure::Encrypted, path);
-            case OfficeInteraction::Reason::Broken:
-                throw Error(Failure::Damaged, path);
-            case OfficeInteraction::Reason::NoFilter:
-                throw Error(Failure::NotPresentation, path);
-            case OfficeInteraction::Reason::ErrorCode:
-                if (interaction->errorCode() == kErrEncryptedPpt)
-                    throw Error(Failure::Encrypted, path);
-                throw Error(Failure::Damaged, path);
-            case OfficeInteraction::Reason::Other:
-            case OfficeInteraction::Reason::None:
-                break;
-            }
-            // Nothing asked and nothing loaded: the office found no way to read the bytes as a document.
-            throw Error(Failure::NotPresentation, path);
-        }
-        Reference<lang::XServiceInfo> info(component, UNO_QUERY);
-        if (!info.is() || !info->supportsService("com.sun.star.presentation.PresentationDocument")) {
-            closeComponent(component);
-            throw Error(Failure::NotPresentation, path);
-        }
-        Reference<drawing::XDrawPagesSupplier> pages(component, UNO_QUERY_THROW);
-        if (pages->getDrawPages()->getCount() == 0) {
-            closeComponent(component);
-            throw Error(Failure::NoSlides, path);
-        }
-        OfficeAutofit::Apply(pages->getDrawPages(), OfficeAutofit::FromDeck(package));
-    } catch (const automation::EOleError &) {
-        m_watchdog.Disarm();
-        throw;
-    } catch (const uno::Exception &e) {
+    if (component.is())
+        return component;
+    if (m_watchdog.Fired() || m_process->IsDead())
+        failCall(loadError, path);
+    notLoaded(*interaction, path);
+}
+
+Reference<drawing::XDrawPages> OfficeSession::presentationPages(const Reference<lang::XComponent> &component,
+                                                                const QString &path) {
+    Reference<lang::XServiceInfo> info(component, UNO_QUERY);
+    if (!info.is() || !info->supportsService("com.sun.star.presentation.PresentationDocument")) {
         closeComponent(component);
-        m_watchdog.Disarm();
-        failCall(fromOU(e.Message), path);
+        throw Error(Failure::NotPresentation, path);
     }
-    const int id = m_nextDoc++;
-    m_docs[id] = Doc{component, path, m_generation, copyDir};
-    return id;
+    Reference<drawing::XDrawPages> pages =
+        Reference<drawing::XDrawPagesSupplier>(component, UNO_QUERY_THROW)->getDrawPages();
+    if (pages->getCount() == 0) {
+        closeComponent(component);
+        throw Error(Failure::NoSlides, path);
+    }
+    return pages;
 }
 
 QString OfficeSession::SourceOf(int doc) const {
@@ -308,318 +315,42 @@ QString OfficeSession::SourceOf(int doc) const {
 }
 
 namespace {
-// The chosen slides as the office's page ranges: "1-3,5,7-9".
-QString pageRange(const QList<int> &slides) {
-    QStringList parts;
-    for (qsizetype i = 0; i < slides.size();) {
-        qsizetype j = i;
-        while (j + 1 < slides.size() && slides.at(j + 1) == slides.at(j) + 1)
-            ++j;
-        parts << (i == j ? QString::number(slides.at(i)) : QStringLiteral("%1-%2").arg(slides.at(i)).arg(slides.at(j)));
-        i = j + 1;
-    }
-    return parts.join(u',');
-}
-
-QByteArray readFile(const QString &path, QString *error) {
-    QFile file;
-    if (!TlxFileName::Open(file, path, QIODevice::ReadOnly, error))
-        return QByteArray();
-    return file.readAll();
-}
-
-QString pdfEnds(const QByteArray &data) {
-    if (!data.startsWith("%PDF-") || !data.right(1024).contains("%%EOF"))
-        return QStringLiteral("it is not a complete PDF document");
-    return QString();
-}
-
-QString svgEnds(const QByteArray &data) {
-    if (!data.startsWith("<?xml") || !data.contains("<svg") || !data.trimmed().endsWith("</svg>"))
-        return QStringLiteral("it is not a whole SVG document");
-    return QString();
-}
-
-// The signature, then the header chunk with the width asked for.
-QString checkPng(const QByteArray &data, int pngWidth) {
-    if (!data.startsWith("\x89PNG\r\n\x1a\n") || data.size() < 24 || data.mid(12, 4) != "IHDR")
-        return QStringLiteral("it is not a PNG picture");
-    const quint32 width = qFromBigEndian<quint32>(data.constData() + 16);
-    if (width != quint32(pngWidth))
-        return QStringLiteral("it is %1 pixels wide, not %2").arg(width).arg(pngWidth);
-    return QString();
-}
-
-// Empty when the file at path is a whole PDF document (its start and its end); a reason for the user otherwise.
-QString checkPdf(const QString &path) {
-    QString error;
-    const QByteArray data = readFile(path, &error);
-    if (!error.isEmpty())
-        return QStringLiteral("it cannot be read (%1)").arg(error);
-    return pdfEnds(data);
+// Every output under its final name, each one there and not empty.
+void commit(TlxOutputFiles &files) {
+    const QStringList finals = files.Finals();
+    QString failed, error;
+    if (!files.Commit(&failed, &error))
+        throw Error(Failure::OutputNotWritable, failed, error);
+    for (const QString &final : finals)
+        if (TlxFileName::Size(final) <= 0)
+            throw Error(Failure::ExportFailed, final, QStringLiteral("the file is missing or empty"));
 }
 } // namespace
 
-void OfficeSession::SaveAs(int doc, const QString &path, int code) {
-    using Format = TlxOutputOptions::Format;
-    Format format = Format::Emf;
-    if (!TlxOutputOptions::FromSaveAsCode(code, &format))
-        throw Error(Failure::BadFormat, QString::number(code));
-    TlxOutputOptions options;
-    try {
-        options = TlxOutputOptions::FromProject();
-    } catch (const ElxError &e) {
-        throw Error(Failure::Other, e.Message());
-    }
-    options.format = format;
+void OfficeSession::SaveAs(int doc, const QString &path, const TlxOutputOptions &options) {
     auto it = m_docs.find(doc);
     if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
         throw Error(Failure::NotOpen, path);
-    const QString source = it->second.source;
+    const Doc &d = it->second;
     const QString target = TlxFileName::Absolute(path);
     const QString dir = folderOf(target);
     // The office picks its way of writing by the file's name too: a compressed EMF is written as a plain one
-    // first (under ".emz" it would keep the pictures as the deck stores them) and compressed here.
-    const QString ext = format == Format::Emz ? QStringLiteral(".emf") : TlxFileName::Extension(target);
-    QStringList temps, finals;
-    auto removeTemps = [&temps] {
-        for (const QString &t : temps)
-            TlxFileName::Remove(t);
-    };
-    // Every file goes to a hidden temporary name beside its output first: a half-written file never takes the
-    // place of an output, and a folder that refuses files is told here, clearly.
-    auto temporaryFor = [&](const QString &final) {
-        QString error;
-        const QString tmp = createTemporary(dir, ext, &error);
-        if (tmp.isEmpty())
-            throw Error(Failure::OutputNotWritable, final, error);
-        temps << tmp;
-        finals << final;
-        return tmp;
-    };
+    // first (under ".emz" it would keep the pictures as the deck stores them) and compressed here. Every file
+    // goes to a hidden temporary name beside its output first, so a folder that refuses files is told clearly.
+    TlxOutputFiles files(dir, options.format == TlxOutputOptions::Format::Emz ? QStringLiteral(".emf")
+                                                                              : TlxFileName::Extension(target));
     try {
-        Reference<drawing::XDrawPagesSupplier> supplier(it->second.component, UNO_QUERY_THROW);
-        Reference<drawing::XDrawPages> pages = supplier->getDrawPages();
-        const int count = pages->getCount();
-        if (count == 0)
-            throw Error(Failure::NoSlides, source);
-        const QList<int> chosen = options.ChosenSlides(count);
-        if (chosen.isEmpty())
-            throw Error(Failure::ExportFailed, target,
-                        QStringLiteral("the deck has %1 slides, none of them among the slides %2")
-                            .arg(count)
-                            .arg(options.SlidesText()));
-        // Pictures are kept at most this fine; a PNG needs them no finer than its own pixels.
-        const int resolution =
-            format == Format::Png ? pngResolution(pages, chosen.first(), options.pngWidth) : options.imageResolution;
-        OfficePictureLimit pictures(m_process->Context(), it->second.component, resolution);
-        auto slideAt = [&](int k) {
-            Reference<drawing::XDrawPage> page(pages->getByIndex(k - 1), UNO_QUERY_THROW);
-            pictures.Apply(page);
-            return page;
-        };
-        if (format == Format::Pdf) {
-            for (int k : chosen)
-                slideAt(k);
-            const QString tmp = temporaryFor(target);
-            TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-            storePdf(m_process->Context(), it->second.component, tmp, options.imageResolution,
-                     options.AllSlides() ? QList<int>() : chosen, false);
-            const QString error = checkPdf(tmp);
-            if (!error.isEmpty())
-                throw Error(Failure::ExportFailed, target,
-                            OfficeSlideExport::WhyNothing(dir, QStringLiteral("the PDF is not valid: %1").arg(error)));
-        } else if (m_officeEmf && (format == Format::Emf || format == Format::Emz)) {
-            writeOfficeEmf(pages, chosen, format, target, slideAt, temporaryFor);
-        } else {
-            // Every per-slide format is drawn here from one PDF of the chosen slides, made in one call: the office
-            // draws each slide whole (master objects, fields, transparency, pictures in their places).
-            for (int k : chosen)
-                slideAt(k);
-            const PdfPages drawn(officePdf(m_process->Context(), it->second.component,
-                                           options.AllSlides() ? QList<int>() : chosen, target));
-            writePdfPages(drawn, format, options, chosen, count, target, source, temporaryFor);
-        }
-        for (qsizetype i = 0; i < temps.size(); ++i) {
-            if (!TlxFileName::Rename(temps.at(i), finals.at(i), true))
-                throw Error(Failure::OutputNotWritable, finals.at(i), QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        temps.clear();
-    } catch (const automation::EOleError &) {
-        removeTemps();
-        throw;
+        OfficeOutput(m_process->Context(), d.component, d.source, m_armedAt, m_armedSeconds)
+            .Write(options, target, files);
     } catch (const uno::Exception &e) {
-        removeTemps();
+        files.Discard();
         // A store that fails on a full disk says only "I/O error": say what the user can act on.
         if (!m_watchdog.Fired() && m_process && !m_process->IsDead() &&
             OfficeSlideExport::WhyNothing(dir, QString()) == QLatin1String("the disk is full"))
             throw Error(Failure::ExportFailed, target, QStringLiteral("the disk is full"));
-        failCall(fromOU(e.Message), source);
+        failCall(fromOU(e.Message), d.source);
     }
-    for (const QString &final : finals) {
-        if (TlxFileName::Size(final) <= 0)
-            throw Error(Failure::ExportFailed, final, QStringLiteral("the file is missing or empty"));
-    }
-}
-
-void OfficeSession::writeOfficeEmf(const Reference<drawing::XDrawPages> &pages, const QList<int> &chosen,
-                                   TlxOutputOptions::Format format, const QString &target,
-                                   const std::function<Reference<drawing::XDrawPage>(int)> &slideAt,
-                                   const std::function<QString(const QString &)> &temporaryFor) {
-    OfficeSlideExport slides(drawing::GraphicExportFilter::create(m_process->Context()));
-    const int count = pages->getCount();
-    for (int k : chosen) {
-        const QString final = TlxOutputOptions::SlidePath(target, k);
-        const QString tmp = temporaryFor(final);
-        QString error;
-        if (!slides.Write(slideAt(k), tmp, &error))
-            throw Error(Failure::ExportFailed, final,
-                        QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
-        TlxWorkTimes::Scope checking(TlxWorkTimes::Write);
-        error = TlxEmfFile::CheckFile(tmp);
-        if (error.isEmpty() && format == TlxOutputOptions::Format::Emz) {
-            const QByteArray emf = readFile(tmp, &error);
-            if (error.isEmpty())
-                error = writeWhole(tmp, TlxEmfFile::Gzip(emf));
-        }
-        if (!error.isEmpty())
-            throw Error(Failure::ExportFailed, final,
-                        QStringLiteral("slide %1 of %2 is not a valid EMF: %3")
-                            .arg(k)
-                            .arg(count)
-                            .arg(OfficeSlideExport::WhyNothing(folderOf(target), error)));
-    }
-}
-
-int OfficeSession::pngResolution(const Reference<drawing::XDrawPages> &pages, int slide, int pngWidth) {
-    sal_Int32 width = 0;
-    Reference<beans::XPropertySet>(pages->getByIndex(slide - 1), UNO_QUERY_THROW)->getPropertyValue("Width") >>= width;
-    return width > 0 ? int((qint64(pngWidth) * 2540 + width - 1) / width) : 0;
-}
-
-void OfficeSession::storePdf(const Reference<uno::XComponentContext> &context,
-                             const Reference<lang::XComponent> &component, const QString &path, int resolution,
-                             const QList<int> &slides, bool hidden) {
-    uno::Sequence<beans::PropertyValue> filterData =
-        props({prop("ReduceImageResolution", uno::Any(resolution > 0)),
-               prop("MaxImageResolution", uno::Any(sal_Int32(std::max(1, resolution)))),
-               prop("ExportNotesPages", uno::Any(false)), prop("ExportNotes", uno::Any(false)),
-               prop("ExportHiddenSlides", uno::Any(hidden))});
-    if (!slides.isEmpty()) {
-        filterData.realloc(filterData.getLength() + 1);
-        filterData.getArray()[filterData.getLength() - 1] = prop("PageRange", uno::Any(toOU(pageRange(slides))));
-    }
-    // The PDF filter itself, writing into a stream of the file: storing the document would first read its own
-    // location, which the office refuses for a deck whose name is not valid UTF-8.
-    const Reference<lang::XMultiComponentFactory> factory = context->getServiceManager();
-    Reference<document::XExporter> exporter(
-        factory->createInstanceWithContext("com.sun.star.comp.PDF.PDFFilter", context), UNO_QUERY_THROW);
-    exporter->setSourceDocument(component);
-    const Reference<io::XOutputStream> out = ucb::SimpleFileAccess::create(context)->openFileWrite(toOU(fileUrl(path)));
-    bool written = false;
-    try {
-        written = Reference<document::XFilter>(exporter, UNO_QUERY_THROW)
-                      ->filter(props({prop("OutputStream", uno::Any(out)), prop("FilterData", uno::Any(filterData))}));
-    } catch (...) {
-        out->closeOutput();
-        throw;
-    }
-    out->closeOutput();
-    if (!written)
-        throw io::IOException("the office's PDF export failed");
-}
-
-QByteArray OfficeSession::officePdf(const Reference<uno::XComponentContext> &context,
-                                    const Reference<lang::XComponent> &component, const QList<int> &slides,
-                                    const QString &target) {
-    // In the temporary folder: only the pages drawn from it go to the target.
-    const QString dir = QDir::tempPath();
-    QString why;
-    const QString scratch = createTemporary(dir, QStringLiteral(".pdf"), &why);
-    if (scratch.isEmpty())
-        throw Error(Failure::ExportFailed, target, OfficeSlideExport::WhyNothing(dir, why));
-    QByteArray pdf;
-    try {
-        TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-        // Hidden slides too: slide k is always the file "-k", as in the other formats. The pictures are at
-        // their limit already.
-        storePdf(context, component, scratch, 0, slides, true);
-        pdf = readFile(scratch, &why);
-    } catch (...) {
-        TlxFileName::Remove(scratch);
-        throw;
-    }
-    TlxFileName::Remove(scratch);
-    if (why.isEmpty() && !pdfEnds(pdf).isEmpty())
-        why = QStringLiteral("the office wrote no complete PDF");
-    if (!why.isEmpty())
-        throw Error(Failure::ExportFailed, target, OfficeSlideExport::WhyNothing(dir, why));
-    return pdf;
-}
-
-void OfficeSession::writePdfPages(const PdfPages &drawn, TlxOutputOptions::Format format,
-                                  const TlxOutputOptions &options, const QList<int> &chosen, int count,
-                                  const QString &target, const QString &source,
-                                  const std::function<QString(const QString &)> &temporaryFor) {
-    if (!drawn.Error().isEmpty())
-        throw Error(Failure::ExportFailed, target, drawn.Error());
-    if (drawn.Count() != chosen.size())
-        throw Error(
-            Failure::ExportFailed, target,
-            QStringLiteral("the office's PDF has %1 pages for %2 slides").arg(drawn.Count()).arg(chosen.size()));
-    // The drawing is part of the file's work: the time limit covers it as it covers the office's calls.
-    const auto deadline = m_armedSeconds > 0 ? m_armedAt + std::chrono::seconds(m_armedSeconds)
-                                             : std::chrono::steady_clock::time_point::max();
-    for (qsizetype i = 0; i < chosen.size(); ++i) {
-        const int k = chosen.at(i);
-        const QString final = TlxOutputOptions::SlidePath(target, k);
-        const QString tmp = temporaryFor(final);
-        TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
-        QString error;
-        const QByteArray page = drawPage(drawn, int(i), format, options, deadline, &error);
-        if (!error.isEmpty() && std::chrono::steady_clock::now() >= deadline)
-            throw Error(Failure::Timeout, source, QString::number(m_armedSeconds));
-        if (error.isEmpty())
-            error = writeWhole(tmp, page);
-        if (!error.isEmpty())
-            throw Error(Failure::ExportFailed, final,
-                        QStringLiteral("slide %1 of %2 was not written: %3").arg(k).arg(count).arg(error));
-    }
-}
-
-QByteArray OfficeSession::drawPage(const PdfPages &drawn, int page, TlxOutputOptions::Format format,
-                                   const TlxOutputOptions &options, std::chrono::steady_clock::time_point deadline,
-                                   QString *error) {
-    using Format = TlxOutputOptions::Format;
-    QByteArray data;
-    switch (format) {
-    case Format::Svg:
-        data = drawn.Svg(page, error);
-        // The drawing library wrote the SVG whole or said why not: its start and end are looked at.
-        if (error->isEmpty())
-            *error = svgEnds(data);
-        return data;
-    case Format::Png:
-        data = drawn.Png(page, options.pngWidth, error);
-        if (error->isEmpty())
-            *error = checkPng(data, options.pngWidth);
-        return data;
-    case Format::Emf:
-    case Format::Emz:
-        data = drawn.Emf(page, options.imageResolution, kIslandResolution, error, true, deadline);
-        // A file that is not whole never counts as a converted slide; an .emz is the EMF checked, compressed.
-        if (error->isEmpty())
-            *error = TlxEmfFile::Check(data);
-        if (error->isEmpty() && format == Format::Emz)
-            data = TlxEmfFile::Gzip(data);
-        if (error->isEmpty() && data.isEmpty())
-            *error = QStringLiteral("it could not be compressed");
-        return data;
-    case Format::Pdf:
-        break;
-    }
-    *error = QStringLiteral("the format is not drawn page by page");
-    return QByteArray();
+    commit(files);
 }
 
 drawing::XDrawPages *OfficeSession::pagesOf(int doc, const QString &what, Reference<drawing::XDrawPages> &keep) {
@@ -639,18 +370,16 @@ int OfficeSession::SlideCount(int doc) {
     }
 }
 
-bool OfficeSession::SlideHidden(int doc, int slide) {
-    Reference<drawing::XDrawPages> pages;
+void OfficeSession::WithDocument(
+    int doc,
+    const std::function<void(const Reference<uno::XComponentContext> &, const Reference<lang::XComponent> &)> &use) {
+    auto it = m_docs.find(doc);
+    if (it == m_docs.end() || it->second.generation != m_generation || !m_process)
+        throw Error(Failure::NotOpen, SourceOf(doc));
     try {
-        pagesOf(doc, SourceOf(doc), pages);
-        if (slide < 1 || slide > pages->getCount())
-            return false;
-        bool visible = true;
-        Reference<beans::XPropertySet>(pages->getByIndex(slide - 1), UNO_QUERY_THROW)->getPropertyValue("Visible") >>=
-            visible;
-        return !visible;
+        use(m_process->Context(), it->second.component);
     } catch (const uno::Exception &e) {
-        failCall(fromOU(e.Message), SourceOf(doc));
+        failCall(fromOU(e.Message), it->second.source);
     }
 }
 
@@ -661,30 +390,14 @@ void OfficeSession::ExportPng(int doc, int slide, const QString &path, int width
         pagesOf(doc, path, pages);
         if (slide < 1 || slide > pages->getCount())
             throw Error(Failure::ExportFailed, path, QStringLiteral("there is no slide %1").arg(slide));
-        writePng(Reference<drawing::XDrawPage>(pages->getByIndex(slide - 1), UNO_QUERY_THROW), path, width);
+        QString error;
+        OfficeSlideExport exporter(drawing::GraphicExportFilter::create(m_process->Context()));
+        if (!exporter.WritePng(Reference<drawing::XDrawPage>(pages->getByIndex(slide - 1), UNO_QUERY_THROW), path,
+                               width, &error))
+            throw Error(Failure::ExportFailed, path, error);
     } catch (const uno::Exception &e) {
         failCall(fromOU(e.Message), source);
     }
-}
-
-void OfficeSession::writePng(const Reference<drawing::XDrawPage> &slide, const QString &path, int width) {
-    TlxWorkTimes::Scope exporting(TlxWorkTimes::Export);
-    Reference<lang::XComponent> page(slide, UNO_QUERY_THROW);
-    Reference<beans::XPropertySet> size(page, UNO_QUERY_THROW);
-    sal_Int32 w = 0, h = 0;
-    size->getPropertyValue("Width") >>= w;
-    size->getPropertyValue("Height") >>= h;
-    const sal_Int32 height = w > 0 ? sal_Int32(qint64(width) * h / w) : width * 3 / 4;
-    Reference<drawing::XGraphicExportFilter> exporter = drawing::GraphicExportFilter::create(m_process->Context());
-    exporter->setSourceDocument(page);
-    const Sequence<beans::PropertyValue> filterData =
-        props({prop("PixelWidth", uno::Any(sal_Int32(width))), prop("PixelHeight", uno::Any(height))});
-    const Sequence<beans::PropertyValue> args =
-        props({prop("URL", uno::Any(toOU(fileUrl(path)))), prop("MediaType", uno::Any(OUString("image/png"))),
-               prop("FilterData", uno::Any(filterData))});
-    if (!Reference<document::XFilter>(exporter, UNO_QUERY_THROW)->filter(args) || TlxFileName::Size(path) <= 0)
-        throw Error(Failure::ExportFailed, path,
-                    OfficeSlideExport::WhyNothing(folderOf(path), QStringLiteral("the office wrote no picture")));
 }
 
 void OfficeSession::closeComponent(const Reference<lang::XComponent> &component) {

@@ -1,6 +1,6 @@
 #include "platform/shell/XdgShell.h"
 
-#include "engine/lxFileName.h"
+#include "base/lxFileName.h"
 
 #include <QProcess>
 

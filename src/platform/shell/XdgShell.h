@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/IShell.h"
+#include "base/IShell.h"
 
 #include <QStringList>
 

@@ -1,0 +1,100 @@
+#include "base/lxWorkTimes.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+struct ThreadTimes {
+    TlxWorkTimes::Totals totals;
+    int current = -1; // the phase running now, -1 none
+    Clock::time_point since{};
+    Clock::time_point first{};
+    bool started = false;
+};
+thread_local ThreadTimes t_times;
+
+QMutex &publishedLock() {
+    static QMutex lock;
+    return lock;
+}
+QList<TlxWorkTimes::Totals> &published() {
+    static QList<TlxWorkTimes::Totals> list;
+    return list;
+}
+
+// Books the time since the last switch to the running phase and makes phase the running one.
+void switchTo(int phase) {
+    ThreadTimes &t = t_times;
+    const Clock::time_point now = Clock::now();
+    if (!t.started) {
+        t.started = true;
+        t.first = now;
+    }
+    if (t.current >= 0)
+        t.totals.seconds[t.current] += std::chrono::duration<double>(now - t.since).count();
+    t.current = phase;
+    t.since = now;
+}
+} // namespace
+
+const char *TlxWorkTimes::Name(Phase phase) {
+    switch (phase) {
+    case WaitNode:
+        return "wait for file";
+    case StartOffice:
+        return "start office";
+    case Open:
+        return "open";
+    case Pictures:
+        return "pictures";
+    case Export:
+        return "export";
+    case Write:
+        return "write+check";
+    case Close:
+        return "close";
+    case PhaseCount:
+        break;
+    }
+    return "?";
+}
+
+double TlxWorkTimes::Totals::Busy() const {
+    double sum = 0;
+    for (double s : seconds)
+        sum += s;
+    return sum;
+}
+
+TlxWorkTimes::Scope::Scope(Phase phase) : m_outer(t_times.current) {
+    switchTo(phase);
+}
+
+TlxWorkTimes::Scope::~Scope() {
+    switchTo(m_outer);
+}
+
+void TlxWorkTimes::Publish() {
+    switchTo(t_times.current);
+    ThreadTimes &t = t_times;
+    if (!t.started)
+        return;
+    t.totals.wall = std::chrono::duration<double>(Clock::now() - t.first).count();
+    {
+        QMutexLocker lock(&publishedLock());
+        published().append(t.totals);
+    }
+    t = ThreadTimes();
+}
+
+QList<TlxWorkTimes::Totals> TlxWorkTimes::Published() {
+    QMutexLocker lock(&publishedLock());
+    return published();
+}
+
+void TlxWorkTimes::Clear() {
+    QMutexLocker lock(&publishedLock());
+    published().clear();
+}

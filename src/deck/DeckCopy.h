@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace deck {
+
+class DeckPackage;
+
+// A private copy of a deck for the office to open where the deck as it is would be drawn wrongly and a copy can
+// mend it; the deck on disk is never changed. Today: SVG pictures. PowerPoint keeps each SVG picture with a PNG
+// of it beside it, for readers that cannot draw the SVG; the office draws many of them as an empty frame, so the
+// copy points the office at the PNG.
+class DeckCopy {
+public:
+    // Whether the deck has anything a copy would mend.
+    static bool Needed(const DeckPackage &deck);
+    // The mended copy written into dir under the deck's own file name (for a deck that Needed() it), or empty
+    // when it cannot be written.
+    static QString Make(const DeckPackage &deck, const QString &dir);
+    // The part's XML without its references to SVG pictures: each picture falls back on the PNG beside it.
+    static QByteArray WithoutSvg(const QByteArray &xml);
+};
+
+} // namespace deck

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace deck {
+class DeckPackage;
+}
+
+namespace fonts {
+
+// The fonts an office draws a deck with: the machine's own, stand-ins for fonts it lacks (chosen by width, so
+// that lines break where they break in the program the deck was made with), and the fonts the deck carries.
+class FontSetup {
+public:
+    // A font decks ask for and the installed font that sets text closest to its width.
+    struct StandIn {
+        QString font, standIn;
+    };
+    static const QList<StandIn> &StandIns();
+
+    // A font file given to one office only.
+    struct File {
+        QString name; // file name, unique within a deck
+        QByteArray data;
+    };
+    // The fonts a deck carries (embedded in PowerPoint's way) that this machine lacks, decoded to TrueType.
+    // Each font that cannot be used (damaged, hostile, not decodable here) is left out and named in notUsed with
+    // the reason; nothing else depends on it.
+    static QList<File> DeckFonts(const deck::DeckPackage &deck, QStringList *notUsed);
+
+    // The fontconfig file for an office: the machine's configuration, the folder of its deck's fonts, and the
+    // stand-ins for the fonts nobody has.
+    static QByteArray FontconfigFile(const QString &fontDir, const QString &cacheDir);
+
+    // Whether fontconfig knows the family by this very name (not a substitute for it).
+    static bool Installed(const QString &family);
+};
+
+} // namespace fonts
