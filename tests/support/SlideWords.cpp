@@ -61,11 +61,29 @@ QString lacking(const QStringList &a, const QStringList &b) {
 }
 } // namespace
 
+namespace {
+// The page's letters in order of their code, without what only tells how its lines broke or which way its text
+// runs: a slide whose lines break elsewhere (another font's widths, another shrink-to-fit scale) has every letter
+// still, where a lost line lacks its letters.
+QString letters(const QStringList &words) {
+    QString all = words.join(QString());
+    all.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return u == u'-' || u == 0x00ad || u == 0x0640 || (u >= 0x200b && u <= 0x200f) ||
+               (u >= 0x2010 && u <= 0x2011) || (u >= 0x202a && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
+    });
+    std::sort(all.begin(), all.end());
+    return all;
+}
+} // namespace
+
 QStringList SlideWords::Differences(const QList<QStringList> &ours, const QList<QStringList> &office) {
     QStringList lines;
     if (ours.size() != office.size())
         lines << QStringLiteral("%1 pages against the office's %2").arg(ours.size()).arg(office.size());
     for (qsizetype i = 0; i < std::min(ours.size(), office.size()); ++i) {
+        if (letters(ours.at(i)) == letters(office.at(i)))
+            continue; // the same text, its lines broken elsewhere
         const QString missing = lacking(office.at(i), ours.at(i)), extra = lacking(ours.at(i), office.at(i));
         if (missing.isEmpty() && extra.isEmpty())
             continue;

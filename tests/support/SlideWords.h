@@ -14,7 +14,8 @@ public:
     // The office's own PDF of the deck, as `soffice --convert-to pdf` writes it with a profile of its own, in dir;
     // empty with a reason when it wrote none within the time limit.
     static QString OfficePdf(const QString &deck, const QString &dir, QString *error);
-    // One line per slide whose words differ: "slide 3: missing "Upper" "Title"; extra "x"", and one for a page
-    // count that differs. Empty when every slide has the same words.
+    // One line per slide whose text differs: "slide 3: missing "Upper" "Title"; extra "x"", and one for a page
+    // count that differs. Empty when every slide has the same letters: lines that break elsewhere (a word split at
+    // another hyphen, a long address cut at another place, right-to-left marks) lose nothing.
     static QStringList Differences(const QList<QStringList> &ours, const QList<QStringList> &office);
 };
