@@ -256,21 +256,15 @@ namespace {
 // Where each text record of an EMF puts its text: "text@y" (y of its reference point, the EMF's logical units).
 QStringList emfTextPlaces(const QByteArray &emf) {
     QStringList places;
-    for (qsizetype off = 0; off + 8 <= emf.size();) {
-        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
-        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
-        if (size < 8 || quint64(off) + size > quint64(emf.size()))
-            break;
-        if (type == 84 && size >= 76) { // EMR_EXTTEXTOUTW: the reference point, the characters and their offset
-            const qint32 y = qFromLittleEndian<qint32>(emf.constData() + off + 40);
-            const quint32 chars = qFromLittleEndian<quint32>(emf.constData() + off + 44);
-            const quint32 at = qFromLittleEndian<quint32>(emf.constData() + off + 48);
-            if (at + 2 * quint64(chars) <= size)
-                places << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + at), chars) +
-                              u'@' + QString::number(y);
-        }
-        off += size;
-    }
+    TestSupport::forEachEmfRecord(emf, [&](quint32 type, const char *record, quint32 size) {
+        if (type != 84 || size < 76) // EMR_EXTTEXTOUTW: the reference point, the characters and their offset
+            return;
+        const qint32 y = qFromLittleEndian<qint32>(record + 40);
+        const quint32 chars = qFromLittleEndian<quint32>(record + 44), at = qFromLittleEndian<quint32>(record + 48);
+        if (at + 2 * quint64(chars) <= size)
+            places << QString::fromUtf16(reinterpret_cast<const char16_t *>(record + at), chars) + u'@' +
+                          QString::number(y);
+    });
     return places;
 }
 

@@ -313,34 +313,23 @@ QByteArray makePictureDeck() {
 // The faces of the fonts an EMF creates.
 QStringList emfFonts(const QByteArray &emf) {
     QStringList faces;
-    for (qsizetype off = 0; off + 8 <= emf.size();) {
-        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
-        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
-        if (size < 8 || quint64(off) + size > quint64(emf.size()))
-            break;
+    TestSupport::forEachEmfRecord(emf, [&](quint32 type, const char *record, quint32 size) {
         if (type == 82 && size >= 104) // EMR_EXTCREATEFONTINDIRECTW: the face follows seven numbers and eight bytes
-            faces << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + 40)).left(32);
-        off += size;
-    }
+            faces << QString::fromUtf16(reinterpret_cast<const char16_t *>(record + 40)).left(32);
+    });
     return faces;
 }
 
 // The texts an EMF draws, one a text record.
 QStringList emfTexts(const QByteArray &emf) {
     QStringList texts;
-    for (qsizetype off = 0; off + 8 <= emf.size();) {
-        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
-        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
-        if (size < 8 || quint64(off) + size > quint64(emf.size()))
-            break;
-        if (type == 84 && size >= 56) { // EMR_EXTTEXTOUTW: characters and their offset in its text part
-            const quint32 chars = qFromLittleEndian<quint32>(emf.constData() + off + 44);
-            const quint32 at = qFromLittleEndian<quint32>(emf.constData() + off + 48);
-            if (at + 2 * quint64(chars) <= size)
-                texts << QString::fromUtf16(reinterpret_cast<const char16_t *>(emf.constData() + off + at), chars);
-        }
-        off += size;
-    }
+    TestSupport::forEachEmfRecord(emf, [&](quint32 type, const char *record, quint32 size) {
+        if (type != 84 || size < 56) // EMR_EXTTEXTOUTW: characters and their offset in its text part
+            return;
+        const quint32 chars = qFromLittleEndian<quint32>(record + 44), at = qFromLittleEndian<quint32>(record + 48);
+        if (at + 2 * quint64(chars) <= size)
+            texts << QString::fromUtf16(reinterpret_cast<const char16_t *>(record + at), chars);
+    });
     return texts;
 }
 

@@ -265,6 +265,17 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
     return zipStored(parts + extras.parts);
 }
 
+void forEachEmfRecord(const QByteArray &emf, const std::function<void(quint32, const char *, quint32)> &visit) {
+    for (qsizetype off = 0; off + 8 <= emf.size();) {
+        const quint32 type = qFromLittleEndian<quint32>(emf.constData() + off);
+        const quint32 size = qFromLittleEndian<quint32>(emf.constData() + off + 4);
+        if (size < 8 || quint64(off) + size > quint64(emf.size()))
+            break;
+        visit(type, emf.constData() + off, size);
+        off += size;
+    }
+}
+
 QByteArray eotFont(const QByteArray &ttf, bool obfuscated) {
     QByteArray data = ttf;
     if (obfuscated)

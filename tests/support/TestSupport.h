@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QByteArray>
 #include <QList>
 #include <QPair>
@@ -48,6 +50,10 @@ QByteArray photoDeck(int slides, QSize picture);
 } // namespace TestSupport
 
 namespace TestSupport {
+
+// Calls visit with each record of an EMF (its type, its bytes from the type on, its size), up to the first record
+// whose size does not hold.
+void forEachEmfRecord(const QByteArray &emf, const std::function<void(quint32, const char *, quint32)> &visit);
 
 // A zip file of the given parts (name, bytes), stored uncompressed.
 QByteArray zipStored(const QList<QPair<QString, QByteArray>> &parts);
