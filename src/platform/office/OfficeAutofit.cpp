@@ -140,7 +140,8 @@ bool leavesSlide(const Props &shape, sal_Int32 slideHeight) {
 // The text at the deck's scale (at full size where the deck saved none), the office's own fitting off; false, and
 // the text as it was, where it would leave the slide so.
 bool atDeckScale(const Props &shape, const deck::DeckAutofit::Fit &fit, sal_Int32 slideHeight) {
-    const TextSizes before = sizesOf(shape);
+    // Full size needs no change of the text: its sizes are read only where a scale is put on them.
+    const TextSizes before = fit.saved ? sizesOf(shape) : TextSizes();
     shape->setPropertyValue("TextFitToSize", uno::Any(drawing::TextFitToSizeType_NONE));
     if (fit.saved)
         setSizes(shape, scaled(before, fit));
