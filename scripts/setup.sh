@@ -44,6 +44,8 @@ packages=(
     xvfb xauth
     # the fuzz targets: clang with libFuzzer and the sanitizers' runtime
     clang libclang-rt-dev
+    # the size check of the sources' functions; a reader of EMF that owes nothing to the writer, for the tests
+    universal-ctags libuemf-dev
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
 # Free fonts decks name, some packaged by some releases only; the decoder of the fonts decks carry.

@@ -11,6 +11,8 @@ export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8
 "$here/scripts/check-layers.sh"
 
 "$here/scripts/setup.sh" "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# No source file or function too long to read at once (universal-ctags, installed by the setup, counts them).
+"$here/scripts/check-sizes.sh"
 ctest --test-dir "$here/build" --output-on-failure --timeout 900
 
 # The Debian package: built, installed with its dependencies, started and used for a console conversion.

@@ -1,171 +1,18 @@
 #include "render/EmfRecordWriter.h"
+#include "render/EmfFormat.h"
+#include "render/EmfPictureRecords.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+using namespace emf;
+
 namespace {
-constexpr double kUnitsPerPoint = 2540.0 / 72.0; // hundredths of a millimetre
-constexpr std::uint32_t kEmfSignature = 0x464D4520;
-constexpr std::uint32_t kEmfPlusId = 0x2B464D45; // "EMF+" at the start of a comment's data
-constexpr std::uint32_t kPlusVersion = 0xDBC01002;
-constexpr int kPlusChunk = 32768;                // bytes of a continued object a record carries
-constexpr double kFallbackResolution = 96;       // pixels an inch of the bitmaps only GDI readers draw
-constexpr double kPlusUnitsPerPoint = 96.0 / 72; // EMF+ coordinates: pixels of the reference device
-
-enum Plus : std::uint16_t {
-    PlusHeader = 0x4001,
-    PlusEndOfFile = 0x4002,
-    PlusGetDc = 0x4004,
-    PlusObject = 0x4008,
-    PlusDrawImagePoints = 0x401B,
-    PlusSetPageTransform = 0x4030,
-    PlusResetClip = 0x4031,
-    PlusSetClipPath = 0x4033,
-};
-enum PlusObjectType : std::uint16_t { ObjectPath = 3, ObjectImage = 5, ObjectImageAttributes = 8 };
-// The EMF+ object table slots used: a picture, its attributes, a clip path.
-constexpr std::uint16_t kSlotImage = 0, kSlotAttributes = 1, kSlotClip = 2;
-
-enum Emr : std::uint32_t {
-    Header = 1,
-    PolyBezierTo = 5,
-    PolyLineTo = 6,
-    SetWindowExtEx = 9,
-    SetViewportExtEx = 11,
-    Eof = 14,
-    SetMapMode = 17,
-    SetBkMode = 18,
-    SetPolyFillMode = 19,
-    SetStretchBltMode = 21,
-    SetTextAlign = 22,
-    SetTextColor = 24,
-    MoveToEx = 27,
-    SaveDc = 33,
-    RestoreDc = 34,
-    ModifyWorldTransform = 36,
-    SelectObject = 37,
-    CreateBrushIndirect = 39,
-    DeleteObject = 40,
-    SetMiterLimit = 58,
-    BeginPath = 59,
-    EndPath = 60,
-    CloseFigure = 61,
-    FillPath = 62,
-    StrokePath = 64,
-    WidenPath = 66,
-    SelectClipPath = 67,
-    ExtSelectClipRgn = 75,
-    StretchDiBits = 81,
-    ExtCreateFontIndirectW = 82,
-    ExtTextOutW = 84,
-    ExtCreatePen = 95,
-    AlphaBlend = 114,
-};
-
-void put32(QByteArray &b, std::uint32_t v) {
-    char le[4];
-    qToLittleEndian<quint32>(v, le);
-    b.append(le, 4);
-}
-void putFloat(QByteArray &b, float f) {
-    std::uint32_t v;
-    std::memcpy(&v, &f, 4);
-    put32(b, v);
-}
-void set32(QByteArray &b, qsizetype at, std::uint32_t v) {
-    qToLittleEndian<quint32>(v, b.data() + at);
-}
 std::uint32_t colorRef(QRgb c) {
     return std::uint32_t(qRed(c)) | std::uint32_t(qGreen(c)) << 8 | std::uint32_t(qBlue(c)) << 16;
-}
-std::int32_t toDevice(std::int32_t logical) {
-    return std::int32_t(std::floor(double(logical) * 96.0 / 2540.0));
-}
-// A bitmap's header: one plane, uncompressed, 96 pixels an inch, rows from the bottom up.
-void putBitmapInfo(QByteArray &b, int width, int height, int bits, std::uint32_t size) {
-    for (std::uint32_t v : {40u, std::uint32_t(width), std::uint32_t(height), 1u | std::uint32_t(bits) << 16, 0u, size,
-                            3780u, 3780u, 0u, 0u})
-        put32(b, v);
-}
-void put16(QByteArray &b, std::uint16_t v) {
-    char le[2];
-    qToLittleEndian<quint16>(v, le);
-    b.append(le, 2);
-}
-
-// A comment record holding one EMF+ record.
-QByteArray plusComment(const QByteArray &record) {
-    QByteArray c;
-    put32(c, 70 /* EMR_COMMENT */);
-    put32(c, std::uint32_t(16 + record.size()));
-    put32(c, std::uint32_t(4 + record.size()));
-    put32(c, kEmfPlusId);
-    return c + record;
-}
-
-QByteArray plusRecord(std::uint16_t type, std::uint16_t flags, const QByteArray &data) {
-    QByteArray r;
-    const auto padded = std::uint32_t((data.size() + 3) & ~qsizetype(3));
-    put16(r, type);
-    put16(r, flags);
-    put32(r, 12 + padded);
-    put32(r, padded);
-    r += data;
-    r.append(qsizetype(padded) - data.size(), '\0');
-    return r;
-}
-
-// A path in hundredths of a millimetre, as EMF+ holds one: points and a type for each.
-QByteArray plusPath(const EmfRecordWriter::Path &path) {
-    std::vector<QPointF> points;
-    QByteArray types;
-    std::size_t p = 0;
-    for (EmfRecordWriter::Path::Op op : path.ops) {
-        switch (op) {
-        case EmfRecordWriter::Path::Move:
-            points.push_back(path.points[p++]);
-            types.append(char(0));
-            break;
-        case EmfRecordWriter::Path::Line:
-            points.push_back(path.points[p++]);
-            types.append(char(1));
-            break;
-        case EmfRecordWriter::Path::Curve:
-            for (int k = 0; k < 3; ++k) {
-                points.push_back(path.points[p++]);
-                types.append(char(3));
-            }
-            break;
-        case EmfRecordWriter::Path::Close:
-            if (!types.isEmpty())
-                types.back() = char(types.back() | 0x80);
-            break;
-        }
-    }
-    QByteArray d;
-    put32(d, kPlusVersion);
-    put32(d, std::uint32_t(points.size()));
-    put32(d, 0); // points as floats
-    for (const QPointF &q : points) {
-        putFloat(d, float(q.x() * kPlusUnitsPerPoint));
-        putFloat(d, float(q.y() * kPlusUnitsPerPoint));
-    }
-    d += types;
-    return d;
-}
-
-QByteArray pngOf(const QImage &image) {
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "png");
-    writer.setQuality(50); // a middle compression: the best takes several times as long for little less
-    return writer.write(image) ? out : QByteArray();
 }
 } // namespace
 
@@ -181,7 +28,7 @@ EmfRecordWriter::EmfRecordWriter(double widthPoints, double heightPoints, bool p
         QByteArray scale;
         putFloat(scale, 1.0f);
         plusRecords(
-            {plusRecord(PlusHeader, 1 /* dual */, header), plusRecord(PlusSetPageTransform, 2 /* pixels */, scale)});
+            {PlusRecord(PlusHeader, 1 /* dual */, header), PlusRecord(PlusSetPageTransform, 2 /* pixels */, scale)});
     }
     record(SetMapMode, {8});              // anisotropic: window and viewport below
     record(SetWindowExtEx, {2540, 2540}); // an inch in hundredths of a millimetre
@@ -192,8 +39,8 @@ EmfRecordWriter::EmfRecordWriter(double widthPoints, double heightPoints, bool p
 }
 
 EmfRecordWriter::Point EmfRecordWriter::logical(QPointF p) const {
-    const auto clamp = [](double v) { return std::int32_t(std::lround(std::clamp(v, -1.0e9, 1.0e9))); };
-    return {clamp(p.x() * kUnitsPerPoint), clamp(p.y() * kUnitsPerPoint)};
+    const emf::Point q = Logical(p);
+    return {q.x, q.y};
 }
 
 std::int32_t EmfRecordWriter::length(double points) const {
@@ -203,14 +50,14 @@ std::int32_t EmfRecordWriter::length(double points) const {
 void EmfRecordWriter::plainRun() {
     if (!m_plus || m_inPlainRun)
         return;
-    m_body += plusComment(plusRecord(PlusGetDc, 0, QByteArray()));
+    m_body += PlusComment(PlusRecord(PlusGetDc, 0, QByteArray()));
     ++m_records;
     m_inPlainRun = true;
 }
 
 void EmfRecordWriter::plusRecords(const QList<QByteArray> &records) {
     for (const QByteArray &r : records) {
-        m_body += plusComment(r);
+        m_body += PlusComment(r);
         ++m_records;
     }
     m_inPlainRun = false;
@@ -257,7 +104,7 @@ void EmfRecordWriter::pathRecords(const Path &path) {
             QByteArray rec;
             put32(rec, op == Path::Curve ? PolyBezierTo : PolyLineTo);
             put32(rec, std::uint32_t(28 + 8 * pts.size()));
-            for (std::int32_t v : {toDevice(l), toDevice(t), toDevice(r), toDevice(b)})
+            for (std::int32_t v : {ToDevice(l), ToDevice(t), ToDevice(r), ToDevice(b)})
                 put32(rec, std::uint32_t(v));
             put32(rec, std::uint32_t(pts.size()));
             for (const Point &q : pts) {
@@ -471,106 +318,9 @@ void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const Q
     raw(rec);
 }
 
-QByteArray EmfRecordWriter::PictureRecords(const QImage &source, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
+QByteArray EmfRecordWriter::PictureRecords(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
                                            double opacity, int *count) {
-    *count = 0;
-    if (source.isNull() || opacity <= 0.002)
-        return QByteArray();
-    QImage image = source;
-    const bool axisAligned =
-        std::abs(topLeft.y() - topRight.y()) < 1e-6 && std::abs(topLeft.x() - bottomLeft.x()) < 1e-6;
-    QByteArray out;
-    QPointF tl = topLeft, tr = topRight, bl = bottomLeft;
-    if (axisAligned) {
-        // Mirrored placements become a mirrored picture at a plain rectangle.
-        const bool flipX = tr.x() < tl.x(), flipY = bl.y() < tl.y();
-        if (flipX || flipY) {
-            image = image.mirrored(flipX, flipY);
-            if (flipX)
-                std::swap(tl.rx(), tr.rx()), bl.rx() = tl.x();
-            if (flipY)
-                std::swap(tl.ry(), bl.ry()), tr.ry() = tl.y();
-        }
-    }
-    const bool opaque = !image.hasAlphaChannel() && opacity >= 0.998;
-    const int w = image.width(), h = image.height();
-    std::int32_t x, y, cx, cy;
-    if (axisAligned) {
-        const Point a = logical(tl), b = logical(QPointF(tr.x(), bl.y()));
-        x = a.x, y = a.y, cx = std::max(1, b.x - a.x), cy = std::max(1, b.y - a.y);
-    } else {
-        // The picture's pixels are the world's units; the world is turned onto the page.
-        QByteArray save;
-        put32(save, SaveDc);
-        put32(save, 8);
-        out += save;
-        QByteArray xf;
-        put32(xf, ModifyWorldTransform);
-        put32(xf, 36);
-        const double k = kUnitsPerPoint;
-        for (double v : {(tr.x() - tl.x()) * k / w, (tr.y() - tl.y()) * k / w, (bl.x() - tl.x()) * k / h,
-                         (bl.y() - tl.y()) * k / h, tl.x() * k, tl.y() * k})
-            putFloat(xf, float(v));
-        put32(xf, 2); // MWT_LEFTMULTIPLY
-        out += xf;
-        *count += 2;
-        x = 0, y = 0, cx = w, cy = h;
-    }
-    const int depth = opaque ? 3 : 4;
-    const std::uint32_t stride = (std::uint32_t(w) * depth + 3) & ~3u;
-    const std::uint32_t bits = stride * std::uint32_t(h);
-    const std::uint32_t fixed = opaque ? 80 : 108;
-    QByteArray rec;
-    rec.reserve(qsizetype(fixed + 40 + bits));
-    put32(rec, opaque ? StretchDiBits : AlphaBlend);
-    put32(rec, fixed + 40 + bits);
-    for (std::int32_t v : {toDevice(x), toDevice(y), toDevice(x + cx), toDevice(y + cy)})
-        put32(rec, std::uint32_t(v));
-    if (opaque) {
-        for (std::uint32_t v :
-             {std::uint32_t(x), std::uint32_t(y), 0u, 0u, std::uint32_t(w), std::uint32_t(h), fixed, 40u, fixed + 40,
-              bits, 0u /* DIB_RGB_COLORS */, 0x00CC0020u /* SRCCOPY */, std::uint32_t(cx), std::uint32_t(cy)})
-            put32(rec, v);
-    } else {
-        const auto alpha = std::uint32_t(std::lround(std::clamp(opacity, 0.0, 1.0) * 255));
-        for (std::uint32_t v : {std::uint32_t(x), std::uint32_t(y), std::uint32_t(cx), std::uint32_t(cy),
-                                alpha << 16 | 1u << 24 /* over, per-pixel alpha */, 0u, 0u})
-            put32(rec, v);
-        for (float f : {1.f, 0.f, 0.f, 1.f, 0.f, 0.f})
-            putFloat(rec, f);
-        for (std::uint32_t v : {0u, 0u, fixed, 40u, fixed + 40, bits, std::uint32_t(w), std::uint32_t(h)})
-            put32(rec, v);
-    }
-    putBitmapInfo(rec, w, h, depth * 8, bits);
-    const qsizetype at = rec.size();
-    rec.resize(at + qsizetype(bits));
-    char *data = rec.data() + at;
-    const QImage pixels = image.convertToFormat(opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32_Premultiplied);
-    for (int row = 0; row < h; ++row) {
-        const auto *from = reinterpret_cast<const QRgb *>(pixels.constScanLine(h - 1 - row)); // bottom up
-        char *to = data + qsizetype(row) * stride;
-        if (opaque) {
-            for (int col = 0; col < w; ++col) {
-                to[3 * col] = char(qBlue(from[col]));
-                to[3 * col + 1] = char(qGreen(from[col]));
-                to[3 * col + 2] = char(qRed(from[col]));
-            }
-            std::memset(to + 3 * w, 0, stride - 3 * std::uint32_t(w));
-        } else {
-            std::memcpy(to, from, 4 * std::size_t(w)); // blue, green, red, alpha in memory on little-endian
-        }
-    }
-    out += rec;
-    ++*count;
-    if (!axisAligned) {
-        QByteArray restore;
-        put32(restore, RestoreDc);
-        put32(restore, 12);
-        put32(restore, std::uint32_t(-1));
-        out += restore;
-        ++*count;
-    }
-    return out;
+    return EmfPictureRecords::Plain(image, {topLeft, topRight, bottomLeft}, opacity, count);
 }
 
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
@@ -595,7 +345,7 @@ void EmfRecordWriter::makePicture(const LatePicture &p, PictureCache *cache) {
             compressed = it->second;
     }
     if (compressed.isEmpty()) {
-        compressed = pngOf(p.image);
+        compressed = EmfPictureRecords::Png(p.image);
         if (cache && p.key && !compressed.isEmpty()) {
             std::lock_guard lock(cache->lock);
             // Kept while they stay a modest share of memory; a deck of many large pictures starts afresh.
@@ -607,80 +357,17 @@ void EmfRecordWriter::makePicture(const LatePicture &p, PictureCache *cache) {
             cache->compressed.emplace(p.key, compressed);
         }
     }
+    const EmfPictureRecords::Placement at{p.topLeft, p.topRight, p.bottomLeft};
     QByteArray records;
     int count = 0;
-    for (const QByteArray &r : plusPictureRecords(p.image, compressed, p.topLeft, p.topRight, p.bottomLeft, p.clip)) {
-        records += plusComment(r);
+    for (const QByteArray &r : EmfPictureRecords::Plus(p.image, compressed, at, p.clip)) {
+        records += PlusComment(r);
         ++count;
     }
-    QImage fallback = p.image;
-    const auto most = [](QPointF a, QPointF b) {
-        return std::max(1, int(std::ceil(std::hypot(b.x() - a.x(), b.y() - a.y()) / 72 * kFallbackResolution - 0.01)));
-    };
-    const int w = most(p.topLeft, p.topRight), h = most(p.topLeft, p.bottomLeft);
-    if (fallback.width() > w * 11 / 10 || fallback.height() > h * 11 / 10)
-        fallback = fallback.scaled(std::min(w, fallback.width()), std::min(h, fallback.height()), Qt::IgnoreAspectRatio,
-                                   Qt::SmoothTransformation);
     int n = 0;
-    records += PictureRecords(fallback, p.topLeft, p.topRight, p.bottomLeft, 1.0, &n);
+    records += EmfPictureRecords::Plain(EmfPictureRecords::ForGdi(p.image, at), at, 1.0, &n);
     m_holes[std::size_t(p.hole)].records = records;
     m_holes[std::size_t(p.hole)].count = count + n;
-}
-
-QList<QByteArray> EmfRecordWriter::plusPictureRecords(const QImage &image, const QByteArray &data, QPointF topLeft,
-                                                      QPointF topRight, QPointF bottomLeft,
-                                                      const std::vector<ClipPath> &clip) {
-    const bool alpha = image.hasAlphaChannel();
-    if (data.isEmpty())
-        return {};
-    QList<QByteArray> records;
-    // The clip in effect, for EMF+ readers, which keep a clip of their own.
-    records << plusRecord(PlusResetClip, 0, QByteArray());
-    for (const ClipPath &c : clip) {
-        records << plusRecord(PlusObject, std::uint16_t(ObjectPath << 8 | kSlotClip), plusPath(c.path));
-        records << plusRecord(PlusSetClipPath, std::uint16_t(1 /* intersect */ << 8 | kSlotClip), QByteArray());
-    }
-    // Pixels outside the picture are not drawn at its edges.
-    QByteArray attributes;
-    for (std::uint32_t v : {kPlusVersion, 0u, 4u /* clamp */, 0u, 0u, 0u})
-        put32(attributes, v);
-    records << plusRecord(PlusObject, std::uint16_t(ObjectImageAttributes << 8 | kSlotAttributes), attributes);
-    QByteArray object;
-    put32(object, kPlusVersion);
-    put32(object, 1); // a bitmap
-    put32(object, std::uint32_t(image.width()));
-    put32(object, std::uint32_t(image.height()));
-    put32(object, 0);
-    put32(object, alpha ? 0x0026200Au : 0x00021808u); // 32 bits with alpha, or 24
-    put32(object, 1);                                 // compressed: PNG or JPEG as it is
-    object += data;
-    while (object.size() % 4)
-        object.append('\0');
-    const std::uint16_t imageFlags = std::uint16_t(ObjectImage << 8 | kSlotImage);
-    if (object.size() <= kPlusChunk) {
-        records << plusRecord(PlusObject, imageFlags, object);
-    } else {
-        // A large object in parts, each flagged as continued and with the whole object's size first, as GDI+
-        // itself writes them (and as the office reads them), the last part too.
-        for (qsizetype at = 0; at < object.size(); at += kPlusChunk) {
-            QByteArray part;
-            put32(part, std::uint32_t(object.size()));
-            part += object.mid(at, kPlusChunk);
-            records << plusRecord(PlusObject, std::uint16_t(0x8000 | imageFlags), part);
-        }
-    }
-    QByteArray draw;
-    put32(draw, kSlotAttributes);
-    put32(draw, 2); // source in pixels
-    for (float v : {0.f, 0.f, float(image.width()), float(image.height())})
-        putFloat(draw, v);
-    put32(draw, 3);
-    for (QPointF p : {topLeft, topRight, bottomLeft}) {
-        putFloat(draw, float(p.x() * kPlusUnitsPerPoint));
-        putFloat(draw, float(p.y() * kPlusUnitsPerPoint));
-    }
-    records << plusRecord(PlusDrawImagePoints, kSlotImage, draw);
-    return records;
 }
 
 int EmfRecordWriter::Placeholder() {
@@ -708,7 +395,7 @@ QByteArray EmfRecordWriter::Finish(PictureCache *cache) {
         records += it->count;
     }
     if (m_plus) {
-        body += plusComment(plusRecord(PlusEndOfFile, 0, QByteArray()));
+        body += PlusComment(PlusRecord(PlusEndOfFile, 0, QByteArray()));
         ++records;
     }
     put32(body, Eof);
@@ -719,7 +406,7 @@ QByteArray EmfRecordWriter::Finish(PictureCache *cache) {
     ++records;
 
     const Point size = logical(QPointF(m_width, m_height));
-    const std::int32_t deviceW = std::max(1, toDevice(size.x)), deviceH = std::max(1, toDevice(size.y));
+    const std::int32_t deviceW = std::max(1, ToDevice(size.x)), deviceH = std::max(1, ToDevice(size.y));
     static const QString description = QStringLiteral("Quillon Converter");
     QByteArray text((description.size() + 1) * 2, '\0');
     for (qsizetype i = 0; i < description.size(); ++i)
@@ -731,7 +418,7 @@ QByteArray EmfRecordWriter::Finish(PictureCache *cache) {
     put32(header, std::uint32_t(108 + text.size()));
     for (std::int32_t v : {0, 0, deviceW - 1, deviceH - 1, 0, 0, size.x - 1, size.y - 1})
         put32(header, std::uint32_t(v));
-    put32(header, kEmfSignature);
+    put32(header, kSignature);
     put32(header, 0x10000);
     put32(header, 0); // bytes: below
     put32(header, std::uint32_t(records + 1));

@@ -97,9 +97,6 @@ private:
     void plainRun();
     // EMF+ records in comment records, each comment at most one record of a continued object's part.
     void plusRecords(const QList<QByteArray> &records);
-    static QList<QByteArray> plusPictureRecords(const QImage &image, const QByteArray &compressed, QPointF topLeft,
-                                                QPointF topRight, QPointF bottomLeft,
-                                                const std::vector<ClipPath> &clip);
     void raw(const QByteArray &r);
     void pathRecords(const Path &path);
     void selectBrush(QRgb color);

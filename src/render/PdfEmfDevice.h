@@ -108,6 +108,17 @@ private:
         bool Empty() const { return text.isEmpty(); }
     };
 
+    // One glyph drawn as text: where it starts, its baseline's direction and its advance along it, in points.
+    struct Glyph {
+        EmfRecordWriter::Font font;
+        QRgb color = 0;
+        QPointF at;
+        double ux = 1, uy = 0, up = 0, advance = 0;
+    };
+    // Adds a glyph's characters to the run in hand, or starts a run where it does not continue that one.
+    void addGlyph(const Glyph &glyph, const QString &chars);
+    // True when glyph continues the run on its baseline (the last character's advance then ends where it starts).
+    bool continuesRun(const Glyph &glyph);
     // Counts one drawing operation; true when it belongs to an island (and is not drawn here).
     bool operation(GfxState *state, bool forceIsland = false);
     void flushText();

@@ -1,5 +1,6 @@
 #include "render/lxEmfFile.h"
 #include "base/lxFileName.h"
+#include "render/EmfFormat.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -9,23 +10,17 @@
 #include <algorithm>
 
 namespace {
-enum : quint32 {
-    EmrHeader = 1,
-    EmrEof = 14,
-    EmrComment = 70,
-};
-constexpr quint32 kEmfSignature = 0x464D4520; // " EMF"
-constexpr quint32 kEmfPlusId = 0x2B464D45;    // "EMF+" at the start of a comment's data
+using namespace emf;
 constexpr qsizetype kMinHeader = 88;
 
 quint32 u32(const char *p) {
-    return qFromLittleEndian<quint32>(p);
+    return get32(p);
 }
 
 // Empty when the EMF+ records a comment carries (rec: the comment, size bytes) chain exactly to the end of its
 // data, each no smaller than its header and with its data inside it; else why not.
 QString checkPlusRecords(const char *rec, quint32 size) {
-    if (size < 16 || u32(rec + 12) != kEmfPlusId)
+    if (size < 16 || u32(rec + 12) != kPlusId)
         return QString();
     const quint32 dataSize = u32(rec + 8);
     if (dataSize < 4 || dataSize > size - 12)
@@ -50,9 +45,9 @@ QString checkPlusRecords(const char *rec, quint32 size) {
 QString TlxEmfFile::Check(QByteArrayView data) {
     const char *d = data.data();
     const qsizetype n = data.size();
-    if (n < kMinHeader || u32(d) != EmrHeader)
+    if (n < kMinHeader || u32(d) != Header)
         return QStringLiteral("it does not begin with an EMF header");
-    if (u32(d + 40) != kEmfSignature)
+    if (u32(d + 40) != kSignature)
         return QStringLiteral("the header has no EMF signature");
     const quint32 headerSize = u32(d + 4);
     if (headerSize < kMinHeader || headerSize % 4 || headerSize > quint64(n))
@@ -65,7 +60,7 @@ QString TlxEmfFile::Check(QByteArrayView data) {
     while (off < n) {
         if (n - off < 8)
             return QStringLiteral("record %1 is cut off at byte %2").arg(count + 1).arg(off);
-        if (lastType == EmrEof)
+        if (lastType == Eof)
             return QStringLiteral("the end record at record %1 is followed by more data").arg(count);
         const quint32 type = u32(d + off);
         const quint32 size = u32(d + off + 4);
@@ -73,7 +68,7 @@ QString TlxEmfFile::Check(QByteArrayView data) {
             return QStringLiteral("record %1 at byte %2 has an impossible size (%3)").arg(count + 1).arg(off).arg(size);
         if (size > quint64(n - off))
             return QStringLiteral("record %1 at byte %2 runs past the end of the file").arg(count + 1).arg(off);
-        if (type == EmrComment) {
+        if (type == Comment) {
             const QString plus = checkPlusRecords(d + off, size);
             if (!plus.isEmpty())
                 return QStringLiteral("the comment at record %1 is damaged: %2").arg(count + 1).arg(plus);
@@ -82,7 +77,7 @@ QString TlxEmfFile::Check(QByteArrayView data) {
         off += size;
         ++count;
     }
-    if (lastType != EmrEof)
+    if (lastType != Eof)
         return QStringLiteral("the last record is not the end record");
     return QString();
 }
