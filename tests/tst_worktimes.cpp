@@ -19,6 +19,7 @@ class TestWorkTimes : public QObject {
     Q_OBJECT
 private slots:
     void nestedPhasesAreNotCountedTwice();
+    void aFilesPhasesAreTheDifferenceOfTwoReadings();
 };
 
 void TestWorkTimes::nestedPhasesAreNotCountedTwice() {
@@ -49,6 +50,33 @@ void TestWorkTimes::nestedPhasesAreNotCountedTwice() {
     }
     TlxWorkTimes::Clear();
     QVERIFY(TlxWorkTimes::Published().isEmpty());
+}
+
+void TestWorkTimes::aFilesPhasesAreTheDifferenceOfTwoReadings() {
+    std::thread worker([] {
+        TlxWorkTimes::Totals before, file;
+        {
+            TlxWorkTimes::Scope writing(TlxWorkTimes::Write);
+            spin(20);
+            // A reading counts the running phase's time so far.
+            before = TlxWorkTimes::Current();
+            {
+                TlxWorkTimes::Scope drawing(TlxWorkTimes::Draw);
+                spin(20);
+                TlxWorkTimes::Scope checking(TlxWorkTimes::Check);
+                spin(20);
+            }
+            file = TlxWorkTimes::Current().Since(before);
+        }
+        QVERIFY(before.seconds[TlxWorkTimes::Write] >= 0.019);
+        QVERIFY(file.seconds[TlxWorkTimes::Draw] >= 0.019);
+        QVERIFY(file.seconds[TlxWorkTimes::Check] >= 0.019);
+        QCOMPARE(file.seconds[TlxWorkTimes::Open], 0.0);
+        QVERIFY(file.Busy() <= file.wall + 1e-6);
+        QVERIFY(file.wall < TlxWorkTimes::Current().wall);
+        TlxWorkTimes::Publish();
+    });
+    worker.join();
 }
 
 QTEST_GUILESS_MAIN(TestWorkTimes)

@@ -51,14 +51,32 @@ const char *TlxWorkTimes::Name(Phase phase) {
         return "pictures";
     case Export:
         return "export";
+    case Draw:
+        return "draw";
+    case Check:
+        return "check";
     case Write:
-        return "write+check";
+        return "write";
     case Close:
         return "close";
     case PhaseCount:
         break;
     }
     return "?";
+}
+
+const char *TlxWorkTimes::Key(Phase phase) {
+    static const char *const keys[PhaseCount] = {"wait", "startOffice", "open", "pictures", "pdf",
+                                                 "draw",  "check",       "write", "close"};
+    return phase >= 0 && phase < PhaseCount ? keys[phase] : "?";
+}
+
+TlxWorkTimes::Totals TlxWorkTimes::Totals::Since(const Totals &earlier) const {
+    Totals d;
+    for (int k = 0; k < PhaseCount; ++k)
+        d.seconds[k] = seconds[k] - earlier.seconds[k];
+    d.wall = wall - earlier.wall;
+    return d;
 }
 
 double TlxWorkTimes::Totals::Busy() const {
@@ -74,6 +92,13 @@ TlxWorkTimes::Scope::Scope(Phase phase) : m_outer(t_times.current) {
 
 TlxWorkTimes::Scope::~Scope() {
     switchTo(m_outer);
+}
+
+TlxWorkTimes::Totals TlxWorkTimes::Current() {
+    switchTo(t_times.current);
+    Totals now = t_times.totals;
+    now.wall = t_times.started ? std::chrono::duration<double>(Clock::now() - t_times.first).count() : 0;
+    return now;
 }
 
 void TlxWorkTimes::Publish() {

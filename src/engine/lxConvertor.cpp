@@ -3,6 +3,7 @@
 #include "base/lxError.h"
 #include "base/lxFileName.h"
 #include "base/lxOutputOptions.h"
+#include "base/lxWorkTimes.h"
 #include "project/lxProject.h"
 
 #include <QCoreApplication>
@@ -119,8 +120,10 @@ void TlxConvertor::ConvertNode(TlxBatch *, TlxNode *) {}
 void TlxConvertor::ProcessNode() {
     QElapsedTimer took;
     took.start();
+    const TlxWorkTimes::Totals before = TlxWorkTimes::Current();
     ConvertNode(Batch(), CurrentNode());
     CurrentNode()->Millis = took.elapsed();
+    CurrentNode()->Phases = TlxWorkTimes::Current().Since(before);
     if (m_onNodeDone)
         m_onNodeDone(Batch(), CurrentNode());
 }

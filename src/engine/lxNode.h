@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "base/lxWorkTimes.h"
+
 class TlxBatch;
 
 // The states of a node; Status holds one of these values (any other value shows as "Running").
@@ -27,6 +29,7 @@ public:
     QString Root;         // the folder of the source it was found under ('/' at the end), empty for a chosen file
     QStringList Outputs;  // the files written for it; when skipped, the output it has (its slides not looked up)
     qint64 Millis = 0;    // how long its worker took over it
+    TlxWorkTimes::Totals Phases; // where that time went, phase by phase
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

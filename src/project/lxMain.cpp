@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 #include <stdexcept>
@@ -86,6 +87,19 @@ QByteArray TlxMain::JsonLine(const TlxNode &node) {
     o.insert(QStringLiteral("message"), node.Status == nsFailure ? TlxFileName::Display(node.ResultText) : QString());
     o.insert(QStringLiteral("seconds"), double(node.Millis) / 1000.0);
     o.insert(QStringLiteral("slides"), skipped(node) ? 0 : int(node.Outputs.size()));
+    // Where the file's time went: the office's share (open, its PDF, picture limits) against this program's
+    // (drawing, checking, writing), the measure the next speed step is chosen by.
+    // "other": the rest of the file's time (reading the deck, its fonts, the worker's own steps).
+    QJsonObject phases;
+    const auto ms = [](double seconds) { return std::round(seconds * 1000) / 1000; };
+    double timed = 0;
+    for (auto phase : {TlxWorkTimes::StartOffice, TlxWorkTimes::Open, TlxWorkTimes::Export, TlxWorkTimes::Pictures,
+                       TlxWorkTimes::Draw, TlxWorkTimes::Check, TlxWorkTimes::Write, TlxWorkTimes::Close}) {
+        phases.insert(QLatin1String(TlxWorkTimes::Key(phase)), ms(node.Phases.seconds[phase]));
+        timed += node.Phases.seconds[phase];
+    }
+    phases.insert(QStringLiteral("other"), ms(std::max(0.0, double(node.Millis) / 1000.0 - timed)));
+    o.insert(QStringLiteral("phases"), phases);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -4,47 +4,63 @@
 #include "render/lxEmfFile.h"
 #include "render/lxSvgFile.h"
 
-#include <QtEndian>
+#include "base/lxWorkTimes.h"
 
-namespace {
-QByteArray emf(const PdfPages &pages, int page, const TlxOutputOptions &options,
-               std::chrono::steady_clock::time_point deadline, QString *error) {
-    QByteArray data = pages.Emf(page, options.imageResolution, PageOutput::kIslandResolution, error, true, deadline);
-    // A file that is not whole never counts as a converted slide; an .emz is the EMF checked, compressed.
-    if (error->isEmpty())
-        *error = TlxEmfFile::Check(data);
-    if (error->isEmpty() && options.format == TlxOutputOptions::Format::Emz)
-        data = TlxEmfFile::Gzip(data);
-    if (error->isEmpty() && data.isEmpty())
-        *error = QStringLiteral("it could not be compressed");
-    return data;
-}
-} // namespace
+#include <QtEndian>
 
 QByteArray PageOutput::Draw(const PdfPages &pages, int page, const TlxOutputOptions &options,
                             std::chrono::steady_clock::time_point deadline, QString *error) {
-    using Format = TlxOutputOptions::Format;
     QByteArray data;
-    switch (options.format) {
-    case Format::Svg:
-        data = pages.Svg(page, error);
-        if (error->isEmpty())
-            *error = TlxSvgFile::Check(data);
-        break;
-    case Format::Png:
-        data = pages.Png(page, options.pngWidth, error);
-        if (error->isEmpty())
-            *error = CheckPng(data, options.pngWidth);
-        break;
-    case Format::Emf:
-    case Format::Emz:
-        data = emf(pages, page, options, deadline, error);
-        break;
-    case Format::Pdf:
-        *error = QStringLiteral("the format is not drawn page by page");
-        break;
+    {
+        TlxWorkTimes::Scope drawing(TlxWorkTimes::Draw);
+        data = drawn(pages, page, options, deadline, error);
+    }
+    if (error->isEmpty()) {
+        // A file that is not whole never counts as a converted slide; an .emz is the EMF checked, then compressed.
+        TlxWorkTimes::Scope checking(TlxWorkTimes::Check);
+        *error = Check(data, options);
+    }
+    if (error->isEmpty() && options.format == TlxOutputOptions::Format::Emz) {
+        TlxWorkTimes::Scope compressing(TlxWorkTimes::Write);
+        data = TlxEmfFile::Gzip(data);
+        if (data.isEmpty())
+            *error = QStringLiteral("it could not be compressed");
     }
     return error->isEmpty() ? data : QByteArray();
+}
+
+QByteArray PageOutput::drawn(const PdfPages &pages, int page, const TlxOutputOptions &options,
+                             std::chrono::steady_clock::time_point deadline, QString *error) {
+    using Format = TlxOutputOptions::Format;
+    switch (options.format) {
+    case Format::Svg:
+        return pages.Svg(page, error);
+    case Format::Png:
+        return pages.Png(page, options.pngWidth, error);
+    case Format::Emf:
+    case Format::Emz:
+        return pages.Emf(page, options.imageResolution, kIslandResolution, error, true, deadline);
+    case Format::Pdf:
+        break;
+    }
+    *error = QStringLiteral("the format is not drawn page by page");
+    return QByteArray();
+}
+
+QString PageOutput::Check(const QByteArray &data, const TlxOutputOptions &options) {
+    using Format = TlxOutputOptions::Format;
+    switch (options.format) {
+    case Format::Svg:
+        return TlxSvgFile::Check(data);
+    case Format::Png:
+        return CheckPng(data, options.pngWidth);
+    case Format::Emf:
+    case Format::Emz:
+        return TlxEmfFile::Check(data);
+    case Format::Pdf:
+        return CheckPdf(data);
+    }
+    return QString();
 }
 
 QString PageOutput::CheckPng(const QByteArray &data, int width) {

@@ -20,8 +20,15 @@ public:
     // The page's file; empty, with the reason in error, when it could not be drawn whole (or not by the deadline).
     static QByteArray Draw(const PdfPages &pages, int page, const TlxOutputOptions &options,
                            std::chrono::steady_clock::time_point deadline, QString *error);
+    // Empty when data is a whole file of the options' format (an EMZ's EMF before it is compressed); a reason for
+    // the user otherwise.
+    static QString Check(const QByteArray &data, const TlxOutputOptions &options);
     // Empty when data is a PNG picture of the given width; a reason for the user otherwise.
     static QString CheckPng(const QByteArray &data, int width);
     // Empty when data is a whole PDF document (its start and its end); a reason for the user otherwise.
     static QString CheckPdf(const QByteArray &data);
+
+private:
+    static QByteArray drawn(const PdfPages &pages, int page, const TlxOutputOptions &options,
+                            std::chrono::steady_clock::time_point deadline, QString *error);
 };

@@ -1,10 +1,11 @@
 // PDF pages drawn as EMF: whatever the PDF, a page gives a whole EMF (EMF+ records in their comments chained
-// to their ends) or a reason, never both, never a crash. The input is a PDF; its first pages are drawn with and
+// to their ends, every record read by libuemf) or a reason, never both, never a crash. The input is a PDF; its first pages are drawn with and
 // without EMF+.
 #include "FuzzSupport.h"
 
 #include "render/PdfPages.h"
 #include "render/lxEmfFile.h"
+#include "UemfReader.h"
 
 #include <chrono>
 
@@ -22,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 if (!why.isEmpty())
                     std::fprintf(stderr, "page %d fails the check: %s\n", k + 1, qPrintable(why));
                 FUZZ_EXPECT(why.isEmpty());
+                const QString uemf = uemfProblems(emf);
+                if (!uemf.isEmpty())
+                    std::fprintf(stderr, "page %d fails libuemf's reading: %s\n", k + 1, qPrintable(uemf));
+                FUZZ_EXPECT(uemf.isEmpty());
             }
         }
     }

@@ -9,6 +9,7 @@
 #include "platform/office/OfficeServer.h"
 #include "project/lxProject.h"
 #include "render/lxEmfFile.h"
+#include "UemfReader.h"
 
 #include <algorithm>
 
@@ -28,11 +29,11 @@ QString notValid(const QString &path, const QString &format, int pngWidth) {
     if (data.isEmpty())
         return QStringLiteral("missing or empty");
     if (format == QLatin1String("emf"))
-        return TlxEmfFile::Check(data);
+        return emfProblems(data);
     if (format == QLatin1String("emz")) {
         QString error;
         const QByteArray emf = TlxEmfFile::Gunzip(data, &error);
-        return error.isEmpty() ? TlxEmfFile::Check(emf) : error;
+        return error.isEmpty() ? emfProblems(emf) : error;
     }
     if (format == QLatin1String("svg")) {
         QXmlStreamReader r(data);
