@@ -1,6 +1,6 @@
 // The About window: start-up call, texts, and closing on any click or key.
 #include "ScriptedDialogs.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include "project/lxProject.h"
 #include "ui/lxFormMain.h"
@@ -17,10 +17,10 @@
 class TestAbout : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
 
 private slots:
-    void init() { m_env = std::make_unique<WindowTestEnv>(); }
+    void init() { m_env = std::make_unique<GlobalObjects>(); }
     void cleanup() { m_env.reset(); }
 
     void startupCallShowsNothing() {

@@ -1,3 +1,4 @@
+#include "GlobalObjects.h"
 #include "base/lxError.h"
 #include "engine/lxBatch.h"
 #include "engine/lxMatch.h"
@@ -96,18 +97,15 @@ private slots:
 private:
     QTemporaryDir *m_dir = nullptr;
     QString m_root;
+    std::unique_ptr<GlobalObjects> m_globals;
 };
 
 void TestBatch::initTestCase() {
-    lxProject = new TlxProject;
-    Matcher = new TlxMatch;
+    m_globals = std::make_unique<GlobalObjects>();
 }
 
 void TestBatch::cleanupTestCase() {
-    delete Matcher;
-    Matcher = nullptr;
-    delete lxProject;
-    lxProject = nullptr;
+    m_globals.reset();
 }
 
 void TestBatch::init() {

@@ -1,3 +1,4 @@
+#include "GlobalObjects.h"
 #include "base/lxError.h"
 #include "base/lxFileName.h"
 #include "base/lxFileUtils.h"
@@ -171,22 +172,19 @@ private slots:
 private:
     QTemporaryDir *m_dir = nullptr;
     QString m_root;
+    std::unique_ptr<GlobalObjects> m_globals;
     std::shared_ptr<TlxConvertor> run(TlxBatch &batch, int threads, std::atomic<int> *finishes);
 };
 
 void TestConvertorRun::initTestCase() {
-    lxProject = new TlxProject;
+    m_globals = std::make_unique<GlobalObjects>();
     lxProject->ConverterClass = &testConvertorClass;
     lxProject->TargetExt = QStringLiteral(".emf");
     lxProject->ShortName = QStringLiteral("vorlane");
-    Matcher = new TlxMatch;
 }
 
 void TestConvertorRun::cleanupTestCase() {
-    delete Matcher;
-    Matcher = nullptr;
-    delete lxProject;
-    lxProject = nullptr;
+    m_globals.reset();
 }
 
 void TestConvertorRun::init() {

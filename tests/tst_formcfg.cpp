@@ -1,7 +1,7 @@
 // The Config dialog on a real main window: the option text, Ok, Cancel and Help.
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include "project/lxProject.h"
 #include "ui/lxFormCfg.h"
@@ -18,13 +18,13 @@
 class TestFormCfg : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<TlxFrmMain> m_main;
 
 private slots:
     void init() {
-        m_env = std::make_unique<WindowTestEnv>();
+        m_env = std::make_unique<GlobalObjects>();
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_main = std::make_unique<TlxFrmMain>();
         lxProject->SetOptions({QStringLiteral("ThreadsCount=2"), QStringLiteral("Target=/old/")});

@@ -2,7 +2,7 @@
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
@@ -28,7 +28,7 @@
 class TestFormMain : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
 
     // Runs f on the modal dialog that the next exec() opens.
     template <class F> static void whenModal(F f) {
@@ -40,7 +40,7 @@ class TestFormMain : public QObject {
     }
 
 private slots:
-    void init() { m_env = std::make_unique<WindowTestEnv>(); }
+    void init() { m_env = std::make_unique<GlobalObjects>(); }
     void cleanup() { m_env.reset(); }
 
     void startupProjectFillsBoundControls() {

@@ -11,7 +11,7 @@
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -82,7 +82,7 @@ void setAllowance(int allowance) {
 class TestFormRun : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<RecordingShell> m_shell;
 
@@ -109,7 +109,7 @@ class TestFormRun : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<WindowTestEnv>();
+        m_env = std::make_unique<GlobalObjects>();
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_shell = std::make_unique<RecordingShell>();
         lxProject->ConverterClass = &testClass;

@@ -1,6 +1,6 @@
 // Errors that escape an event handler reach the product information's handler instead of ending the program.
 #include "RecordingShell.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include "base/lxError.h"
 #include "info/lxInfo.h"
@@ -41,7 +41,7 @@ private slots:
     void escapedErrorsAreCountedAndReported() {
         QFETCH(int, kind);
         QFETCH(QString, message);
-        WindowTestEnv env;
+        GlobalObjects env;
         RecordingShell shell;
         Thrower thrower;
         thrower.kind = kind;

@@ -1,3 +1,4 @@
+#include "GlobalObjects.h"
 #include "FakePowerPoint.h"
 #include "TestSupport.h"
 #include "engine/lxBatch.h"
@@ -15,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+
+#include <memory>
 
 using automation::Variant;
 
@@ -53,20 +56,16 @@ private:
 
     QTemporaryDir m_dir;
     TlxBatch *m_batch = nullptr;
+    std::unique_ptr<GlobalObjects> m_globals;
 };
 
 void TestPowerPointOle::initTestCase() {
-    lxInfo = new TlxInfo;
-    lxProject = new TlxProject;
-    lxProject->ConverterClass = TlxVORLANE::Class();
+    m_globals = std::make_unique<GlobalObjects>();
     QVERIFY(m_dir.isValid());
 }
 
 void TestPowerPointOle::cleanupTestCase() {
-    delete lxProject;
-    lxProject = nullptr;
-    delete lxInfo;
-    lxInfo = nullptr;
+    m_globals.reset();
 }
 
 void TestPowerPointOle::init() {

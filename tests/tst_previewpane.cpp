@@ -13,7 +13,7 @@
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,7 +29,7 @@
 class TestPreviewPane : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<RecordingShell> m_shell;
     std::unique_ptr<TlxFrmMain> m_main;
@@ -65,7 +65,7 @@ class TestPreviewPane : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_env = std::make_unique<WindowTestEnv>();
+        m_env = std::make_unique<GlobalObjects>();
         m_dialogs = std::make_unique<ScriptedDialogs>();
         m_shell = std::make_unique<RecordingShell>();
         FakePowerPoint::Install();

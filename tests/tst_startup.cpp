@@ -1,4 +1,5 @@
 #include "engine/lxNode.h"
+#include "GlobalObjects.h"
 #include "info/lxInfo.h"
 #include "project/lxApp.h"
 #include "project/lxMain.h"
@@ -17,33 +18,24 @@
 class TestStartup : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<GlobalObjects> m_env;
     std::unique_ptr<RecordingShell> m_shell;
 
     void startWith(const QString &commandLineTail) {
-        lxApp = new TlxApp(m_dir->filePath(QStringLiteral("vorlane")), commandLineTail);
-        lxInfo = new TlxInfo();
-        lxProject = new TlxProject();
-        InitConverterProfile(*lxProject);
+        m_env.reset();
+        m_env = std::make_unique<GlobalObjects>(commandLineTail);
     }
-    void stop() {
-        delete lxProject;
-        lxProject = nullptr;
-        delete lxInfo;
-        lxInfo = nullptr;
-        delete lxApp;
-        lxApp = nullptr;
-    }
+    void stop() { m_env.reset(); }
+    // The program's folder, where its default project lives.
+    QString besideProgram(const QString &name) const { return m_env->path(QStringLiteral("bin/") + name); }
 
 private Q_SLOTS:
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
         m_shell = std::make_unique<RecordingShell>();
     }
     void cleanup() {
         stop();
         m_shell.reset();
-        m_dir.reset();
     }
 
     void commandLine_data() {
@@ -78,13 +70,13 @@ private Q_SLOTS:
         QFETCH(bool, goesOn);
         QFETCH(QString, options);
         QFETCH(QString, fileName);
-        QVERIFY(TestSupport::writeAll(m_dir->filePath(QStringLiteral("vorlane.batch-vorlane")), "Default=1\r\n"));
         startWith(u'"' + param + u'"');
+        QVERIFY(TestSupport::writeAll(besideProgram(QStringLiteral("vorlane.batch-vorlane")), "Default=1\r\n"));
         QCOMPARE(lxProject->ReadCommandLine(), goesOn);
         if (!goesOn)
             return;
         QCOMPARE(lxProject->Options().join(u'|'), options);
-        QCOMPARE(lxProject->FileName, fileName.isEmpty() ? QString() : m_dir->filePath(fileName));
+        QCOMPARE(lxProject->FileName, fileName.isEmpty() ? QString() : besideProgram(fileName));
     }
 
     void switchLinks() {

@@ -1,6 +1,6 @@
 // Pictures of the windows as a user sees them (written to <build>/screenshots), and the layout checks that keep
 // the main window usable from its design size down to a small one.
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include "project/lxProject.h"
 #include "ui/lxFormCfg.h"
@@ -26,7 +26,7 @@
 class TestWindowShots : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<WindowTestEnv> m_env;
+    std::unique_ptr<GlobalObjects> m_env;
     QString m_outDir;
 
     void save(QWidget *w, const QString &name) {
@@ -53,7 +53,7 @@ private slots:
         m_outDir = QStringLiteral(VORLANE_BINARY_DIR "/screenshots");
         QDir().mkpath(m_outDir);
     }
-    void init() { m_env = std::make_unique<WindowTestEnv>(); }
+    void init() { m_env = std::make_unique<GlobalObjects>(); }
     void cleanup() { m_env.reset(); }
 
     void imageList() {

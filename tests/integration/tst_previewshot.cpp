@@ -11,7 +11,7 @@
 #include "RecordingShell.h"
 #include "ScriptedDialogs.h"
 #include "TestSupport.h"
-#include "WindowTestEnv.h"
+#include "GlobalObjects.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -26,7 +26,7 @@ class TestPreviewShot : public QObject {
 private Q_SLOTS:
     void officeDrawsEverySlide() {
         RegisterOfficeServer();
-        WindowTestEnv env;
+        GlobalObjects env;
         ScriptedDialogs dialogs;
         RecordingShell shell;
         lxProject->ConverterClass = TlxVORLANE::Class();
