@@ -27,21 +27,6 @@ const char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // DejaVu Sans under a family name no machine has ("Qxlvwz Sans"): the same length, so the name table's offsets
 // hold.
-QByteArray renamedFont() {
-    QByteArray ttf = TestSupport::readAll(QString::fromLatin1(kDejaVu));
-    const quint16 tables = ttf.size() > 12 ? qFromBigEndian<quint16>(ttf.constData() + 4) : 0;
-    for (int i = 0; i < tables; ++i) {
-        const char *entry = ttf.constData() + 12 + 16 * i;
-        if (QByteArray(entry, 4) != "name")
-            continue;
-        const quint32 offset = qFromBigEndian<quint32>(entry + 8), length = qFromBigEndian<quint32>(entry + 12);
-        QByteArray name = ttf.mid(offset, length);
-        name.replace("DejaVu", "Qxlvwz");
-        name.replace(QByteArray("\0D\0e\0j\0a\0V\0u", 12), QByteArray("\0Q\0x\0l\0v\0w\0z", 12));
-        ttf.replace(offset, length, name);
-    }
-    return ttf;
-}
 } // namespace
 
 class TestDeckImport : public QObject {
@@ -138,7 +123,7 @@ void TestDeckImport::deckFontUsed() {
     QFETCH(bool, obfuscated);
     const QString family = QStringLiteral("Qxlvwz Sans");
     QVERIFY(!fonts::FontSetup::Installed(family));
-    const QByteArray font = TestSupport::eotFont(renamedFont(), obfuscated);
+    const QByteArray font = TestSupport::eotFont(TestSupport::renamedFont(), obfuscated);
     const QStringList carried = pdfFonts(TestSupport::pptxDeck(family, QStringLiteral("Carried"), font), "carried");
     QVERIFY2(carried.contains(QStringLiteral("QxlvwzSans")), qPrintable(carried.join(u',')));
     const QStringList next = pdfFonts(TestSupport::pptxDeck(family, QStringLiteral("Asked only")), "asked");
@@ -147,7 +132,7 @@ void TestDeckImport::deckFontUsed() {
 
 void TestDeckImport::damagedFontFailsAlone_data() {
     QTest::addColumn<QByteArray>("font");
-    const QByteArray eot = TestSupport::eotFont(renamedFont(), false);
+    const QByteArray eot = TestSupport::eotFont(TestSupport::renamedFont(), false);
     QTest::newRow("noise") << QByteArray(4000, '\x5a');
     QTest::newRow("cut short") << eot.left(eot.size() / 3);
     QByteArray huge = eot;

@@ -314,4 +314,20 @@ QByteArray eotFont(const QByteArray &ttf, bool obfuscated) {
     return eot;
 }
 
+QByteArray renamedFont() {
+    QByteArray ttf = readAll(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    const quint16 tables = ttf.size() > 12 ? qFromBigEndian<quint16>(ttf.constData() + 4) : 0;
+    for (int i = 0; i < tables; ++i) {
+        const char *entry = ttf.constData() + 12 + 16 * i;
+        if (QByteArray(entry, 4) != "name")
+            continue;
+        const quint32 offset = qFromBigEndian<quint32>(entry + 8), length = qFromBigEndian<quint32>(entry + 12);
+        QByteArray name = ttf.mid(offset, length);
+        name.replace("DejaVu", "Qxlvwz");
+        name.replace(QByteArray("\0D\0e\0j\0a\0V\0u", 12), QByteArray("\0Q\0x\0l\0v\0w\0z", 12));
+        ttf.replace(offset, length, name);
+    }
+    return ttf;
+}
+
 } // namespace TestSupport

@@ -77,6 +77,9 @@ struct PptxExtras {
 QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData = QByteArray(),
                     const PptxExtras &extras = PptxExtras());
 
+// DejaVu Sans under the family name "Qxlvwz Sans", which no machine has: a font only a deck can bring.
+QByteArray renamedFont();
+
 // The font as Embedded OpenType, uncompressed; obfuscated (XOR with 0x50) when asked, as PowerPoint may keep it.
 QByteArray eotFont(const QByteArray &ttf, bool obfuscated);
 
