@@ -1,6 +1,6 @@
 // How closely the converter's slides look like the office's own pictures of them, or like PowerPoint's.
 //
-// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] [--powerpoint]
+// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] [--powerpoint] [--manifest FILE]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
 //   converter writes it and, as the reference, as the office's own PNG. The judges draw each EMF: Inkscape, the
 //   office's own import and, where Wine and the player built with mingw-w64 are there, Windows' GDI and GDI+ as
@@ -15,6 +15,8 @@
 //   reference is PowerPoint's page of each visible slide (hidden slides are not in its PDF), and the office's
 //   own picture is scored against it too, so that each deck's line shows the office's drawing beside ours. The
 //   montage is then PowerPoint, office, ours.
+//   Where the manifest (FOLDER/MANIFEST.tsv, or --manifest FILE) gives each deck's half ("tuned", "held-out"),
+//   every judge's share is printed for each half too, and the held-out half's worst slides in DIR/worst-held-out.png.
 #include "FidelityCheck.h"
 #include "OfficeEmfExport.h"
 #include "base/lxError.h"
@@ -25,8 +27,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -62,7 +67,26 @@ struct Options {
     QString format = QStringLiteral("emf");
     TlxOutputOptions output;
     bool emf = false, windows = false;
+    QString manifest;             // where the halves are read from: the folder's MANIFEST.tsv unless given
+    QHash<QString, QString> half; // deck name (without extension) -> its half
 };
+
+// The half of each deck the manifest names (its "name" and "half" columns); none when it has no such columns.
+QHash<QString, QString> halvesOf(const QString &manifest) {
+    QHash<QString, QString> half;
+    QFile file(manifest);
+    if (!file.open(QIODevice::ReadOnly))
+        return half;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    const QStringList head = lines.value(0).split(u'\t');
+    const qsizetype name = head.indexOf(QStringLiteral("name")), col = head.indexOf(QStringLiteral("half"));
+    for (const QString &line : lines.mid(1)) {
+        const QStringList f = line.split(u'\t');
+        if (name >= 0 && col >= 0 && f.size() > std::max(name, col))
+            half.insert(f.at(name), f.at(col).trimmed());
+    }
+    return half;
+}
 
 QStringList decksIn(const QString &folder, bool withPdf) {
     QStringList decks;
@@ -234,7 +258,28 @@ void printTotals(const QList<Slide> &all, const Options &o, int decksGood, int d
     }
 }
 
-void writeMontage(QList<Slide> all, const Options &o) {
+void writeMontage(QList<Slide> all, const Options &o, const QString &fileName);
+
+// Each half of the manifest on its own, every judge and the office's own drawing beside, and the held-out half's
+// worst slides side by side: the figure that counts is the held-out half's.
+void printHalves(const QList<Slide> &all, const Options &o, const QHash<QString, bool> &deckGood) {
+    for (const QString &half : {QStringLiteral("tuned"), QStringLiteral("held-out")}) {
+        QList<Slide> slides;
+        QSet<QString> decks;
+        for (const Slide &s : all)
+            if (o.half.value(QFileInfo(s.deck).completeBaseName()) == half) {
+                slides << s;
+                decks.insert(s.deck);
+            }
+        const int good = int(std::count_if(decks.begin(), decks.end(), [&](const QString &d) { return deckGood[d]; }));
+        std::printf("\n%s half:", qPrintable(half));
+        printTotals(slides, o, good, int(decks.size()));
+        if (half == QLatin1String("held-out"))
+            writeMontage(slides, o, QStringLiteral("worst-held-out.png"));
+    }
+}
+
+void writeMontage(QList<Slide> all, const Options &o, const QString &fileName) {
     std::sort(all.begin(), all.end(), [](const Slide &a, const Slide &b) { return a.score > b.score; });
     QList<FidelityCheck::Pair> pairs;
     for (const Slide &s : all.mid(0, o.worst)) {
@@ -251,7 +296,7 @@ void writeMontage(QList<Slide> all, const Options &o) {
                       o.windows ? FidelityCheck::GdiPicture(s.Drawing(o.output), false) : QString()});
     }
     QString error;
-    const QString montage = o.outDir + QStringLiteral("/worst.png");
+    const QString montage = o.outDir + u'/' + fileName;
     const QStringList captions = o.powerpoint ? QStringList{QStringLiteral(" (PowerPoint)"),
                                                             QStringLiteral(" (office)"), QStringLiteral(" (ours)")}
                                               : QStringList();
@@ -273,12 +318,14 @@ bool parse(const QStringList &args, Options &o) {
             o.powerpoint = true;
         else if (args[i] == QLatin1String("--format") && i + 1 < args.size())
             o.format = args[++i];
+        else if (args[i] == QLatin1String("--manifest") && i + 1 < args.size())
+            o.manifest = args[++i];
         else
             o.folder = args[i];
     }
     if (o.folder.isEmpty()) {
         std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] "
-                             "[--powerpoint]\n");
+                             "[--powerpoint] [--manifest FILE]\n");
         return false;
     }
     try {
@@ -288,6 +335,7 @@ bool parse(const QStringList &args, Options &o) {
         return false;
     }
     o.emf = o.output.format == TlxOutputOptions::Format::Emf;
+    o.half = halvesOf(o.manifest.isEmpty() ? o.folder + QStringLiteral("/MANIFEST.tsv") : o.manifest);
     return true;
 }
 } // namespace
@@ -317,6 +365,7 @@ int main(int argc, char **argv) {
                 o.powerpoint ? "  office" : "");
     QList<Slide> all;
     int decksGood = 0, decksScored = 0;
+    QHash<QString, bool> deckGood;
     office::OfficeSession session;
     for (const QString &deck : decksIn(o.folder, o.powerpoint)) {
         const QString name = QDir(o.folder).relativeFilePath(deck);
@@ -331,10 +380,13 @@ int main(int argc, char **argv) {
         }
         judgeDeck(slides, o, name);
         ++decksScored;
-        decksGood += printDeck(slides, name, o.powerpoint);
+        deckGood[name] = printDeck(slides, name, o.powerpoint);
+        decksGood += deckGood[name];
         all << slides;
     }
     printTotals(all, o, decksGood, decksScored);
-    writeMontage(all, o);
+    writeMontage(all, o, QStringLiteral("worst.png"));
+    if (!o.half.isEmpty())
+        printHalves(all, o, deckGood);
     return 0;
 }
