@@ -54,6 +54,9 @@ tar -C "$here" --exclude=./.git --exclude='./build*' --exclude=./out -cf - . | t
     fi
 done
 rm -rf "$stage"
+# The web font families as the host made them: the root needs neither npm nor the registry.
+rm -rf "$root/work/fonts"
+[ -d "$here/build/fonts" ] && cp -r "$here/build/fonts" "$root/work/fonts"
 
 quoted=""
 for a in "$@"; do quoted+=" $(printf '%q' "$a")"; done
@@ -65,7 +68,7 @@ export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 LANG=C.UTF-8 HOME=/root DEBIAN_F
 cd /work/vorlane
 if [ "${VORLANE_TRIXIE_SHELL:-0}" = 1 ]; then exec bash -i; fi
 echo "== Debian \$(cat /etc/debian_version): setup and build"
-bash scripts/setup.sh /work/build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+VORLANE_FONTS_FROM=/work/fonts bash scripts/setup.sh /work/build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== \$(dpkg-query -W -f='\${Package} \${Version}' libreoffice-core-nogui 2>/dev/null || true)"
 ctest --test-dir /work/build --output-on-failure --timeout 900$quoted
 EOF

@@ -48,6 +48,12 @@ packages=(
     universal-ctags libuemf-dev
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
+# Fonts decks name: Wine's copies of Windows' metrics (Tahoma, Wingdings, Symbol, Webdings), free families Debian
+# packages, and what makes the web font families Debian lacks (scripts/fonts.sh): npm (where none is on the PATH)
+# and fontTools with its WOFF2 reader.
+packages+=(fonts-wine fonts-comfortaa fonts-hosny-amiri python3-fonttools python3-brotli)
+offered culmus && packages+=(culmus)
+command -v npm >/dev/null || packages+=(npm)
 # Free fonts decks name, some packaged by some releases only; the decoder of the fonts decks carry.
 for p in fonts-roboto-unhinted fonts-roboto-slab fonts-lato fonts-inter fonts-firacode fonts-jetbrains-mono \
     fonts-ebgaramond fonts-adobe-sourcesans3 fonts-adobe-sourceserif4 fonts-cascadia-code fonts-gelasio eot2ttf; do
@@ -66,6 +72,23 @@ done
 if ((${#missing[@]})); then
     "${sudo_cmd[@]}" apt-get update -q
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The web font families, made here (or copied from a folder made so: the Debian 13 root takes the host's), then
+# installed for every program of the machine, the office and the EMF readers alike; the package carries them too.
+mkdir -p "$build"
+if [ -n "${VORLANE_FONTS_FROM:-}" ] && [ -d "$VORLANE_FONTS_FROM" ]; then
+    rm -rf "$build/fonts"
+    cp -r "$VORLANE_FONTS_FROM" "$build/fonts"
+else
+    "$here/scripts/fonts.sh" "$build/fonts"
+fi
+machine_fonts=/usr/local/share/fonts/vorlane
+if ! diff -rq "$build/fonts" "$machine_fonts" >/dev/null 2>&1; then
+    "${sudo_cmd[@]}" rm -rf "$machine_fonts"
+    "${sudo_cmd[@]}" mkdir -p "$machine_fonts"
+    "${sudo_cmd[@]}" cp -r "$build/fonts/." "$machine_fonts"
+    "${sudo_cmd[@]}" fc-cache -f "$machine_fonts" >/dev/null
 fi
 
 cmake -S "$here" -B "$build" -G Ninja "$@"

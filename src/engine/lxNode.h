@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include "base/lxWorkTimes.h"
+#include "fonts/FontReport.h"
 
 class TlxBatch;
 
@@ -30,6 +31,7 @@ public:
     QStringList Outputs;  // the files written for it; when skipped, the output it has (its slides not looked up)
     qint64 Millis = 0;    // how long its worker took over it
     TlxWorkTimes::Totals Phases; // where that time went, phase by phase
+    QList<fonts::FontReport::Entry> Fonts; // the fonts it names that the machine lacks, and what drew each
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

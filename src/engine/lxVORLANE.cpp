@@ -4,6 +4,8 @@
 #include "base/lxError.h"
 #include "base/lxOutputOptions.h"
 #include "base/lxWorkTimes.h"
+#include "deck/DeckPackage.h"
+#include "fonts/FontReport.h"
 #include "project/lxProject.h"
 
 #include <exception>
@@ -82,6 +84,8 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
         node->Outputs = SlideFiles(output);
         node->ResultText = node->Outputs.isEmpty() ? output : node->Outputs.first();
         node->Status = nsSuccess;
+        // Read from the deck, not asked of the office: a user learns why lines break where they do.
+        node->Fonts = fonts::FontReport::For(deck::DeckPackage(node->SourceFile));
         batch->AddSuccess();
     } catch (const std::exception &e) {
         const QString message = messageOf(e);

@@ -120,6 +120,13 @@ const QList<FontSetup::StandIn> &FontSetup::StandIns() {
     return table;
 }
 
+QString FontSetup::StandInFor(const QString &font) {
+    for (const StandIn &s : StandIns())
+        if (s.font.compare(font, Qt::CaseInsensitive) == 0)
+            return s.standIn;
+    return QString();
+}
+
 bool FontSetup::Installed(const QString &family) {
     FcPattern *pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(family.toUtf8().constData()));
@@ -164,9 +171,13 @@ QByteArray FontSetup::FontconfigFile(const QString &fontDir, const QString &cach
     conf += "  <include ignore_missing=\"yes\">" + xmlText(machine) + "</include>\n";
     conf += "  <dir>" + xmlText(fontDir) + "</dir>\n";
     // After the machine's own rules: the table names only fonts for which the machine has no metric twin.
-    for (const StandIn &s : StandIns())
+    for (const StandIn &s : StandIns()) {
+        // A font the machine has since got (Wine's Tahoma, a web family the setup made) draws itself.
+        if (Installed(s.font))
+            continue;
         conf += "  <alias binding=\"same\"><family>" + xmlText(s.font) + "</family><prefer><family>" +
                 xmlText(s.standIn) + "</family></prefer></alias>\n";
+    }
     conf += "</fontconfig>\n";
     return conf;
 }

@@ -20,6 +20,8 @@ public:
         QString font, standIn;
     };
     static const QList<StandIn> &StandIns();
+    // The stand-in the table gives for a font, or empty.
+    static QString StandInFor(const QString &font);
 
     // A font file given to one office only.
     struct File {

@@ -4,6 +4,7 @@
 #include "engine/lxBatch.h"
 #include "engine/lxConvertor.h"
 #include "engine/lxNode.h"
+#include "fonts/FontReport.h"
 #include "info/lxInfo.h"
 #include "project/lxProject.h"
 
@@ -100,6 +101,12 @@ QByteArray TlxMain::JsonLine(const TlxNode &node) {
     }
     phases.insert(QStringLiteral("other"), ms(std::max(0.0, double(node.Millis) / 1000.0 - timed)));
     o.insert(QStringLiteral("phases"), phases);
+    QJsonArray missing;
+    for (const fonts::FontReport::Entry &e : node.Fonts)
+        missing.append(QJsonObject{{QStringLiteral("asked"), e.asked},
+                                   {QStringLiteral("drawnWith"), e.drawnWith},
+                                   {QStringLiteral("how"), e.how}});
+    o.insert(QStringLiteral("fontsMissing"), missing);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -166,6 +173,9 @@ void TlxMain::OnFileDone(TlxBatch *batch, TlxNode *node) {
     const QString line = LogLine(*node);
     QMutexLocker lock(&m_logLock);
     m_log << line;
+    // The fonts the deck names that the machine lacks, and what drew each, under its line in the log.
+    if (!node->Fonts.isEmpty())
+        m_log << QStringLiteral("    fonts: ") + fonts::FontReport::Text(node->Fonts);
     if (Summary) {
         m_failed += node->Status == nsFailure;
         m_skipped += skipped(*node);

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The free font families decks ask for that Debian lacks (fonts/families.tsv): each fetched from the npm registry
+# by package name at its pinned version (npm pack, never a URL), made into one TrueType face per weight and style
+# (scripts/fonts-merge.py: Debian's python3-fonttools reads the WOFF2 files), its licence kept beside it, all
+# under DEST/FAMILY/. A family that cannot be fetched or made is left out, saying so: decks asking for it get the
+# stand-in of its kind. Packages are kept in CACHE, so a second run fetches nothing.
+# Usage: scripts/fonts.sh DEST [CACHE]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+dest=${1:?usage: scripts/fonts.sh DEST [CACHE]}
+cache=${2:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane/npm}
+mkdir -p "$dest" "$cache"
+dest=$(cd "$dest" && pwd)
+if ! command -v npm >/dev/null; then
+    echo "fonts: npm is not on the PATH: the web font families are left out" >&2
+    exit 0
+fi
+made=0
+missed=()
+while IFS=$'\t' read -r family package version; do
+    [[ -z $family || $family == \#* ]] && continue
+    folder="$dest/${family// /}"
+    if [ -s "$folder/LICENSE" ] && compgen -G "$folder/*.ttf" >/dev/null; then
+        made=$((made + 1))
+        continue
+    fi
+    tgz="$cache/$(tr / - <<<"${package#@}")-$version.tgz"
+    if [ ! -s "$tgz" ] && ! (cd "$cache" && timeout 120 npm pack --silent "$package@$version" >/dev/null 2>&1); then
+        missed+=("$family")
+        continue
+    fi
+    work=$(mktemp -d)
+    rm -rf "$folder"
+    if tar xzf "$tgz" -C "$work" && /usr/bin/python3 "$here/scripts/fonts-merge.py" "$family" "$work/package/files" \
+        "$folder" >/dev/null && cp "$work/package/LICENSE" "$folder/LICENSE"; then
+        made=$((made + 1))
+    else
+        rm -rf "$folder"
+        missed+=("$family")
+    fi
+    rm -rf "$work"
+done <"$here/fonts/families.tsv"
+echo "fonts: $made families in $dest"
+if ((${#missed[@]})); then
+    echo "fonts: not fetched or not made (decks asking for them get a stand-in): ${missed[*]}" >&2
+fi

@@ -1,0 +1,53 @@
+// What a deck's text is drawn with where the machine lacks a font it names, read without the office: the deck's
+// own font, the table's stand-in, or fontconfig's choice; fonts the machine has and theme references are not named.
+#include "deck/DeckPackage.h"
+#include "fonts/FontReport.h"
+#include "fonts/FontSetup.h"
+
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Entry = fonts::FontReport::Entry;
+
+class TestFontReport : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void whatDrawsEachMissingFont();
+};
+
+void TestFontReport::whatDrawsEachMissingFont() {
+    QVERIFY(!fonts::FontSetup::Installed(QStringLiteral("Qxlvwz Sans")));
+    QVERIFY(!fonts::FontSetup::Installed(QStringLiteral("Segoe UI")));
+    QVERIFY(!fonts::FontSetup::Installed(QStringLiteral("Zzqx Grotesk")));
+    TestSupport::PptxExtras extras;
+    // A run in the carried font, one in a font the table knows, one nobody knows (twice), a bullet in it, a theme
+    // reference, and the machine's own DejaVu Sans.
+    const auto run = [](const char *face, const char *text) {
+        return QByteArray("<a:r><a:rPr lang=\"en-US\"><a:latin typeface=\"") + face + "\"/></a:rPr><a:t>" + text +
+               "</a:t></a:r>";
+    };
+    extras.paragraphs = "<a:p><a:pPr><a:buFont typeface=\"Zzqx Grotesk\"/><a:buChar char=\"-\"/></a:pPr>" +
+                        run("Qxlvwz Sans", "Carried") + run("Segoe UI", "Table") + run("Zzqx Grotesk", "Unknown") +
+                        run("+mj-lt", "Theme") + run("DejaVu Sans", "Installed") + run("Zzqx Grotesk", "Again") +
+                        "</a:p>";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("deck.pptx"));
+    QVERIFY(TestSupport::writeAll(path, TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QString(),
+                                                              TestSupport::eotFont(TestSupport::renamedFont(), false),
+                                                              extras)));
+    const QList<Entry> report = fonts::FontReport::For(deck::DeckPackage(path));
+    const QString matched = fonts::FontReport::Matched(QStringLiteral("Zzqx Grotesk"));
+    QVERIFY(!matched.isEmpty());
+    const QList<Entry> expected{
+        {QStringLiteral("Zzqx Grotesk"), matched, QStringLiteral("fontconfig's choice")},
+        {QStringLiteral("Qxlvwz Sans"), QStringLiteral("Qxlvwz Sans"), QStringLiteral("the deck's own")},
+        {QStringLiteral("Segoe UI"), fonts::FontSetup::StandInFor(QStringLiteral("Segoe UI")),
+         QStringLiteral("stand-in")}};
+    QCOMPARE(fonts::FontReport::Text(report), fonts::FontReport::Text(expected));
+    QVERIFY(fonts::FontReport::For(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFontReport)
+#include "tst_fontreport.moc"
