@@ -1,5 +1,6 @@
 // What a deck's text is drawn with where the machine lacks a font it names, read without the office: the deck's
-// own font, the table's stand-in, or fontconfig's choice; fonts the machine has and theme references are not named.
+// own font, the table's stand-in, the stand-in of its kind, or fontconfig's choice; fonts the machine has and theme
+// references are not named.
 #include "deck/DeckPackage.h"
 #include "fonts/FontReport.h"
 #include "fonts/FontSetup.h"
@@ -31,20 +32,26 @@ void TestFontReport::whatDrawsEachMissingFont() {
     extras.paragraphs = "<a:p><a:pPr><a:buFont typeface=\"Zzqx Grotesk\"/><a:buChar char=\"-\"/></a:pPr>" +
                         run("Qxlvwz Sans", "Carried") + run("Segoe UI", "Table") + run("Zzqx Grotesk", "Unknown") +
                         run("+mj-lt", "Theme") + run("DejaVu Sans", "Installed") + run("Zzqx Grotesk", "Again") +
-                        "</a:p>";
+                        "<a:r><a:rPr><a:latin typeface=\"Zzqx Antiqua\" panose=\"02020603050405020304\"/></a:rPr>"
+                        "<a:t>Serif</a:t></a:r><a:r><a:rPr><a:sym typeface=\"Zzqx Dings\" charset=\"2\"/></a:rPr>"
+                        "<a:t>Symbol</a:t></a:r></a:p>";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deck.pptx"));
     QVERIFY(TestSupport::writeAll(path, TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QString(),
                                                               TestSupport::eotFont(TestSupport::renamedFont(), false),
                                                               extras)));
     const QList<Entry> report = fonts::FontReport::For(deck::DeckPackage(path));
-    const QString matched = fonts::FontReport::Matched(QStringLiteral("Zzqx Grotesk"));
+    const QString matched = fonts::FontReport::Matched(QStringLiteral("Zzqx Dings"));
     QVERIFY(!matched.isEmpty());
+    // The bullet's font is named by a run too, so it counts as text; a symbol font nobody has keeps fontconfig's
+    // choice (its codes mean nothing in a stand-in).
     const QList<Entry> expected{
-        {QStringLiteral("Zzqx Grotesk"), matched, QStringLiteral("fontconfig's choice")},
+        {QStringLiteral("Zzqx Grotesk"), QStringLiteral("Liberation Sans"), QStringLiteral("stand-in of its kind")},
         {QStringLiteral("Qxlvwz Sans"), QStringLiteral("Qxlvwz Sans"), QStringLiteral("the deck's own")},
         {QStringLiteral("Segoe UI"), fonts::FontSetup::StandInFor(QStringLiteral("Segoe UI")),
-         QStringLiteral("stand-in")}};
+         QStringLiteral("stand-in")},
+        {QStringLiteral("Zzqx Antiqua"), QStringLiteral("Liberation Serif"), QStringLiteral("stand-in of its kind")},
+        {QStringLiteral("Zzqx Dings"), matched, QStringLiteral("fontconfig's choice")}};
     QCOMPARE(fonts::FontReport::Text(report), fonts::FontReport::Text(expected));
     QVERIFY(fonts::FontReport::For(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))).isEmpty());
 }

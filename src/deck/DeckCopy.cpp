@@ -1,6 +1,7 @@
 #include "deck/DeckCopy.h"
 
 #include "deck/DeckPackage.h"
+#include "deck/DeckTypefaces.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -50,19 +51,23 @@ QByteArray DeckCopy::WithoutSvg(const QByteArray &xml) {
     return out.toUtf8();
 }
 
-bool DeckCopy::Needed(const DeckPackage &package) {
+bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> &fonts) {
     if (!package.IsOpen())
         return false;
+    if (!fonts.isEmpty())
+        return true;
     for (const QString &part : package.Parts())
         if (drawingPart(part) && package.Read(part, 64 << 20).contains("svgBlip"))
             return true;
     return false;
 }
 
-QString DeckCopy::Make(const DeckPackage &package, const QString &dir) {
+QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
-    const bool written = package.WriteCopy(
-        copy, [](const QString &name, const QByteArray &data) { return drawingPart(name) ? WithoutSvg(data) : data; });
+    const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
+        const QByteArray mended = drawingPart(name) ? WithoutSvg(data) : data;
+        return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
+    });
     return written ? copy : QString();
 }
 

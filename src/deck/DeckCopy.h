@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 namespace deck {
@@ -8,16 +9,18 @@ namespace deck {
 class DeckPackage;
 
 // A private copy of a deck for the office to open where the deck as it is would be drawn wrongly and a copy can
-// mend it; the deck on disk is never changed. Today: SVG pictures. PowerPoint keeps each SVG picture with a PNG
-// of it beside it, for readers that cannot draw the SVG; the office draws many of them as an empty frame, so the
-// copy points the office at the PNG.
+// mend it; the deck on disk is never changed. SVG pictures: PowerPoint keeps each SVG picture with a PNG of it
+// beside it, for readers that cannot draw the SVG; the office draws many of them as an empty frame, so the copy
+// points the office at the PNG. Fonts nobody has: the copy names the stand-in of their kind instead, which the
+// office would not choose itself (it asks fontconfig, whose first choice is one wide sans for every font).
 class DeckCopy {
 public:
-    // Whether the deck has anything a copy would mend.
-    static bool Needed(const DeckPackage &deck);
+    // Whether the deck has anything a copy would mend; fonts: typefaces to rename (the deck's name to the
+    // stand-in's), from fonts::FontClass.
+    static bool Needed(const DeckPackage &deck, const QHash<QString, QString> &fonts = {});
     // The mended copy written into dir under the deck's own file name (for a deck that Needed() it), or empty
     // when it cannot be written.
-    static QString Make(const DeckPackage &deck, const QString &dir);
+    static QString Make(const DeckPackage &deck, const QString &dir, const QHash<QString, QString> &fonts = {});
     // The part's XML without its references to SVG pictures: each picture falls back on the PNG beside it.
     static QByteArray WithoutSvg(const QByteArray &xml);
 };

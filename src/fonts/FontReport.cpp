@@ -1,67 +1,15 @@
 #include "fonts/FontReport.h"
 
 #include "deck/DeckPackage.h"
+#include "deck/DeckTypefaces.h"
+#include "fonts/FontClass.h"
 #include "fonts/FontSetup.h"
 
 #include <QSet>
-#include <QXmlStreamReader>
 
 #include <fontconfig/fontconfig.h>
 
 namespace fonts {
-
-namespace {
-// The parts whose text names fonts.
-bool textPart(const QString &part) {
-    if (!part.endsWith(QLatin1String(".xml")))
-        return false;
-    for (const char *folder : {"ppt/theme/", "ppt/slideMasters/", "ppt/slideLayouts/", "ppt/slides/"})
-        if (part.startsWith(QLatin1String(folder)) && part.indexOf(u'/', qsizetype(qstrlen(folder))) < 0)
-            return true;
-    return false;
-}
-
-// The elements whose typeface is a font text is set in: Latin, East Asian, complex script, symbol, bullets.
-bool fontElement(QStringView name) {
-    return name == QLatin1String("latin") || name == QLatin1String("ea") || name == QLatin1String("cs") ||
-           name == QLatin1String("sym") || name == QLatin1String("buFont");
-}
-
-void addNamed(const QByteArray &xml, QStringList &named, QSet<QString> &seen) {
-    QXmlStreamReader r(xml);
-    while (!r.atEnd()) {
-        if (r.readNext() != QXmlStreamReader::StartElement || !fontElement(r.name()))
-            continue;
-        const QString face = r.attributes().value(QLatin1String("typeface")).toString().trimmed();
-        if (face.isEmpty() || face.startsWith(u'+') || seen.contains(face))
-            continue;
-        seen.insert(face);
-        named.append(face);
-    }
-}
-
-// The families the deck carries a face of (presentation.xml's embedded font list).
-QSet<QString> carried(const deck::DeckPackage &deck) {
-    QSet<QString> families;
-    QXmlStreamReader r(deck.Read(QStringLiteral("ppt/presentation.xml"), 16 << 20));
-    while (!r.atEnd())
-        if (r.readNext() == QXmlStreamReader::StartElement && r.name() == QLatin1String("font") &&
-            r.attributes().hasAttribute(QLatin1String("typeface")))
-            families.insert(r.attributes().value(QLatin1String("typeface")).toString().trimmed());
-    return families;
-}
-} // namespace
-
-QStringList FontReport::Named(const deck::DeckPackage &deck) {
-    QStringList named;
-    QSet<QString> seen;
-    QStringList parts = deck.Parts();
-    parts.sort();
-    for (const QString &part : parts)
-        if (textPart(part))
-            addNamed(deck.Read(part, 16 << 20), named, seen);
-    return named;
-}
 
 QString FontReport::Matched(const QString &family) {
     FcPattern *pattern = FcNameParse(reinterpret_cast<const FcChar8 *>(""));
@@ -84,19 +32,20 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
     QList<Entry> entries;
     if (!deck.IsOpen())
         return entries;
-    const QSet<QString> own = carried(deck);
-    for (const QString &family : Named(deck)) {
-        if (FontSetup::Installed(family))
+    const QSet<QString> own = FontSetup::CarriedFamilies(deck);
+    const QHash<QString, QString> kinds = FontClass::Renames(deck);
+    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+        if (FontSetup::Installed(t.name))
             continue;
-        if (own.contains(family)) {
-            entries.append({family, family, QStringLiteral("the deck's own")});
-            continue;
-        }
-        const QString standIn = FontSetup::StandInFor(family);
-        if (!standIn.isEmpty())
-            entries.append({family, standIn, QStringLiteral("stand-in")});
+        const QString standIn = FontSetup::StandInFor(t.name);
+        if (own.contains(t.name))
+            entries.append({t.name, t.name, QStringLiteral("the deck's own")});
+        else if (!standIn.isEmpty())
+            entries.append({t.name, standIn, QStringLiteral("stand-in")});
+        else if (kinds.contains(t.name))
+            entries.append({t.name, kinds.value(t.name), QStringLiteral("stand-in of its kind")});
         else
-            entries.append({family, Matched(family), QStringLiteral("fontconfig's choice")});
+            entries.append({t.name, Matched(t.name), QStringLiteral("fontconfig's choice")});
     }
     return entries;
 }

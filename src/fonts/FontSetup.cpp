@@ -160,6 +160,14 @@ QList<FontSetup::File> FontSetup::DeckFonts(const deck::DeckPackage &package, QS
     return files;
 }
 
+QSet<QString> FontSetup::CarriedFamilies(const deck::DeckPackage &deck) {
+    QSet<QString> families;
+    if (deck.IsOpen())
+        for (const EmbeddedFace &face : embeddedFaces(deck))
+            families.insert(face.family);
+    return families;
+}
+
 QByteArray FontSetup::FontconfigFile(const QString &fontDir, const QString &cacheDir) {
     FcChar8 *system = FcConfigFilename(nullptr);
     const QString machine =

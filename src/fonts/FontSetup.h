@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +33,9 @@ public:
     // Each font that cannot be used (damaged, hostile, not decodable here) is left out and named in notUsed with
     // the reason; nothing else depends on it.
     static QList<File> DeckFonts(const deck::DeckPackage &deck, QStringList *notUsed);
+
+    // The families the deck carries a face of, whether or not it can be used.
+    static QSet<QString> CarriedFamilies(const deck::DeckPackage &deck);
 
     // The fontconfig file for an office: the machine's configuration, the folder of its deck's fonts, and the
     // stand-ins for the fonts nobody has.

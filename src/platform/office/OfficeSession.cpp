@@ -8,6 +8,7 @@
 #include "deck/DeckAutofit.h"
 #include "deck/DeckCopy.h"
 #include "deck/DeckPackage.h"
+#include "fonts/FontClass.h"
 #include "platform/office/OfficeAutofit.h"
 #include "platform/office/OfficeErrors.h"
 #include "platform/office/OfficeHelpers.h"
@@ -202,10 +203,11 @@ QString deckUrl(const QString &path) {
 // Where a private copy mends what the office would draw wrongly, the office opens that instead: its folder (gone
 // with the deck), url set to it; none where the deck needs none or it could not be made.
 std::shared_ptr<QTemporaryDir> privateCopy(const deck::DeckPackage &package, QString *url) {
-    if (!deck::DeckCopy::Needed(package))
+    const QHash<QString, QString> fonts = fonts::FontClass::Renames(package);
+    if (!deck::DeckCopy::Needed(package, fonts))
         return nullptr;
     auto dir = std::make_shared<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vorlane-deck-XXXXXX"));
-    const QString copy = dir->isValid() ? deck::DeckCopy::Make(package, dir->path()) : QString();
+    const QString copy = dir->isValid() ? deck::DeckCopy::Make(package, dir->path(), fonts) : QString();
     if (copy.isEmpty())
         return nullptr;
     *url = fileUrl(copy);

@@ -1,0 +1,107 @@
+#include "fonts/FontClass.h"
+
+#include "deck/DeckPackage.h"
+#include "fonts/FontSetup.h"
+
+#include <QSet>
+
+namespace fonts {
+
+namespace {
+// PANOSE (Latin text): byte 0 the family kind, 1 the serif style, 3 the proportion.
+constexpr int kKindText = 2, kKindScript = 3, kKindDecorative = 4, kKindSymbol = 5;
+constexpr int kSansFirst = 11, kSansLast = 13; // normal, obtuse and perpendicular sans
+constexpr int kMonospaced = 9, kCondensed = 6, kVeryCondensed = 8;
+
+FontClass::Kind byName(const QString &name) {
+    const QString n = name.toLower();
+    if (n.contains(QLatin1String("mono")) || n.contains(QLatin1String("code")) ||
+        n.contains(QLatin1String("courier")) || n.contains(QLatin1String("console")))
+        return FontClass::Mono;
+    if (n.contains(QLatin1String("narrow")) || n.contains(QLatin1String("condensed")) ||
+        n.contains(QLatin1String("compressed")))
+        return FontClass::SansNarrow;
+    if (n.contains(QLatin1String("script")) || n.contains(QLatin1String("hand")))
+        return FontClass::Script;
+    if (n.contains(QLatin1String("serif")) && !n.contains(QLatin1String("sans")))
+        return FontClass::Serif;
+    return FontClass::Sans;
+}
+
+FontClass::Kind byPanose(const QByteArray &p, const QString &name) {
+    const int kind = quint8(p.at(0)), serif = quint8(p.at(1)), proportion = quint8(p.at(3));
+    if (kind == kKindSymbol)
+        return FontClass::Symbol;
+    if (kind == kKindScript)
+        return FontClass::Script;
+    if (kind != kKindText && kind != kKindDecorative)
+        return byName(name);
+    if (proportion == kMonospaced)
+        return FontClass::Mono;
+    const bool sans = serif >= kSansFirst || serif < 2; // flared, rounded and "any" read as sans
+    if (sans && (proportion == kCondensed || proportion == kVeryCondensed))
+        return FontClass::SansNarrow;
+    if (serif >= 2 && serif < kSansFirst)
+        return FontClass::Serif;
+    return byName(name) == FontClass::SansNarrow ? FontClass::SansNarrow : FontClass::Sans;
+}
+} // namespace
+
+FontClass::Kind FontClass::KindOf(const deck::DeckTypefaces::Typeface &t) {
+    if (t.charset == 2)
+        return Symbol;
+    if (t.panose.size() == 10 && t.panose != QByteArray(10, '\0'))
+        return byPanose(t.panose, t.name);
+    if (t.pitchFamily >= 0) {
+        // The low bits say fixed (1) or variable (2) pitch; the high nibble the family.
+        if ((t.pitchFamily & 3) == 1 || (t.pitchFamily >> 4) == 3)
+            return Mono;
+        switch (t.pitchFamily >> 4) {
+        case 1:
+            return Serif;
+        case 4:
+            return Script;
+        case 5:
+            return byName(t.name) == Script ? Script : Sans;
+        default:
+            break;
+        }
+    }
+    return byName(t.name);
+}
+
+QString FontClass::StandIn(Kind kind) {
+    switch (kind) {
+    case Sans:
+        return QStringLiteral("Liberation Sans");
+    case SansNarrow:
+        return QStringLiteral("Liberation Sans Narrow");
+    case Serif:
+        return QStringLiteral("Liberation Serif");
+    case Mono:
+        return QStringLiteral("Liberation Mono");
+    case Script:
+        return QStringLiteral("Z003");
+    case Symbol:
+        break;
+    }
+    return QString();
+}
+
+QHash<QString, QString> FontClass::Renames(const deck::DeckPackage &deck) {
+    QHash<QString, QString> renames;
+    if (!deck.IsOpen())
+        return renames;
+    const QSet<QString> carried = FontSetup::CarriedFamilies(deck);
+    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+        if (t.bulletOnly || carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() ||
+            FontSetup::Installed(t.name))
+            continue;
+        const QString standIn = StandIn(KindOf(t));
+        if (!standIn.isEmpty() && FontSetup::Installed(standIn))
+            renames.insert(t.name, standIn);
+    }
+    return renames;
+}
+
+} // namespace fonts

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "deck/DeckTypefaces.h"
+
+#include <QHash>
+#include <QString>
+
+namespace deck {
+class DeckPackage;
+}
+
+namespace fonts {
+
+// A stand-in for a font that neither the machine, nor the deck, nor the stand-ins table has: chosen from what the
+// deck says of the font (its PANOSE numbers: serif or sans, proportion; its pitch and family), else from its name,
+// among a fixed few installed faces, one of each kind. Fixed, so that the office is given them through the deck's
+// private copy and never restarted for them; fontconfig alone would give every such font the same wide sans.
+class FontClass {
+public:
+    enum Kind { Sans, SansNarrow, Serif, Mono, Script, Symbol };
+    static Kind KindOf(const deck::DeckTypefaces::Typeface &typeface);
+    // The installed face that stands in for a kind; empty for a symbol font, whose codes mean nothing in another.
+    static QString StandIn(Kind kind);
+    // For each typeface of the deck's text that nothing else covers, its stand-in (the deck's name to it).
+    static QHash<QString, QString> Renames(const deck::DeckPackage &deck);
+};
+
+} // namespace fonts
