@@ -27,8 +27,48 @@ class TestDeckCopy : public QObject {
 private Q_SLOTS:
     void withoutSvg_data();
     void withoutSvg();
+    void withoutMath_data();
+    void withoutMath();
     void copyLeavesTheDeckAlone();
 };
+
+namespace {
+// An alternative as PowerPoint writes one around a shape that holds math: the math first, a picture of it after.
+QByteArray alternative(const QByteArray &choice, const QByteArray &fallback) {
+    return "<mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+           "xmlns:a14=\"http://schemas.microsoft.com/office/drawing/2010/main\"><mc:Choice Requires=\"a14\">" +
+           choice + "</mc:Choice><mc:Fallback xmlns=\"\">" + fallback + "</mc:Fallback></mc:AlternateContent>";
+}
+const QByteArray kMathShape = "<p:sp><p:txBody><a:p><a14:m><m:oMathPara><m:oMath><m:r><m:t>x</m:t></m:r></m:oMath>"
+                              "</m:oMathPara></a14:m></a:p></p:txBody></p:sp>";
+const QByteArray kPictureShape = "<p:sp><p:spPr><a:blipFill><a:blip r:embed=\"rId8\"/></a:blipFill></p:spPr></p:sp>";
+} // namespace
+
+void TestDeckCopy::withoutMath_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("math: the picture") << "<p:spTree>" + alternative(kMathShape, kPictureShape) + "</p:spTree>"
+                                       << "<p:spTree>" + kPictureShape + "</p:spTree>";
+    const QByteArray other = alternative("<p:sp><a:p>new</a:p></p:sp>", "<p:sp><a:p>old</a:p></p:sp>");
+    QTest::newRow("another alternative stays") << other + alternative(kMathShape, kPictureShape)
+                                               << other + kPictureShape;
+    QTest::newRow("a table cell's math: the table's picture")
+        << alternative("<p:graphicFrame><a:tbl><a:tc>" + kMathShape + "</a:tc></a:tbl></p:graphicFrame>",
+                       "<p:pic>" + kPictureShape + "</p:pic>")
+        << "<p:pic>" + kPictureShape + "</p:pic>";
+    QTest::newRow("nested inside the choice")
+        << alternative(alternative(kMathShape, kPictureShape), "<p:pic/>") << QByteArray("<p:pic/>");
+    QTest::newRow("no fallback: kept") << QByteArray("<mc:AlternateContent><mc:Choice>" + kMathShape +
+                                                     "</mc:Choice></mc:AlternateContent>")
+                                       << QByteArray("<mc:AlternateContent><mc:Choice>" + kMathShape +
+                                                     "</mc:Choice></mc:AlternateContent>");
+}
+
+void TestDeckCopy::withoutMath() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(deck::DeckCopy::WithoutMath(xml), expected);
+}
 
 void TestDeckCopy::withoutSvg_data() {
     QTest::addColumn<QByteArray>("xml");

@@ -51,21 +51,78 @@ QByteArray DeckCopy::WithoutSvg(const QByteArray &xml) {
     return out.toUtf8();
 }
 
+namespace {
+// Where the element that opens at from (its start tag's '<') ends, nested elements of its name counted; -1 when
+// it does not.
+qsizetype elementEnd(const QByteArray &xml, qsizetype from, const QByteArray &name) {
+    const QByteArray open = '<' + name, close = "</" + name + '>';
+    int depth = 0;
+    for (qsizetype at = from; at >= 0 && at < xml.size();) {
+        const qsizetype nextOpen = xml.indexOf(open, at), nextClose = xml.indexOf(close, at);
+        if (nextClose < 0)
+            return -1;
+        if (nextOpen >= 0 && nextOpen < nextClose) {
+            const char after = nextOpen + open.size() < xml.size() ? xml.at(nextOpen + open.size()) : '\0';
+            depth += after == '>' || after == ' ' || after == '/' ? 1 : 0;
+            at = nextOpen + open.size();
+            continue;
+        }
+        if (--depth == 0)
+            return nextClose + close.size();
+        at = nextClose + close.size();
+    }
+    return -1;
+}
+
+bool holdsMath(const QByteArray &xml) {
+    return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
+}
+} // namespace
+
+QByteArray DeckCopy::WithoutMath(const QByteArray &xml) {
+    if (!holdsMath(xml))
+        return xml;
+    const QByteArray tag = "mc:AlternateContent";
+    QByteArray out;
+    qsizetype done = 0;
+    for (qsizetype at = xml.indexOf('<' + tag); at >= 0; at = xml.indexOf('<' + tag, at + 1)) {
+        if (at < done)
+            continue; // inside one already replaced
+        const qsizetype end = elementEnd(xml, at, tag);
+        const QByteArray whole = end > 0 ? xml.mid(at, end - at) : QByteArray();
+        // The fallback after the first choice (an alternative nested in the choice has fallbacks of its own).
+        const qsizetype choice = whole.indexOf("<mc:Choice");
+        const qsizetype choiceEnd = choice >= 0 ? elementEnd(whole, choice, "mc:Choice") : -1;
+        const qsizetype fallback = choiceEnd > 0 ? whole.indexOf("<mc:Fallback", choiceEnd) : -1;
+        const qsizetype inner = fallback >= 0 ? whole.indexOf('>', fallback) + 1 : -1;
+        const qsizetype innerEnd = whole.lastIndexOf("</mc:Fallback>");
+        if (end < 0 || fallback < 0 || inner <= 0 || innerEnd < inner || !holdsMath(whole.left(fallback)))
+            continue;
+        out += xml.mid(done, at - done) + whole.mid(inner, innerEnd - inner);
+        done = end;
+    }
+    return done == 0 ? xml : out + xml.mid(done);
+}
+
 bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> &fonts) {
     if (!package.IsOpen())
         return false;
     if (!fonts.isEmpty())
         return true;
-    for (const QString &part : package.Parts())
-        if (drawingPart(part) && package.Read(part, 64 << 20).contains("svgBlip"))
+    for (const QString &part : package.Parts()) {
+        if (!drawingPart(part))
+            continue;
+        const QByteArray xml = package.Read(part, 64 << 20);
+        if (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")))
             return true;
+    }
     return false;
 }
 
 QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
-        const QByteArray mended = drawingPart(name) ? WithoutSvg(data) : data;
+        const QByteArray mended = drawingPart(name) ? WithoutMath(WithoutSvg(data)) : data;
         return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
     });
     return written ? copy : QString();

@@ -11,7 +11,8 @@ class DeckPackage;
 // A private copy of a deck for the office to open where the deck as it is would be drawn wrongly and a copy can
 // mend it; the deck on disk is never changed. SVG pictures: PowerPoint keeps each SVG picture with a PNG of it
 // beside it, for readers that cannot draw the SVG; the office draws many of them as an empty frame, so the copy
-// points the office at the PNG. Fonts nobody has: the copy names the stand-in of their kind instead, which the
+// points the office at the PNG. Equations (Office Math): the office's import loses them, so the copy takes the
+// picture PowerPoint saved of each (the fallback beside the math in the same shape). Fonts nobody has: the copy names the stand-in of their kind instead, which the
 // office would not choose itself (it asks fontconfig, whose first choice is one wide sans for every font).
 class DeckCopy {
 public:
@@ -23,6 +24,8 @@ public:
     static QString Make(const DeckPackage &deck, const QString &dir, const QHash<QString, QString> &fonts = {});
     // The part's XML without its references to SVG pictures: each picture falls back on the PNG beside it.
     static QByteArray WithoutSvg(const QByteArray &xml);
+    // The part's XML with each alternative whose first choice holds Office Math replaced by its fallback.
+    static QByteArray WithoutMath(const QByteArray &xml);
 };
 
 } // namespace deck

@@ -357,6 +357,16 @@ private Q_SLOTS:
                 if (o.value(QStringLiteral("status")).toString() == u"converted" &&
                     o.value(QStringLiteral("slides")).toInt() != o.value(QStringLiteral("outputs")).toArray().size())
                     byName.insert(name, QStringLiteral("slides miscounted"));
+                // The file's phases are its own: together no more than its time, the office's PDF among them.
+                const QJsonObject phases = o.value(QStringLiteral("phases")).toObject();
+                double spent = 0;
+                for (const QJsonValue &v : phases)
+                    spent += v.toDouble();
+                if (o.value(QStringLiteral("status")).toString() == u"converted" &&
+                    (phases.size() != 9 || phases.value(QStringLiteral("pdf")).toDouble() <= 0 ||
+                     spent > o.value(QStringLiteral("seconds")).toDouble() + 0.01 ||
+                     !o.value(QStringLiteral("fontsMissing")).isArray()))
+                    byName.insert(name, QStringLiteral("phases or fonts wrong: ") + lines.at(i));
             }
             return byName;
         };
