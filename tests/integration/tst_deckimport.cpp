@@ -49,6 +49,8 @@ private Q_SLOTS:
     void wordsKept();
     void svgPicture_data();
     void svgPicture();
+    void equationPicture_data();
+    void equationPicture();
 
 private:
     // The deck converted to the format (with its extension as the name), written beside it; the file of slide 1 for
@@ -411,6 +413,49 @@ void TestDeckImport::svgPicture() {
     QVERIFY2(std::abs(drawn.red() - expected.red()) < 40 && std::abs(drawn.blue() - expected.blue()) < 40 &&
                  drawn.green() < 40,
              qPrintable(drawn.name()));
+}
+
+void TestDeckImport::equationPicture_data() {
+    QTest::addColumn<QByteArray>("choice"); // what holds the math, filled blue
+    const QByteArray frame = "<a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/>";
+    const QByteArray math = "<a:p><a14:m><m:oMathPara xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                            "math\"><m:oMath><m:r><m:t>x=1</m:t></m:r></m:oMath></m:oMathPara></a14:m></a:p>";
+    QTest::newRow("in a shape") << "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Equation\"/><p:cNvSpPr/><p:nvPr/>"
+                                   "</p:nvSpPr><p:spPr><a:xfrm>" +
+                                       frame +
+                                       "</a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom><a:solidFill>"
+                                       "<a:srgbClr val=\"0000FF\"/></a:solidFill></p:spPr><p:txBody><a:bodyPr/>" +
+                                       math + "</p:txBody></p:sp>";
+    QTest::newRow("in a table cell")
+        << "<p:graphicFrame><p:nvGraphicFramePr><p:cNvPr id=\"3\" name=\"Table\"/><p:cNvGraphicFramePr/><p:nvPr/>"
+           "</p:nvGraphicFramePr><p:xfrm>" +
+               frame +
+               "</p:xfrm><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/table\">"
+               "<a:tbl><a:tblGrid><a:gridCol w=\"2286000\"/></a:tblGrid><a:tr h=\"2286000\"><a:tc><a:txBody>"
+               "<a:bodyPr/>" +
+               math +
+               "</a:txBody><a:tcPr><a:solidFill><a:srgbClr val=\"0000FF\"/></a:solidFill></a:tcPr></a:tc></a:tr>"
+               "</a:tbl></a:graphicData></a:graphic></p:graphicFrame>";
+}
+
+// An equation, which the office's import loses, is drawn from the picture PowerPoint saved of it, in a shape and
+// in a table cell.
+void TestDeckImport::equationPicture() {
+    QFETCH(QByteArray, choice);
+    TestSupport::PptxExtras picture;
+    picture.shapes = "<mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+                     "xmlns:a14=\"http://schemas.microsoft.com/office/drawing/2010/main\"><mc:Choice Requires=\"a14\">" +
+                     choice +
+                     "</mc:Choice><mc:Fallback xmlns=\"\"><p:pic><p:nvPicPr><p:cNvPr id=\"3\" name=\"Equation\"/>"
+                     "<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=\"rId2\"/><a:stretch>"
+                     "<a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x=\"3429000\" y=\"4000000\"/>"
+                     "<a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/>"
+                     "</a:prstGeom></p:spPr></p:pic></mc:Fallback></mc:AlternateContent>";
+    picture.slideRelationships = {{"image", "../media/image1.png"}};
+    picture.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(Qt::red)}};
+    const QString made = pdf(TestSupport::pptxDeck("Liberation Sans", "Equation", QByteArray(), picture), "math");
+    const QColor drawn = pictureColour(made);
+    QVERIFY2(drawn.red() > 200 && drawn.green() < 40 && drawn.blue() < 40, qPrintable(drawn.name()));
 }
 
 QTEST_GUILESS_MAIN(TestDeckImport)
