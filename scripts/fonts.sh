@@ -4,6 +4,7 @@
 # (scripts/fonts-merge.py: Debian's python3-fonttools reads the WOFF2 files), its licence kept beside it, all
 # under DEST/FAMILY/. A family that cannot be fetched or made is left out, saying so: decks asking for it get the
 # stand-in of its kind. Packages are kept in CACHE, so a second run fetches nothing.
+# Wine's copies of Tahoma, Wingdings, Symbol and Webdings (fonts-wine) are linked in under DEST/Wine.
 # Usage: scripts/fonts.sh DEST [CACHE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,14 +12,15 @@ dest=${1:?usage: scripts/fonts.sh DEST [CACHE]}
 cache=${2:-${XDG_CACHE_HOME:-$HOME/.cache}/vorlane/npm}
 mkdir -p "$dest" "$cache"
 dest=$(cd "$dest" && pwd)
+npm_ok=1
 if ! command -v npm >/dev/null; then
     echo "fonts: npm is not on the PATH: the web font families are left out" >&2
-    exit 0
+    npm_ok=0
 fi
 made=0
 missed=()
 while IFS=$'\t' read -r family package version; do
-    [[ -z $family || $family == \#* ]] && continue
+    [[ -z $family || $family == \#* || $npm_ok == 0 ]] && continue
     folder="$dest/${family// /}"
     if [ -s "$folder/LICENSE" ] && compgen -G "$folder/*.ttf" >/dev/null; then
         made=$((made + 1))
@@ -40,6 +42,14 @@ while IFS=$'\t' read -r family package version; do
     fi
     rm -rf "$work"
 done <"$here/fonts/families.tsv"
+# Wine's copies of Windows' metrics (fonts-wine) lie where fontconfig does not look: linked in beside the others.
+wine=/usr/share/wine/fonts
+if [ -d "$wine" ]; then
+    mkdir -p "$dest/Wine"
+    for f in tahoma.ttf tahomabd.ttf wingding.ttf symbol.ttf webdings.ttf; do
+        [ -e "$wine/$f" ] && ln -sfn "$wine/$f" "$dest/Wine/$f"
+    done
+fi
 echo "fonts: $made families in $dest"
 if ((${#missed[@]})); then
     echo "fonts: not fetched or not made (decks asking for them get a stand-in): ${missed[*]}" >&2
