@@ -45,6 +45,41 @@ def merged(paths, tmp_dir):
     return merge.Merger(options=options).merge(plain)
 
 
+WEIGHTS = {100: "Thin", 200: "ExtraLight", 300: "Light", 400: "Regular", 500: "Medium", 600: "SemiBold",
+           700: "Bold", 800: "ExtraBold", 900: "Black"}
+
+
+def named(font, family, weight, italic):
+    """Names the face as its family, weight and style: the web packages keep the names of the variable font they
+    were cut from ("Montserrat Thin" for every weight), under which the office would not find the family."""
+    weight_name = WEIGHTS.get(weight, "Regular")
+    style = ("%s Italic" % weight_name if weight_name != "Regular" else "Italic") if italic else weight_name
+    ribbi = weight in (400, 700)
+    legacy_family = family if ribbi else "%s %s" % (family, weight_name)
+    legacy_style = ("Bold " if weight == 700 else "") + ("Italic" if italic else "")
+    legacy_style = legacy_style.strip() or "Regular"
+    names = font["name"]
+    for record in list(names.names):
+        if record.nameID in (1, 2, 3, 4, 6, 16, 17, 21, 22, 25):
+            names.removeNames(nameID=record.nameID)
+    full = "%s %s" % (family, style) if style != "Regular" else family
+    for name_id, text in ((1, legacy_family), (2, legacy_style), (3, "%s %s" % (full, "vorlane")), (4, full),
+                          (6, "%s-%s" % (family.replace(" ", ""), style.replace(" ", ""))), (16, family),
+                          (17, style)):
+        names.setName(text, name_id, 3, 1, 0x409)
+        names.setName(text, name_id, 1, 0, 0)
+    font["OS/2"].usWeightClass = weight
+    selection = font["OS/2"].fsSelection & ~0b1100001  # italic, bold, regular
+    regular = weight == 400 and not italic
+    selection |= (1 if italic else 0) | (32 if weight == 700 else 0) | (64 if regular else 0)
+    font["OS/2"].fsSelection = selection
+    font["head"].macStyle = (1 if weight >= 700 else 0) | (2 if italic else 0)
+    if "fvar" in font or "STAT" in font:
+        for table in ("fvar", "STAT", "avar", "gvar", "HVAR", "MVAR"):
+            if table in font:
+                del font[table]
+
+
 def main():
     family, files_dir, out_dir = sys.argv[1:4]
     os.makedirs(out_dir, exist_ok=True)
@@ -55,6 +90,7 @@ def main():
         except Exception as e:  # one face that cannot be made leaves the others
             print("fonts: %s %s %s not made: %s" % (family, weight, style, e), file=sys.stderr)
             continue
+        named(font, family, int(weight), style == "italic")
         name = "%s-%s-%s.ttf" % (family.replace(" ", ""), weight, style)
         font.save(os.path.join(out_dir, name))
         made += 1
