@@ -2,6 +2,7 @@
 // own font, the table's stand-in, the stand-in of its kind, or fontconfig's choice; fonts the machine has and theme
 // references are not named.
 #include "deck/DeckPackage.h"
+#include "fonts/FontClass.h"
 #include "fonts/FontReport.h"
 #include "fonts/FontSetup.h"
 
@@ -34,7 +35,8 @@ void TestFontReport::whatDrawsEachMissingFont() {
                         run("+mj-lt", "Theme") + run("DejaVu Sans", "Installed") + run("Zzqx Grotesk", "Again") +
                         "<a:r><a:rPr><a:latin typeface=\"Zzqx Antiqua\" panose=\"02020603050405020304\"/></a:rPr>"
                         "<a:t>Serif</a:t></a:r><a:r><a:rPr><a:sym typeface=\"Zzqx Dings\" charset=\"2\"/></a:rPr>"
-                        "<a:t>Symbol</a:t></a:r></a:p>";
+                        "<a:t>Symbol</a:t></a:r>" +
+                        run("Calibri", "Twin") + run("Times New Roman", "Twin") + "</a:p>";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deck.pptx"));
     QVERIFY(TestSupport::writeAll(path, TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QString(),
@@ -51,8 +53,14 @@ void TestFontReport::whatDrawsEachMissingFont() {
         {QStringLiteral("Segoe UI"), fonts::FontSetup::StandInFor(QStringLiteral("Segoe UI")),
          QStringLiteral("stand-in")},
         {QStringLiteral("Zzqx Antiqua"), QStringLiteral("Liberation Serif"), QStringLiteral("stand-in of its kind")},
-        {QStringLiteral("Zzqx Dings"), matched, QStringLiteral("fontconfig's choice")}};
+        {QStringLiteral("Zzqx Dings"), matched, QStringLiteral("fontconfig's choice")},
+        {QStringLiteral("Calibri"), QStringLiteral("Carlito"), QStringLiteral("the machine's alias")},
+        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("the machine's alias")}};
     QCOMPARE(fonts::FontReport::Text(report), fonts::FontReport::Text(expected));
+    // The private copy renames only the fonts nothing else covers: never one the machine has a twin of.
+    const QHash<QString, QString> renames = fonts::FontClass::Renames(deck::DeckPackage(path));
+    QCOMPARE(QStringList(renames.keyBegin(), renames.keyEnd()).size(), 2);
+    QVERIFY(renames.contains(QStringLiteral("Zzqx Grotesk")) && renames.contains(QStringLiteral("Zzqx Antiqua")));
     QVERIFY(fonts::FontReport::For(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))).isEmpty());
 }
 

@@ -10,7 +10,7 @@ namespace fonts {
 namespace {
 // PANOSE (Latin text): byte 0 the family kind, 1 the serif style, 3 the proportion.
 constexpr int kKindText = 2, kKindScript = 3, kKindDecorative = 4, kKindSymbol = 5;
-constexpr int kSansFirst = 11, kSansLast = 13; // normal, obtuse and perpendicular sans
+constexpr int kSansFirst = 11; // normal sans; obtuse and perpendicular sans follow
 constexpr int kMonospaced = 9, kCondensed = 6, kVeryCondensed = 8;
 
 FontClass::Kind byName(const QString &name) {
@@ -38,10 +38,10 @@ FontClass::Kind byPanose(const QByteArray &p, const QString &name) {
         return byName(name);
     if (proportion == kMonospaced)
         return FontClass::Mono;
-    const bool sans = serif >= kSansFirst || serif < 2; // flared, rounded and "any" read as sans
-    if (sans && (proportion == kCondensed || proportion == kVeryCondensed))
+    // A condensed face sets its lines narrow whatever its serifs: the width decides where they break.
+    if (proportion == kCondensed || proportion == kVeryCondensed)
         return FontClass::SansNarrow;
-    if (serif >= 2 && serif < kSansFirst)
+    if (serif >= 2 && serif < kSansFirst) // flared (14), rounded (15) and "any" (0, 1) read as sans
         return FontClass::Serif;
     return byName(name) == FontClass::SansNarrow ? FontClass::SansNarrow : FontClass::Sans;
 }
@@ -95,7 +95,7 @@ QHash<QString, QString> FontClass::Renames(const deck::DeckPackage &deck) {
     const QSet<QString> carried = FontSetup::CarriedFamilies(deck);
     for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
         if (t.bulletOnly || carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() ||
-            FontSetup::Installed(t.name))
+            FontSetup::Installed(t.name) || !FontSetup::AliasFor(t.name).isEmpty())
             continue;
         const QString standIn = StandIn(KindOf(t));
         if (!standIn.isEmpty() && FontSetup::Installed(standIn))

@@ -38,10 +38,13 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
         if (FontSetup::Installed(t.name))
             continue;
         const QString standIn = FontSetup::StandInFor(t.name);
+        const QString alias = standIn.isEmpty() ? FontSetup::AliasFor(t.name) : QString();
         if (own.contains(t.name))
             entries.append({t.name, t.name, QStringLiteral("the deck's own")});
         else if (!standIn.isEmpty())
             entries.append({t.name, standIn, QStringLiteral("stand-in")});
+        else if (!alias.isEmpty())
+            entries.append({t.name, alias, QStringLiteral("the machine's alias")});
         else if (kinds.contains(t.name))
             entries.append({t.name, kinds.value(t.name), QStringLiteral("stand-in of its kind")});
         else

@@ -100,6 +100,19 @@ QByteArray decodeEot(const QByteArray &eot, QString *why) {
     return font;
 }
 
+// The families fontconfig's rules make of a pattern asking for family, in the order it would try them.
+QStringList substituted(const QString &family) {
+    FcPattern *pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8 *>(family.toUtf8().constData()));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    QStringList families;
+    FcChar8 *name = nullptr;
+    for (int i = 0; FcPatternGetString(pattern, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        families << QString::fromUtf8(reinterpret_cast<const char *>(name));
+    FcPatternDestroy(pattern);
+    return families;
+}
+
 QByteArray xmlText(const QString &s) {
     return s.toHtmlEscaped().toUtf8();
 }
@@ -138,6 +151,20 @@ bool FontSetup::Installed(const QString &family) {
     FcObjectSetDestroy(objects);
     FcPatternDestroy(pattern);
     return installed;
+}
+
+QString FontSetup::AliasFor(const QString &family) {
+    // A name no rule knows is followed by the default families only: what comes before them was put there by a
+    // rule for this name.
+    static const QStringList fallback = substituted(QStringLiteral("Vorlane No Such Family"));
+    const QStringList families = substituted(family);
+    for (qsizetype i = 1; i < families.size(); ++i) {
+        if (fallback.contains(families.at(i)))
+            break;
+        if (Installed(families.at(i)))
+            return families.at(i);
+    }
+    return QString();
 }
 
 QList<FontSetup::File> FontSetup::DeckFonts(const deck::DeckPackage &package, QStringList *notUsed) {

@@ -43,6 +43,10 @@ public:
 
     // Whether fontconfig knows the family by this very name (not a substitute for it).
     static bool Installed(const QString &family);
+    // The installed family the machine's own fontconfig rules put in place of one it lacks (Carlito for Calibri,
+    // Liberation Serif for Times New Roman: its metric twins), or empty where only its default fallback would
+    // draw it.
+    static QString AliasFor(const QString &family);
 };
 
 } // namespace fonts
