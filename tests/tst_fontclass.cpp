@@ -24,7 +24,7 @@ void TestFontClass::kindOf_data() {
     QTest::newRow("Tw Cen MT: sans by PANOSE") << "Tw Cen MT" << "020B0602020104020603" << 34 << 0 << K::Sans;
     QTest::newRow("Rockwell: serif by PANOSE") << "Rockwell" << "02060603020205020403" << 18 << 0 << K::Serif;
     QTest::newRow("condensed sans") << "Zz Cond" << "020B0606020202030204" << 34 << 0 << K::SansNarrow;
-    QTest::newRow("condensed serif: narrow") << "Rockwell Condensed" << "02060603050405020104" << 18 << 0
+    QTest::newRow("named condensed: narrow") << "Rockwell Condensed" << "02060603050405020104" << 18 << 0
                                               << K::SansNarrow;
     QTest::newRow("monospaced by PANOSE") << "Zz Typewriter" << "02070309020205020404" << 49 << 0 << K::Mono;
     QTest::newRow("script by PANOSE") << "Zz Brush" << "03060802040406070304" << 66 << 0 << K::Script;

@@ -50,6 +50,9 @@ FontClass::Kind byPanose(const QByteArray &p, const QString &name) {
 FontClass::Kind FontClass::KindOf(const deck::DeckTypefaces::Typeface &t) {
     if (t.charset == 2)
         return Symbol;
+    // A face named condensed is one, whatever its PANOSE proportion says (Rockwell Condensed's says "modern").
+    if (byName(t.name) == SansNarrow && !(t.panose.size() == 10 && quint8(t.panose.at(0)) == kKindSymbol))
+        return SansNarrow;
     if (t.panose.size() == 10 && t.panose != QByteArray(10, '\0'))
         return byPanose(t.panose, t.name);
     if (t.pitchFamily >= 0) {
