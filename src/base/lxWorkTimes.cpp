@@ -25,9 +25,8 @@ QList<TlxWorkTimes::Totals> &published() {
 }
 
 // Books the time since the last switch to the running phase and makes phase the running one.
-void switchTo(int phase) {
+void switchTo(int phase, Clock::time_point now = Clock::now()) {
     ThreadTimes &t = t_times;
-    const Clock::time_point now = Clock::now();
     if (!t.started) {
         t.started = true;
         t.first = now;
@@ -95,10 +94,12 @@ TlxWorkTimes::Scope::~Scope() {
 }
 
 TlxWorkTimes::Totals TlxWorkTimes::Current() {
-    switchTo(t_times.current);
-    Totals now = t_times.totals;
-    now.wall = t_times.started ? std::chrono::duration<double>(Clock::now() - t_times.first).count() : 0;
-    return now;
+    // One reading of the clock for the phases and the wall: two readings' differences stay consistent.
+    const Clock::time_point now = Clock::now();
+    switchTo(t_times.current, now);
+    Totals totals = t_times.totals;
+    totals.wall = std::chrono::duration<double>(now - t_times.first).count();
+    return totals;
 }
 
 void TlxWorkTimes::Publish() {
