@@ -370,6 +370,8 @@ int main(int argc, char **argv) {
     for (const QString &deck : decksIn(o.folder, o.powerpoint)) {
         const QString name = QDir(o.folder).relativeFilePath(deck);
         const QString dir = o.outDir + u'/' + QString(name).replace(u'/', u'_');
+        // Afresh: pictures an earlier run left (its judges' copies among them) would be taken for pages.
+        QDir(dir).removeRecursively();
         QDir().mkpath(dir);
         QList<Slide> slides;
         try {

@@ -36,6 +36,7 @@ void TestFontClass::kindOf_data() {
     QTest::newRow("nothing said: by name, mono") << "Zz Code Pro" << "" << -1 << -1 << K::Mono;
     QTest::newRow("nothing said: by name, serif") << "Zz Serif" << "" << -1 << -1 << K::Serif;
     QTest::newRow("nothing said: sans") << "Zz Grotesk" << "" << -1 << -1 << K::Sans;
+    QTest::newRow("a word inside another is not it") << "Lucida Sans Unicode" << "" << -1 << -1 << K::Sans;
 }
 
 void TestFontClass::kindOf() {

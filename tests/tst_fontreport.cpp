@@ -36,7 +36,8 @@ void TestFontReport::whatDrawsEachMissingFont() {
                         "<a:r><a:rPr><a:latin typeface=\"Zzqx Antiqua\" panose=\"02020603050405020304\"/></a:rPr>"
                         "<a:t>Serif</a:t></a:r><a:r><a:rPr><a:sym typeface=\"Zzqx Dings\" charset=\"2\"/></a:rPr>"
                         "<a:t>Symbol</a:t></a:r>" +
-                        run("Calibri", "Twin") + run("Times New Roman", "Twin") + "</a:p>";
+                        run("Calibri", "Twin") + run("Times New Roman", "Twin") + run("Zzqx Grotesk,Sans-Serif", "List") +
+                        "</a:p>";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deck.pptx"));
     QVERIFY(TestSupport::writeAll(path, TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QString(),
@@ -55,12 +56,16 @@ void TestFontReport::whatDrawsEachMissingFont() {
         {QStringLiteral("Zzqx Antiqua"), QStringLiteral("Liberation Serif"), QStringLiteral("stand-in of its kind")},
         {QStringLiteral("Zzqx Dings"), matched, QStringLiteral("fontconfig's choice")},
         {QStringLiteral("Calibri"), QStringLiteral("Carlito"), QStringLiteral("the machine's alias")},
-        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("the machine's alias")}};
+        {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("the machine's alias")},
+        {QStringLiteral("Zzqx Grotesk,Sans-Serif"), QStringLiteral("Liberation Sans"),
+         QStringLiteral("the first of its list")}};
     QCOMPARE(fonts::FontReport::Text(report), fonts::FontReport::Text(expected));
     // The private copy renames only the fonts nothing else covers: never one the machine has a twin of.
     const QHash<QString, QString> renames = fonts::FontClass::Renames(deck::DeckPackage(path));
-    QCOMPARE(QStringList(renames.keyBegin(), renames.keyEnd()).size(), 2);
+    QCOMPARE(QStringList(renames.keyBegin(), renames.keyEnd()).size(), 3);
     QVERIFY(renames.contains(QStringLiteral("Zzqx Grotesk")) && renames.contains(QStringLiteral("Zzqx Antiqua")));
+    // A web page's list of families: its first.
+    QCOMPARE(renames.value(QStringLiteral("Zzqx Grotesk,Sans-Serif")), QStringLiteral("Liberation Sans"));
     QVERIFY(fonts::FontReport::For(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))).isEmpty());
 }
 

@@ -3,6 +3,7 @@
 #include "deck/DeckPackage.h"
 #include "fonts/FontSetup.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 namespace fonts {
@@ -13,17 +14,22 @@ constexpr int kKindText = 2, kKindScript = 3, kKindDecorative = 4, kKindSymbol =
 constexpr int kSansFirst = 11; // normal sans; obtuse and perpendicular sans follow
 constexpr int kMonospaced = 9, kCondensed = 6, kVeryCondensed = 8;
 
+// The kind a font's name tells, word by word ("Lucida Sans Unicode" is no code font).
 FontClass::Kind byName(const QString &name) {
-    const QString n = name.toLower();
-    if (n.contains(QLatin1String("mono")) || n.contains(QLatin1String("code")) ||
-        n.contains(QLatin1String("courier")) || n.contains(QLatin1String("console")))
+    const QStringList words = name.toLower().split(QRegularExpression(QStringLiteral("[^a-z]+")), Qt::SkipEmptyParts);
+    const auto has = [&words](std::initializer_list<const char *> any) {
+        for (const char *w : any)
+            if (words.contains(QLatin1String(w)))
+                return true;
+        return false;
+    };
+    if (has({"mono", "code", "courier", "console", "typewriter"}))
         return FontClass::Mono;
-    if (n.contains(QLatin1String("narrow")) || n.contains(QLatin1String("condensed")) ||
-        n.contains(QLatin1String("compressed")))
+    if (has({"narrow", "condensed", "cond", "compressed"}))
         return FontClass::SansNarrow;
-    if (n.contains(QLatin1String("script")) || n.contains(QLatin1String("hand")))
+    if (has({"script", "hand", "handwriting", "brush"}))
         return FontClass::Script;
-    if (n.contains(QLatin1String("serif")) && !n.contains(QLatin1String("sans")))
+    if (has({"serif"}) && !has({"sans"}))
         return FontClass::Serif;
     return FontClass::Sans;
 }
@@ -97,12 +103,27 @@ QHash<QString, QString> FontClass::Renames(const deck::DeckPackage &deck) {
         return renames;
     const QSet<QString> carried = FontSetup::CarriedFamilies(deck);
     for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+        if (t.name.contains(u','))
+            continue; // a list, below
         if (t.bulletOnly || carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() ||
             FontSetup::Installed(t.name) || !FontSetup::AliasFor(t.name).isEmpty())
             continue;
         const QString standIn = StandIn(KindOf(t));
         if (!standIn.isEmpty() && FontSetup::Installed(standIn))
             renames.insert(t.name, standIn);
+    }
+    // A list of families as web pages name them ("Arial,Sans-Serif"): its first, which PowerPoint drew with, or
+    // that one's stand-in.
+    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+        const QString first = t.name.section(u',', 0, 0).trimmed();
+        if (t.name.contains(u',') && !first.isEmpty()) {
+            deck::DeckTypefaces::Typeface alone = t;
+            alone.name = first;
+            const QString standIn = StandIn(KindOf(alone));
+            const bool covered = FontSetup::Installed(first) || !FontSetup::AliasFor(first).isEmpty() ||
+                                 !FontSetup::StandInFor(first).isEmpty() || standIn.isEmpty();
+            renames.insert(t.name, renames.value(first, covered ? first : standIn));
+        }
     }
     return renames;
 }

@@ -37,6 +37,10 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
     for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
         if (FontSetup::Installed(t.name))
             continue;
+        if (kinds.contains(t.name) && t.name.contains(u',')) {
+            entries.append({t.name, kinds.value(t.name), QStringLiteral("the first of its list")});
+            continue;
+        }
         const QString standIn = FontSetup::StandInFor(t.name);
         const QString alias = standIn.isEmpty() ? FontSetup::AliasFor(t.name) : QString();
         if (own.contains(t.name))
