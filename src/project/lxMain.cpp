@@ -173,9 +173,6 @@ void TlxMain::OnFileDone(TlxBatch *batch, TlxNode *node) {
     const QString line = LogLine(*node);
     QMutexLocker lock(&m_logLock);
     m_log << line;
-    // The fonts the deck names that the machine lacks, and what drew each, under its line in the log.
-    if (!node->Fonts.isEmpty())
-        m_log << QStringLiteral("    fonts: ") + fonts::FontReport::Text(node->Fonts);
     if (Summary) {
         m_failed += node->Status == nsFailure;
         m_skipped += skipped(*node);
