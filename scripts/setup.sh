@@ -53,7 +53,8 @@ offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
 # and fontTools with its WOFF2 reader.
 packages+=(fonts-wine fonts-comfortaa fonts-hosny-amiri python3-fonttools python3-brotli)
 offered culmus && packages+=(culmus)
-command -v npm >/dev/null || packages+=(npm)
+# (npm only where the fonts are made here, not copied from a folder made so)
+[ -n "${VORLANE_FONTS_FROM:-}" ] || command -v npm >/dev/null || packages+=(npm)
 # Free fonts decks name, some packaged by some releases only; the decoder of the fonts decks carry.
 for p in fonts-roboto-unhinted fonts-roboto-slab fonts-lato fonts-inter fonts-firacode fonts-jetbrains-mono \
     fonts-ebgaramond fonts-adobe-sourcesans3 fonts-adobe-sourceserif4 fonts-cascadia-code fonts-gelasio eot2ttf; do

@@ -17,13 +17,7 @@ QStringList filesIn(const QString &dir) {
 }
 
 QByteArray png(int width) {
-    QImage image(width, 10, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QByteArray data;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return data;
+    return TestSupport::png(QSize(width, 10));
 }
 } // namespace
 

@@ -1,19 +1,13 @@
 // A page's file counts only when it is whole in its format: the checks each output passes before it is written.
 #include "render/PageOutput.h"
 
-#include <QBuffer>
-#include <QImage>
+#include "TestSupport.h"
+
 #include <QtTest>
 
 namespace {
 QByteArray png(int width) {
-    QImage image(width, 10, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return out;
+    return TestSupport::png(QSize(width, 10));
 }
 
 TlxOutputOptions options(TlxOutputOptions::Format format) {

@@ -189,13 +189,7 @@ double firstWordHeight(const QString &pdf) {
 }
 
 QByteArray squarePng(QColor colour) {
-    QImage image(64, 64, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
+    return TestSupport::png(QSize(64, 64), colour);
 }
 
 // The colour at the middle of the picture shape below, as poppler draws the PDF's page.

@@ -314,6 +314,16 @@ QByteArray eotFont(const QByteArray &ttf, bool obfuscated) {
     return eot;
 }
 
+QByteArray png(QSize size, QColor colour) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return out;
+}
+
 QByteArray renamedFont() {
     QByteArray ttf = readAll(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
     const quint16 tables = ttf.size() > 12 ? qFromBigEndian<quint16>(ttf.constData() + 4) : 0;

@@ -3,6 +3,8 @@
 #include <functional>
 
 #include <QByteArray>
+#include <QColor>
+#include <QSize>
 #include <QList>
 #include <QPair>
 #include <QSize>
@@ -76,6 +78,9 @@ struct PptxExtras {
 // deck carries it (ppt/fonts/font1.fntdata) as that typeface's regular face, as PowerPoint embeds fonts.
 QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArray &fontData = QByteArray(),
                     const PptxExtras &extras = PptxExtras());
+
+// A PNG picture of the given size filled with one colour.
+QByteArray png(QSize size, QColor colour = Qt::white);
 
 // DejaVu Sans under the family name "Qxlvwz Sans", which no machine has: a font only a deck can bring.
 QByteArray renamedFont();
