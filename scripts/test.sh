@@ -22,7 +22,7 @@ ctest --test-dir "$here/build" --output-on-failure --timeout 900
 # container image built from the package converting in two shares (skipped, saying why, where podman cannot run).
 "$here/scripts/cluster-test.sh" "$here/build"
 
-"$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_OFFICE=OFF \
+VORLANE_FONTS_FROM="$here/build/fonts" "$here/scripts/setup.sh" "$here/build-asan" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_OFFICE=OFF \
     -DVORLANE_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$here/build-asan" --output-on-failure --timeout 900 -L unit
