@@ -79,8 +79,10 @@ fi
 # installed for every program of the machine, the office and the EMF readers alike; the package carries them too.
 mkdir -p "$build"
 if [ -n "${VORLANE_FONTS_FROM:-}" ] && [ -d "$VORLANE_FONTS_FROM" ]; then
-    rm -rf "$build/fonts"
-    cp -r "$VORLANE_FONTS_FROM" "$build/fonts"
+    if [ "$(cd "$VORLANE_FONTS_FROM" && pwd -P)" != "$(mkdir -p "$build/fonts" && cd "$build/fonts" && pwd -P)" ]; then
+        rm -rf "$build/fonts"
+        cp -r "$VORLANE_FONTS_FROM" "$build/fonts"
+    fi
 else
     "$here/scripts/fonts.sh" "$build/fonts"
 fi
