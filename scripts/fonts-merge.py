@@ -74,10 +74,9 @@ def named(font, family, weight, italic):
     selection |= (1 if italic else 0) | (32 if weight == 700 else 0) | (64 if regular else 0)
     font["OS/2"].fsSelection = selection
     font["head"].macStyle = (1 if weight >= 700 else 0) | (2 if italic else 0)
-    if "fvar" in font or "STAT" in font:
-        for table in ("fvar", "STAT", "avar", "gvar", "HVAR", "MVAR"):
-            if table in font:
-                del font[table]
+    for table in ("fvar", "STAT", "avar", "gvar", "HVAR", "MVAR"):
+        if table in font:
+            del font[table]
 
 
 def main():

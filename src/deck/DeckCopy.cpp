@@ -15,6 +15,32 @@ bool drawingPart(const QString &name) {
            (name.startsWith(QLatin1String("ppt/slides/")) || name.startsWith(QLatin1String("ppt/slideLayouts/")) ||
             name.startsWith(QLatin1String("ppt/slideMasters/")));
 }
+
+// Where the element that opens at from (its start tag's '<') ends, nested elements of its name counted; -1 when
+// it does not.
+qsizetype elementEnd(const QByteArray &xml, qsizetype from, const QByteArray &name) {
+    const QByteArray open = '<' + name, close = "</" + name + '>';
+    int depth = 0;
+    for (qsizetype at = from; at >= 0 && at < xml.size();) {
+        const qsizetype nextOpen = xml.indexOf(open, at), nextClose = xml.indexOf(close, at);
+        if (nextClose < 0)
+            return -1;
+        if (nextOpen >= 0 && nextOpen < nextClose) {
+            const char after = nextOpen + open.size() < xml.size() ? xml.at(nextOpen + open.size()) : '\0';
+            depth += after == '>' || after == ' ' || after == '/' ? 1 : 0;
+            at = nextOpen + open.size();
+            continue;
+        }
+        if (--depth == 0)
+            return nextClose + close.size();
+        at = nextClose + close.size();
+    }
+    return -1;
+}
+
+bool holdsMath(const QByteArray &xml) {
+    return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
+}
 } // namespace
 
 QByteArray DeckCopy::WithoutSvg(const QByteArray &xml) {
@@ -51,33 +77,6 @@ QByteArray DeckCopy::WithoutSvg(const QByteArray &xml) {
     return out.toUtf8();
 }
 
-namespace {
-// Where the element that opens at from (its start tag's '<') ends, nested elements of its name counted; -1 when
-// it does not.
-qsizetype elementEnd(const QByteArray &xml, qsizetype from, const QByteArray &name) {
-    const QByteArray open = '<' + name, close = "</" + name + '>';
-    int depth = 0;
-    for (qsizetype at = from; at >= 0 && at < xml.size();) {
-        const qsizetype nextOpen = xml.indexOf(open, at), nextClose = xml.indexOf(close, at);
-        if (nextClose < 0)
-            return -1;
-        if (nextOpen >= 0 && nextOpen < nextClose) {
-            const char after = nextOpen + open.size() < xml.size() ? xml.at(nextOpen + open.size()) : '\0';
-            depth += after == '>' || after == ' ' || after == '/' ? 1 : 0;
-            at = nextOpen + open.size();
-            continue;
-        }
-        if (--depth == 0)
-            return nextClose + close.size();
-        at = nextClose + close.size();
-    }
-    return -1;
-}
-
-bool holdsMath(const QByteArray &xml) {
-    return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
-}
-} // namespace
 
 QByteArray DeckCopy::WithoutMath(const QByteArray &xml) {
     if (!holdsMath(xml))

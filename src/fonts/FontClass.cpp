@@ -49,7 +49,7 @@ FontClass::Kind byPanose(const QByteArray &p, const QString &name) {
         return FontClass::SansNarrow;
     if (serif >= 2 && serif < kSansFirst) // flared (14), rounded (15) and "any" (0, 1) read as sans
         return FontClass::Serif;
-    return byName(name) == FontClass::SansNarrow ? FontClass::SansNarrow : FontClass::Sans;
+    return FontClass::Sans;
 }
 } // namespace
 
@@ -98,31 +98,35 @@ QString FontClass::StandIn(Kind kind) {
 }
 
 QHash<QString, QString> FontClass::Renames(const deck::DeckPackage &deck) {
-    QHash<QString, QString> renames;
     if (!deck.IsOpen())
-        return renames;
-    const QSet<QString> carried = FontSetup::CarriedFamilies(deck);
-    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
-        if (t.name.contains(u','))
-            continue; // a list, below
-        if (t.bulletOnly || carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() ||
-            FontSetup::Installed(t.name) || !FontSetup::AliasFor(t.name).isEmpty())
-            continue;
-        const QString standIn = StandIn(KindOf(t));
-        if (!standIn.isEmpty() && FontSetup::Installed(standIn))
-            renames.insert(t.name, standIn);
-    }
-    // A list of families as web pages name them ("Arial,Sans-Serif"): its first, which PowerPoint drew with, or
-    // that one's stand-in.
-    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+        return {};
+    return Renames(deck::DeckTypefaces::Of(deck), FontSetup::CarriedFamilies(deck));
+}
+
+QString FontClass::standInFor(const deck::DeckTypefaces::Typeface &t, const QSet<QString> &carried) {
+    if (carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() || FontSetup::Installed(t.name) ||
+        !FontSetup::AliasFor(t.name).isEmpty())
+        return QString();
+    const QString standIn = StandIn(KindOf(t));
+    return !standIn.isEmpty() && FontSetup::Installed(standIn) ? standIn : QString();
+}
+
+QHash<QString, QString> FontClass::Renames(const QList<deck::DeckTypefaces::Typeface> &typefaces,
+                                           const QSet<QString> &carried) {
+    QHash<QString, QString> renames;
+    for (const deck::DeckTypefaces::Typeface &t : typefaces) {
         const QString first = t.name.section(u',', 0, 0).trimmed();
-        if (t.name.contains(u',') && !first.isEmpty()) {
+        if (first != t.name && !first.isEmpty()) {
+            // A list of families as web pages name them ("Arial,Sans-Serif"): its first, which PowerPoint drew
+            // with, or that one's stand-in.
             deck::DeckTypefaces::Typeface alone = t;
             alone.name = first;
-            const QString standIn = StandIn(KindOf(alone));
-            const bool covered = FontSetup::Installed(first) || !FontSetup::AliasFor(first).isEmpty() ||
-                                 !FontSetup::StandInFor(first).isEmpty() || standIn.isEmpty();
-            renames.insert(t.name, renames.value(first, covered ? first : standIn));
+            const QString standIn = standInFor(alone, carried);
+            renames.insert(t.name, standIn.isEmpty() ? first : standIn);
+        } else if (!t.bulletOnly) {
+            const QString standIn = standInFor(t, carried);
+            if (!standIn.isEmpty())
+                renames.insert(t.name, standIn);
         }
     }
     return renames;

@@ -3,6 +3,8 @@
 #include "deck/DeckTypefaces.h"
 
 #include <QHash>
+#include <QList>
+#include <QSet>
 #include <QString>
 
 namespace deck {
@@ -23,6 +25,13 @@ public:
     static QString StandIn(Kind kind);
     // For each typeface of the deck's text that nothing else covers, its stand-in (the deck's name to it).
     static QHash<QString, QString> Renames(const deck::DeckPackage &deck);
+    // The same from the deck's typefaces and the families it carries, read once by the caller.
+    static QHash<QString, QString> Renames(const QList<deck::DeckTypefaces::Typeface> &typefaces,
+                                           const QSet<QString> &carried);
+
+private:
+    // The stand-in of a font nothing covers; empty where something does, or none of its kind is installed.
+    static QString standInFor(const deck::DeckTypefaces::Typeface &typeface, const QSet<QString> &carried);
 };
 
 } // namespace fonts

@@ -32,9 +32,10 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
     QList<Entry> entries;
     if (!deck.IsOpen())
         return entries;
+    const QList<deck::DeckTypefaces::Typeface> typefaces = deck::DeckTypefaces::Of(deck);
     const QSet<QString> own = FontSetup::CarriedFamilies(deck);
-    const QHash<QString, QString> kinds = FontClass::Renames(deck);
-    for (const deck::DeckTypefaces::Typeface &t : deck::DeckTypefaces::Of(deck)) {
+    const QHash<QString, QString> kinds = FontClass::Renames(typefaces, own);
+    for (const deck::DeckTypefaces::Typeface &t : typefaces) {
         if (FontSetup::Installed(t.name))
             continue;
         if (kinds.contains(t.name) && t.name.contains(u',')) {

@@ -272,7 +272,7 @@ void EmfRecordWriter::blendOverClip(const Path &path, QRgb color, double opacity
 void EmfRecordWriter::appendPicture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
                                     double opacity) {
     int n = 0;
-    m_body += PictureRecords(image, topLeft, topRight, bottomLeft, opacity, &n);
+    m_body += EmfPictureRecords::Plain(image, {topLeft, topRight, bottomLeft}, opacity, &n);
     m_records += n;
 }
 
@@ -316,11 +316,6 @@ void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const Q
         placed = next;
     }
     raw(rec);
-}
-
-QByteArray EmfRecordWriter::PictureRecords(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
-                                           double opacity, int *count) {
-    return EmfPictureRecords::Plain(image, {topLeft, topRight, bottomLeft}, opacity, count);
 }
 
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,

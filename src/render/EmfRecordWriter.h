@@ -78,10 +78,6 @@ public:
     // A place in the record stream to put records into later (FillPlaceholder), for drawing made after the page.
     int Placeholder();
     void FillPlaceholder(int placeholder, const QByteArray &records, int count);
-    // The records a picture becomes, for a placeholder (count: how many records they are).
-    QByteArray PictureRecords(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,
-                              double opacity, int *count);
-
     // The whole file: header, records, end record. The pictures of a dual file are compressed here, so that a
     // caller drawing under a lock can finish without it.
     QByteArray Finish(PictureCache *cache = nullptr);

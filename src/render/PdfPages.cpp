@@ -1,5 +1,6 @@
 #include "render/PdfPages.h"
 
+#include "render/EmfPictureRecords.h"
 #include "render/EmfRecordWriter.h"
 #include "render/PdfEmfDevice.h"
 #include "render/PdfIslandDevice.h"
@@ -221,7 +222,7 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
         }
         int count = 0;
         const QByteArray records =
-            writer->PictureRecords(image, p.area.topLeft(), p.area.topRight(), p.area.bottomLeft(), 1.0, &count);
+            EmfPictureRecords::Plain(image, {p.area.topLeft(), p.area.topRight(), p.area.bottomLeft()}, 1.0, &count);
         writer->FillPlaceholder(islands[i].placeholder, records, count);
     }
     return writer->Finish(&m_doc->pictures);

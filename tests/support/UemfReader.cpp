@@ -21,14 +21,12 @@ quint32 u32(const char *p) {
 class PlusWalk {
 public:
     QString Records(const char *data, quint32 size);
-    bool SawHeader() const { return m_header; }
 
 private:
     QString record(const char *rec, const U_PMF_CMN_HDR &h);
     QString object(const char *rec, const U_PMF_CMN_HDR &h);
     QString defineObject(quint32 id, int type, const char *data, const char *end);
     QString drawImage(const char *rec);
-    bool m_header = false;
     std::map<quint32, int> m_objects;     // slot -> object type
     std::map<quint32, QByteArray> m_parts; // slot -> the parts of a continued object so far
     std::map<quint32, quint32> m_total;    // slot -> the whole continued object's size
@@ -60,8 +58,8 @@ QString PlusWalk::record(const char *rec, const U_PMF_CMN_HDR &h) {
         U_PMF_GRAPHICSVERSION version;
         int dual = 0, video = 0;
         uint32_t dpiX = 0, dpiY = 0;
-        m_header = U_PMR_HEADER_get(rec, &got, &version, &dual, &video, &dpiX, &dpiY) && dpiX > 0 && dpiY > 0;
-        return m_header ? QString() : QStringLiteral("not a header libuemf reads");
+        const bool read = U_PMR_HEADER_get(rec, &got, &version, &dual, &video, &dpiX, &dpiY) && dpiX > 0 && dpiY > 0;
+        return read ? QString() : QStringLiteral("not a header libuemf reads");
     }
     case U_PMR_ENDOFFILE:
         return U_PMR_ENDOFFILE_get(rec, &got) ? QString() : QStringLiteral("unreadable");
