@@ -1,10 +1,10 @@
 // PDF pages drawn as EMF records: a page made with Qt's PDF writer (fills, a clip, text in a metric twin of a
 // Windows font, a picture with an alpha channel, a translucent fill, a soft mask) comes out as the records that
 // say each of them, every file passing the EMF check; broken PDFs and a spent time limit give reasons, not files.
+#include "UemfReader.h"
 #include "render/PdfFontNames.h"
 #include "render/PdfPages.h"
 #include "render/lxEmfFile.h"
-#include "UemfReader.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -380,6 +380,74 @@ private slots:
         broken[(png > 0 ? png : jpeg) + 1] = 'X';
         QCOMPARE(TlxEmfFile::Check(broken), QString());
         QVERIFY(uemfProblems(broken).contains(QLatin1String("object")));
+    }
+
+    // Text at half opacity: EMF+ readers get it with its alpha, GDI readers its colour blended with the fill under
+    // it (white on green drawn white was the fault). Over a picture no one colour lies under it: drawn as the PDF
+    // has it.
+    void translucentText() {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(30);
+        const QByteArray emf = emfOf(pagePdf([&](QPainter &p) {
+                                         p.fillRect(QRectF(20, 20, 400, 100), QColor(0, 160, 80));
+                                         p.drawImage(QRectF(20, 300, 400, 100), logo());
+                                         p.setFont(font);
+                                         p.setPen(Qt::white);
+                                         p.setOpacity(0.5);
+                                         p.drawText(QPointF(40, 80), QStringLiteral("Over green"));
+                                         p.drawText(QPointF(40, 360), QStringLiteral("Over photo"));
+                                     }),
+                                     0, 0, true);
+        QCOMPARE(emfProblems(emf), QString());
+        QString plain, plus;
+        QRgb gdiColour = 0, argb = 0;
+        for (const Record &c : recordsOf(emf)) {
+            if (c.type == 24)
+                gdiColour = qRgb(c.u32(8) & 0xff, c.u32(8) >> 8 & 0xff, c.u32(8) >> 16 & 0xff);
+            if (c.type == 84)
+                plain += utf16At(c, c.i32(48), c.i32(44));
+            if (c.type == 84 && plain.startsWith(QLatin1String("Over")))
+                break;
+        }
+        for (const Record &c : recordsOf(emf)) {
+            if (c.type == 70 && c.u32(12) == 0x2B464D45u && quint16(c.u32(16)) == 0x4036) {
+                argb = c.u32(28);
+                plus += utf16At(c, 44, c.i32(40));
+            }
+        }
+        QCOMPARE(plain, QStringLiteral("Over green"));
+        const auto near = [](QRgb a, QRgb b) {
+            return qAbs(qRed(a) - qRed(b)) <= 2 && qAbs(qGreen(a) - qGreen(b)) <= 2 && qAbs(qBlue(a) - qBlue(b)) <= 2;
+        };
+        QVERIFY2(near(gdiColour, qRgb(128, 208, 168)), qPrintable(QString::number(gdiColour, 16)));
+        QCOMPARE(plus, QStringLiteral("Over green"));
+        QVERIFY2(qAbs(int(qAlpha(argb)) - 128) <= 1 && (argb & 0xffffff) == 0xffffff,
+                 qPrintable(QString::number(argb, 16)));
+    }
+
+    // A run drawn as a picture after text under a clip of its own is not cut to that clip: the words of a
+    // right-to-left line beside translucent text were lost so.
+    void pictureRunIsNotCutByAnEarlierClip() {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(30);
+        const QByteArray emf = emfOf(pagePdf([&](QPainter &p) {
+            p.setFont(font);
+            p.setClipRect(QRectF(20, 20, 200, 60));
+            p.drawText(QPointF(30, 60), QStringLiteral("Clipped"));
+            p.setClipping(false);
+            p.drawText(QPointF(300, 300), QStringLiteral("\u05e9\u05dc\u05d5\u05dd"));
+        }));
+        QCOMPARE(emfProblems(emf), QString());
+        const QList<Record> r = recordsOf(emf);
+        int clipBefore = -1, picture = -1;
+        for (int i = 0; i < r.size() && picture < 0; ++i) {
+            if (r.at(i).type == 75 || r.at(i).type == 67)
+                clipBefore = int(r.at(i).type);
+            if (r.at(i).type == 81 || r.at(i).type == 114)
+                picture = i;
+        }
+        QVERIFY(picture > 0);
+        QCOMPARE(clipBefore, 75); // the whole page, no path after it
     }
 
     void whatCannotBeDrawn_data() {

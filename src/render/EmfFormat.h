@@ -27,8 +27,12 @@ enum Plus : std::uint16_t {
     PlusSetPageTransform = 0x4030,
     PlusResetClip = 0x4031,
     PlusSetClipPath = 0x4033,
+    PlusDrawDriverString = 0x4036,
 };
-enum PlusObjectType : std::uint16_t { ObjectPath = 3, ObjectImage = 5, ObjectImageAttributes = 8 };
+enum PlusObjectType : std::uint16_t { ObjectPath = 3, ObjectImage = 5, ObjectFont = 6, ObjectImageAttributes = 8 };
+// The EMF+ object table slots this program uses: a picture, its attributes, a clip path, a font. Each drawing
+// defines the objects it draws with just before, so slots are reused freely.
+constexpr std::uint16_t kSlotImage = 0, kSlotAttributes = 1, kSlotClip = 2, kSlotFont = 3;
 
 enum Emr : std::uint32_t {
     Header = 1,

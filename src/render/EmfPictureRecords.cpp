@@ -13,8 +13,6 @@ using namespace emf;
 namespace {
 constexpr int kPlusChunk = 32768;          // bytes of a continued object a record carries
 constexpr double kGdiResolution = 96;      // pixels an inch of the bitmaps only GDI readers draw
-// The EMF+ object table slots used: a picture, its attributes, a clip path.
-constexpr std::uint16_t kSlotImage = 0, kSlotAttributes = 1, kSlotClip = 2;
 
 std::uint32_t u(std::int32_t v) {
     return std::uint32_t(v);
@@ -214,17 +212,20 @@ QList<QByteArray> EmfPictureRecords::plusImageObject(const QImage &image, const 
     return parts;
 }
 
-QList<QByteArray> EmfPictureRecords::Plus(const QImage &image, const QByteArray &compressed, Placement at,
-                                          const std::vector<EmfRecordWriter::ClipPath> &clip) {
-    if (compressed.isEmpty())
-        return {};
-    QList<QByteArray> records;
-    // The clip in effect, for EMF+ readers, which keep a clip of their own.
-    records << PlusRecord(PlusResetClip, 0, QByteArray());
+QList<QByteArray> EmfPictureRecords::PlusClip(const std::vector<EmfRecordWriter::ClipPath> &clip) {
+    QList<QByteArray> records{PlusRecord(PlusResetClip, 0, QByteArray())};
     for (const EmfRecordWriter::ClipPath &c : clip) {
         records << PlusRecord(PlusObject, std::uint16_t(ObjectPath << 8 | kSlotClip), plusPath(c.path));
         records << PlusRecord(PlusSetClipPath, std::uint16_t(1 /* intersect */ << 8 | kSlotClip), QByteArray());
     }
+    return records;
+}
+
+QList<QByteArray> EmfPictureRecords::Plus(const QImage &image, const QByteArray &compressed, Placement at,
+                                          const std::vector<EmfRecordWriter::ClipPath> &clip) {
+    if (compressed.isEmpty())
+        return {};
+    QList<QByteArray> records = PlusClip(clip);
     // Pixels outside the picture are not drawn at its edges.
     QByteArray attributes;
     for (std::uint32_t v : {kPlusVersion, 0u, 4u /* clamp */, 0u, 0u, 0u})

@@ -25,6 +25,8 @@ public:
     // clip; nothing without compressed bytes.
     static QList<QByteArray> Plus(const QImage &image, const QByteArray &compressed, Placement at,
                                   const std::vector<EmfRecordWriter::ClipPath> &clip);
+    // The clip in effect, for EMF+ readers, which keep a clip of their own: reset, then each path intersected.
+    static QList<QByteArray> PlusClip(const std::vector<EmfRecordWriter::ClipPath> &clip);
     // The picture as PNG, for the EMF+ records of a picture the PDF did not hold as JPEG.
     static QByteArray Png(const QImage &image);
     // The picture no larger than GDI readers need at the reference device's resolution at placement.

@@ -1,6 +1,7 @@
 #include "render/EmfRecordWriter.h"
 #include "render/EmfFormat.h"
 #include "render/EmfPictureRecords.h"
+#include "render/EmfPlusText.h"
 
 #include <QtEndian>
 
@@ -174,14 +175,11 @@ void EmfRecordWriter::selectPen(const Pen &pen) {
     m_pen = h, m_penNow = pen, m_hasPen = true;
 }
 
-void EmfRecordWriter::selectFont(const Font &font) {
-    if (m_hasFont && m_fontNow == font)
-        return;
-    const std::uint32_t h = newObject();
+QByteArray EmfRecordWriter::fontRecord(std::uint32_t handle, const Font &font) const {
     QByteArray rec;
     put32(rec, ExtCreateFontIndirectW);
     put32(rec, 12 + 92);
-    put32(rec, h);
+    put32(rec, handle);
     const std::int32_t escapement = std::int32_t(std::lround(std::fmod(font.escapement + 360.0, 360.0) * 10)) % 3600;
     for (std::int32_t v :
          {-std::max<std::int32_t>(1, length(font.height)), 0, escapement, escapement, font.bold ? 700 : 400})
@@ -193,8 +191,14 @@ void EmfRecordWriter::selectFont(const Font &font) {
     const QString name = font.face.left(31);
     for (qsizetype i = 0; i < name.size(); ++i)
         qToLittleEndian<quint16>(name.at(i).unicode(), face.data() + 2 * i);
-    rec += face;
-    raw(rec);
+    return rec + face;
+}
+
+void EmfRecordWriter::selectFont(const Font &font) {
+    if (m_hasFont && m_fontNow == font)
+        return;
+    const std::uint32_t h = newObject();
+    raw(fontRecord(h, font));
     record(SelectObject, {h});
     if (m_hasFont)
         deleteObject(m_font);
@@ -276,12 +280,7 @@ void EmfRecordWriter::appendPicture(const QImage &image, QPointF topLeft, QPoint
     m_records += n;
 }
 
-void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const QString &text,
-                           const std::vector<double> &advances) {
-    if (text.isEmpty())
-        return;
-    selectFont(font);
-    setTextColor(color);
+QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, const std::vector<double> &advances) const {
     const Point o = logical(origin);
     const auto n = std::uint32_t(text.size());
     const std::uint32_t stringBytes = (2 * n + 3) & ~3u;
@@ -315,7 +314,44 @@ void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const Q
         put32(rec, std::uint32_t(std::int32_t(next - placed)));
         placed = next;
     }
-    raw(rec);
+    return rec;
+}
+
+void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const QString &text,
+                           const std::vector<double> &advances) {
+    if (text.isEmpty())
+        return;
+    selectFont(font);
+    setTextColor(color);
+    raw(textRecord(origin, text, advances));
+}
+
+void EmfRecordWriter::TranslucentText(const Font &font, QRgb color, double opacity, QRgb blended, QPointF origin,
+                                      const QString &text, const std::vector<double> &advances) {
+    if (text.isEmpty() || opacity <= 0.002)
+        return;
+    // EMF+ text has its places along x only; a turned run is the blended colour for every reader.
+    if (!m_plus || std::abs(font.escapement) > 0.01) {
+        Text(font, blended, origin, text, advances);
+        return;
+    }
+    const auto alpha = QRgb(std::lround(std::clamp(opacity, 0.0, 1.0) * 255));
+    plusRecords(EmfPlusText::Records(font, (color & 0xFFFFFFu) | alpha << 24, origin, text, advances, m_clip));
+    // What GDI-only readers draw instead, which EMF+ readers pass over (no GetDC before it): complete in itself,
+    // the device context as it was afterwards, so that the writer's idea of it holds for both kinds of reader.
+    const std::uint32_t h = newObject();
+    QByteArray gdi;
+    put32(gdi, SaveDc);
+    put32(gdi, 8);
+    gdi += fontRecord(h, font);
+    for (std::uint32_t v : {std::uint32_t(SelectObject), 12u, h, std::uint32_t(SetTextColor), 12u, colorRef(blended)})
+        put32(gdi, v);
+    gdi += textRecord(origin, text, advances);
+    for (std::uint32_t v : {std::uint32_t(RestoreDc), 12u, std::uint32_t(-1), std::uint32_t(DeleteObject), 12u, h})
+        put32(gdi, v);
+    m_body += gdi;
+    m_records += 7;
+    m_free.push_back(h);
 }
 
 void EmfRecordWriter::Picture(const QImage &image, QPointF topLeft, QPointF topRight, QPointF bottomLeft,

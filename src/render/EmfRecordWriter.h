@@ -61,6 +61,10 @@ public:
     void Stroke(const Path &path, const Pen &pen, double opacity);
     // Text at origin (baseline, left), each UTF-16 unit followed by its advance along the baseline in points.
     void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances);
+    // Text drawn with an alpha: in color at opacity for EMF+ readers, in blended (its colour over what lies
+    // under it) for GDI, which has no alpha for text.
+    void TranslucentText(const Font &font, QRgb color, double opacity, QRgb blended, QPointF origin,
+                         const QString &text, const std::vector<double> &advances);
     // Compressed pictures of one document, shared by its pages: a picture the slides of a master repeat is
     // compressed once. Safe to use from several threads.
     struct PictureCache {
@@ -98,6 +102,8 @@ private:
     void selectBrush(QRgb color);
     void selectPen(const Pen &pen);
     void selectFont(const Font &font);
+    QByteArray fontRecord(std::uint32_t handle, const Font &font) const;
+    QByteArray textRecord(QPointF origin, const QString &text, const std::vector<double> &advances) const;
     void setFillMode(bool evenOdd);
     void setTextColor(QRgb color);
     // A solid colour blended with opacity into path (widened by the pen selected when widen is more than 0, its

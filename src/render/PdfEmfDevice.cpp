@@ -8,6 +8,7 @@
 #include <Stream.h>
 
 #include <QImage>
+#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +67,7 @@ void PdfEmfDevice::startPage(int, GfxState *state, XRef *) {
     m_islandOpen = false;
     m_maskDepth = -1;
     m_run = TextRun();
+    m_backdrop.Clear();
 }
 
 void PdfEmfDevice::endPage() {
@@ -101,6 +103,9 @@ bool PdfEmfDevice::operation(GfxState *state, bool forceIsland) {
         flushText();
         Island i;
         i.first = m_ops;
+        // An island's picture is already cut to the clips of its operations; under the clip of whatever was drawn
+        // before it, it would lose what lies outside that.
+        m_writer->SetClip({}, 0);
         i.placeholder = m_writer->Placeholder();
         m_islands.push_back(i);
         m_islandOpen = true;
@@ -128,7 +133,10 @@ void PdfEmfDevice::fillPath(GfxState *state, bool evenOdd) {
     GfxRGB rgb;
     state->getFillRGB(&rgb);
     applyClip();
-    m_writer->Fill(PdfPathGeometry::FromState(state), rgbOf(rgb), opacity(state, true), evenOdd);
+    const EmfRecordWriter::Path path = PdfPathGeometry::FromState(state);
+    m_writer->Fill(path, rgbOf(rgb), opacity(state, true), evenOdd);
+    m_backdrop.Fill(QPolygonF(QList<QPointF>(path.points.begin(), path.points.end())).boundingRect(), rgbOf(rgb),
+                    opacity(state, true));
 }
 
 void PdfEmfDevice::fill(GfxState *state) {
@@ -250,7 +258,15 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     const double along = std::hypot(m11, m12), up = std::hypot(m21, m22);
     const bool upright =
         along > 1e-6 && up > 1e-6 && m11 * m22 - m12 * m21 < 0 && std::abs(m11 * m21 + m12 * m22) < 0.05 * along * up;
-    if (operation(state, !meaningful || render != 0 || !upright))
+    // A translucent glyph over a picture has no one colour to be blended with for GDI: drawn as the PDF has it.
+    const double alpha = opacity(state, true);
+    std::optional<QRgb> under = qRgb(255, 255, 255);
+    if (alpha < 0.998) {
+        double mx, my;
+        state->transform(x + dx / 2, y + dy / 2, &mx, &my);
+        under = m_backdrop.Under(QPointF(mx - 0.3 * m21, my - 0.3 * m22)); // a third of the em above the baseline
+    }
+    if (operation(state, !meaningful || render != 0 || !upright || !under))
         return;
     Glyph g;
     state->transform(x - originX, y - originY, &g.at.rx(), &g.at.ry());
@@ -262,20 +278,29 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     GfxRGB rgb;
     state->getFillRGB(&rgb);
     g.color = rgbOf(rgb);
-    const PdfFontNames::Face &face = faceOf(state);
-    g.font.face = face.family;
-    g.font.height = up;
-    g.font.escapement = std::atan2(-g.uy, g.ux) * 180 / M_PI;
-    g.font.bold = face.bold;
-    g.font.italic = face.italic;
+    g.opacity = alpha < 0.998 ? alpha : 1.0;
+    g.blended = PdfBackdrop::Blend(g.color, g.opacity, *under);
+    g.font = fontOf(state, up, g);
     addGlyph(g, charsOf(u, uLen));
+}
+
+EmfRecordWriter::Font PdfEmfDevice::fontOf(GfxState *state, double height, const Glyph &g) {
+    const PdfFontNames::Face &face = faceOf(state);
+    EmfRecordWriter::Font font;
+    font.face = face.family;
+    font.height = height;
+    font.escapement = std::atan2(-g.uy, g.ux) * 180 / M_PI;
+    font.bold = face.bold;
+    font.italic = face.italic;
+    return font;
 }
 
 bool PdfEmfDevice::continuesRun(const Glyph &g) {
     const double ex = g.at.x() - m_run.last.x(), ey = g.at.y() - m_run.last.y();
     const double forward = ex * m_run.ux + ey * m_run.uy, aside = -ex * m_run.uy + ey * m_run.ux;
-    const bool same = m_run.font == g.font && m_run.color == g.color && m_run.clipId == m_state.clipId &&
-                      std::abs(aside) < 0.02 * g.up && forward > -0.01 * g.up;
+    const bool same = m_run.font == g.font && m_run.color == g.color && m_run.opacity == g.opacity &&
+                      m_run.blended == g.blended && m_run.clipId == m_state.clipId && std::abs(aside) < 0.02 * g.up &&
+                      forward > -0.01 * g.up;
     if (same) {
         // The last character's units end where this one starts.
         double before = 0;
@@ -292,6 +317,8 @@ void PdfEmfDevice::addGlyph(const Glyph &g, const QString &chars) {
     if (m_run.Empty()) {
         m_run.font = g.font;
         m_run.color = g.color;
+        m_run.opacity = g.opacity;
+        m_run.blended = g.blended;
         m_run.origin = g.at;
         m_run.ux = g.ux, m_run.uy = g.uy;
         m_run.clipId = m_state.clipId;
@@ -309,7 +336,11 @@ void PdfEmfDevice::flushText() {
     if (m_run.Empty())
         return;
     m_writer->SetClip(m_state.clip, m_state.clipId);
-    m_writer->Text(m_run.font, m_run.color, m_run.origin, m_run.text, m_run.advances);
+    if (m_run.opacity < 1)
+        m_writer->TranslucentText(m_run.font, m_run.color, m_run.opacity, m_run.blended, m_run.origin, m_run.text,
+                                  m_run.advances);
+    else
+        m_writer->Text(m_run.font, m_run.color, m_run.origin, m_run.text, m_run.advances);
     m_run = TextRun();
 }
 
@@ -340,6 +371,9 @@ void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByte
     state->transform(1, 1, &x1, &y1);
     state->transform(0, 0, &x2, &y2);
     applyClip();
+    m_backdrop.Picture(
+        QPolygonF({QPointF(x0, y0), QPointF(x1, y1), QPointF(x1 + x2 - x0, y1 + y2 - y0), QPointF(x2, y2)})
+            .boundingRect());
     const QImage kept = limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0));
     // The PDF's own JPEG stands for the picture while it keeps its pixels.
     // The same object at the same size is the same picture: its number, generation and size, where they fit.
@@ -380,7 +414,8 @@ void PdfEmfDevice::drawMaskedImage(GfxState *state, Object *ref, Stream *str, in
     if (operation(state))
         return;
     const QImage colors = PdfImageDecoder::Colors(str, width, height, colorMap, nullptr);
-    const std::vector<unsigned char> mask = PdfImageDecoder::Mask(maskStr, maskWidth, maskHeight, nullptr, true, maskInvert);
+    const std::vector<unsigned char> mask =
+        PdfImageDecoder::Mask(maskStr, maskWidth, maskHeight, nullptr, true, maskInvert);
     drawPicture(state, PdfImageDecoder::WithAlpha(colors, mask, maskWidth, maskHeight), QByteArray(), ref);
 }
 
@@ -394,7 +429,8 @@ void PdfEmfDevice::drawSoftMaskedImage(GfxState *state, Object *ref, Stream *str
         drawPicture(state, colors, QByteArray(), ref);
         return;
     }
-    const std::vector<unsigned char> mask = PdfImageDecoder::Mask(maskStr, maskWidth, maskHeight, maskColorMap, false, false);
+    const std::vector<unsigned char> mask =
+        PdfImageDecoder::Mask(maskStr, maskWidth, maskHeight, maskColorMap, false, false);
     drawPicture(state, PdfImageDecoder::WithAlpha(colors, mask, maskWidth, maskHeight), QByteArray(), ref);
 }
 

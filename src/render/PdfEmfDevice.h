@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/EmfRecordWriter.h"
+#include "render/PdfBackdrop.h"
 #include "render/PdfFontNames.h"
 
 #include <OutputDev.h>
@@ -99,6 +100,8 @@ private:
     struct TextRun {
         EmfRecordWriter::Font font;
         QRgb color = 0;
+        double opacity = 1;
+        QRgb blended = 0; // the colour GDI draws a translucent run in
         QPointF origin, last;
         double ux = 1, uy = 0; // the baseline's direction
         QString text;
@@ -112,11 +115,14 @@ private:
     struct Glyph {
         EmfRecordWriter::Font font;
         QRgb color = 0;
+        double opacity = 1;
+        QRgb blended = 0;
         QPointF at;
         double ux = 1, uy = 0, up = 0, advance = 0;
     };
     // Adds a glyph's characters to the run in hand, or starts a run where it does not continue that one.
     void addGlyph(const Glyph &glyph, const QString &chars);
+    EmfRecordWriter::Font fontOf(GfxState *state, double height, const Glyph &glyph);
     // True when glyph continues the run on its baseline (the last character's advance then ends where it starts).
     bool continuesRun(const Glyph &glyph);
     // Counts one drawing operation; true when it belongs to an island (and is not drawn here).
@@ -141,6 +147,7 @@ private:
     State m_state;
     std::uint64_t m_nextClipId = 0;
     TextRun m_run;
+    PdfBackdrop m_backdrop;
     std::vector<Island> m_islands;
     int m_ops = 0;
     int m_type3 = 0; // depth inside Type 3 glyphs, whose operations are not counted

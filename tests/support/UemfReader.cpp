@@ -27,7 +27,8 @@ private:
     QString object(const char *rec, const U_PMF_CMN_HDR &h);
     QString defineObject(quint32 id, int type, const char *data, const char *end);
     QString drawImage(const char *rec);
-    std::map<quint32, int> m_objects;     // slot -> object type
+    QString drawText(const char *rec);
+    std::map<quint32, int> m_objects;      // slot -> object type
     std::map<quint32, QByteArray> m_parts; // slot -> the parts of a continued object so far
     std::map<quint32, quint32> m_total;    // slot -> the whole continued object's size
 };
@@ -41,7 +42,9 @@ QString PlusWalk::Records(const char *data, quint32 size) {
         const char *q = p;
         if (!U_PMF_CMN_HDR_get(&q, &h) || h.Size < 12 || h.Size % 4 || h.Size > quint32(end - p) ||
             h.DataSize > h.Size - 12)
-            return QStringLiteral("EMF+ record of type 0x%1 has size %2, data %3").arg(h.Type, 0, 16).arg(h.Size)
+            return QStringLiteral("EMF+ record of type 0x%1 has size %2, data %3")
+                .arg(h.Type, 0, 16)
+                .arg(h.Size)
                 .arg(h.DataSize);
         const QString why = record(p, h);
         if (!why.isEmpty())
@@ -71,20 +74,21 @@ QString PlusWalk::record(const char *rec, const U_PMF_CMN_HDR &h) {
         int unit = 0;
         U_FLOAT scale = 0;
         return U_PMR_SETPAGETRANSFORM_get(rec, &got, &unit, &scale) && scale > 0 ? QString()
-                                                                                  : QStringLiteral("unreadable");
+                                                                                 : QStringLiteral("unreadable");
     }
     case U_PMR_SETCLIPPATH: {
         uint32_t path = 0;
         int mode = 0;
         if (!U_PMR_SETCLIPPATH_get(rec, &got, &path, &mode))
             return QStringLiteral("unreadable");
-        return m_objects.count(path) && m_objects[path] == U_OT_Path ? QString()
-                                                                      : QStringLiteral("clips to no path");
+        return m_objects.count(path) && m_objects[path] == U_OT_Path ? QString() : QStringLiteral("clips to no path");
     }
     case U_PMR_OBJECT:
         return object(rec, h);
     case U_PMR_DRAWIMAGEPOINTS:
         return drawImage(rec);
+    case U_PMR_DRAWDRIVERSTRING:
+        return drawText(rec);
     default:
         return QStringLiteral("a record type this walk does not read");
     }
@@ -138,6 +142,13 @@ QString PlusWalk::defineObject(quint32 id, int type, const char *data, const cha
         // Compressed: the bytes of a PNG or JPEG file.
         ok = ok && (QByteArray::fromRawData(pixels, end - pixels).startsWith("\x89PNG") ||
                     QByteArray::fromRawData(pixels, end - pixels).startsWith("\xff\xd8"));
+    } else if (type == U_OT_Font) {
+        U_FLOAT em = 0;
+        uint32_t unit = 0, length = 0;
+        int32_t style = 0;
+        const char *name = nullptr;
+        ok = U_PMF_FONT_get(data, &version, &em, &unit, &style, &length, &name, end) && em > 0 && length > 0 &&
+             name + 2 * length <= end;
     } else {
         return QStringLiteral("an object of type %1 this walk does not read").arg(type);
     }
@@ -145,6 +156,32 @@ QString PlusWalk::defineObject(quint32 id, int type, const char *data, const cha
         return QStringLiteral("object %1 of type %2 is not one libuemf reads").arg(id).arg(type);
     m_objects[id] = type;
     return QString();
+}
+
+QString PlusWalk::drawText(const char *rec) {
+    U_PMF_CMN_HDR got;
+    uint32_t font = 0, brush = 0, options = 0, hasMatrix = 0, count = 0;
+    int colour = 0;
+    uint16_t *glyphs = nullptr;
+    U_PMF_POINTF *points = nullptr;
+    U_PMF_TRANSFORMMATRIX *matrix = nullptr;
+    // libuemf wants room for a transform after the places even where the record says none follows: it reads a
+    // copy given that room.
+    QByteArray room(rec, qsizetype(u32(rec + 4)));
+    room.append(24, '\0');
+    qToLittleEndian<quint32>(quint32(room.size()), room.data() + 4);
+    qToLittleEndian<quint32>(quint32(room.size() - 12), room.data() + 8);
+    const int ok = U_PMR_DRAWDRIVERSTRING_get(room.constData(), &got, &font, &colour, &brush, &options, &hasMatrix,
+                                              &count, &glyphs, &points, &matrix);
+    free(glyphs);
+    free(points);
+    free(matrix);
+    if (!ok || count == 0)
+        return QStringLiteral("a text libuemf does not read");
+    const auto it = m_objects.find(font);
+    if (it == m_objects.end() || it->second != U_OT_Font)
+        return QStringLiteral("text in font %1, which is not defined").arg(font);
+    return colour ? QString() : QStringLiteral("text with a brush object, not a colour");
 }
 
 QString PlusWalk::drawImage(const char *rec) {
