@@ -11,8 +11,8 @@
 using namespace emf;
 
 namespace {
-constexpr int kPlusChunk = 32768;          // bytes of a continued object a record carries
-constexpr double kGdiResolution = 96;      // pixels an inch of the bitmaps only GDI readers draw
+constexpr int kPlusChunk = 32768;     // bytes of a continued object a record carries
+constexpr double kGdiResolution = 96; // pixels an inch of the bitmaps only GDI readers draw
 
 std::uint32_t u(std::int32_t v) {
     return std::uint32_t(v);
@@ -105,8 +105,8 @@ QByteArray EmfPictureRecords::bitmapRecord(const QImage &image, const Frame &f, 
             put32(rec, v);
     } else {
         const auto alpha = std::uint32_t(std::lround(std::clamp(opacity, 0.0, 1.0) * 255));
-        for (std::uint32_t v : {u(f.x), u(f.y), u(f.cx), u(f.cy), alpha << 16 | 1u << 24 /* over, per-pixel alpha */,
-                                0u, 0u})
+        for (std::uint32_t v :
+             {u(f.x), u(f.y), u(f.cx), u(f.cy), alpha << 16 | 1u << 24 /* over, per-pixel alpha */, 0u, 0u})
             put32(rec, v);
         for (float v : {1.f, 0.f, 0.f, 1.f, 0.f, 0.f})
             putFloat(rec, v);
@@ -189,10 +189,10 @@ QByteArray EmfPictureRecords::plusPath(const EmfRecordWriter::Path &path) {
 
 QList<QByteArray> EmfPictureRecords::plusImageObject(const QImage &image, const QByteArray &compressed) {
     QByteArray object;
-    for (std::uint32_t v : {kPlusVersion, 1u /* a bitmap */, std::uint32_t(image.width()),
-                            std::uint32_t(image.height()), 0u,
-                            image.hasAlphaChannel() ? 0x0026200Au : 0x00021808u /* 32 bits with alpha, or 24 */,
-                            1u /* compressed: PNG or JPEG as it is */})
+    for (std::uint32_t v :
+         {kPlusVersion, 1u /* a bitmap */, std::uint32_t(image.width()), std::uint32_t(image.height()), 0u,
+          image.hasAlphaChannel() ? 0x0026200Au : 0x00021808u /* 32 bits with alpha, or 24 */,
+          1u /* compressed: PNG or JPEG as it is */})
         put32(object, v);
     object += compressed;
     while (object.size() % 4)

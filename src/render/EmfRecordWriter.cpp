@@ -280,13 +280,17 @@ void EmfRecordWriter::appendPicture(const QImage &image, QPointF topLeft, QPoint
     m_records += n;
 }
 
-QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, const std::vector<double> &advances) const {
+QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, const std::vector<double> &advances,
+                                       bool rightToLeft) const {
     const Point o = logical(origin);
     const auto n = std::uint32_t(text.size());
     const std::uint32_t stringBytes = (2 * n + 3) & ~3u;
+    // Right-to-left text has no spacing: readers take it in different orders (Wine's GDI as seen, the office as
+    // read) and shape Arabic letters anew, so each lays the run out in the font it names, from the left end.
+    const std::uint32_t dxBytes = rightToLeft ? 0 : 4 * n;
     QByteArray rec;
     put32(rec, ExtTextOutW);
-    put32(rec, 76 + stringBytes + 4 * n);
+    put32(rec, 76 + stringBytes + dxBytes);
     for (int i = 0; i < 4; ++i)
         put32(rec, 0); // bounds: not computed, as readers ignore them
     put32(rec, 2);     // advanced graphics mode: the font turns with its escapement
@@ -296,10 +300,10 @@ QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, cons
     put32(rec, std::uint32_t(o.y));
     put32(rec, n);
     put32(rec, 76);
-    put32(rec, 0); // no options: no rectangle, no glyph indices
+    put32(rec, rightToLeft ? 0x80u : 0u); // reads right to left; no rectangle, no glyph indices
     for (int i = 0; i < 4; ++i)
         put32(rec, 0);
-    put32(rec, 76 + stringBytes);
+    put32(rec, dxBytes ? 76 + stringBytes : 0);
     const qsizetype at = rec.size();
     rec.resize(at + stringBytes);
     std::memset(rec.data() + at, 0, stringBytes);
@@ -308,7 +312,7 @@ QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, cons
     // Advances rounded so that their sum stays on the glyphs' own positions.
     double exact = 0;
     std::int64_t placed = 0;
-    for (std::uint32_t i = 0; i < n; ++i) {
+    for (std::uint32_t i = 0; i < n && dxBytes; ++i) {
         exact += (i < advances.size() ? advances[i] : 0) * kUnitsPerPoint;
         const std::int64_t next = std::llround(exact);
         put32(rec, std::uint32_t(std::int32_t(next - placed)));
@@ -318,12 +322,12 @@ QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, cons
 }
 
 void EmfRecordWriter::Text(const Font &font, QRgb color, QPointF origin, const QString &text,
-                           const std::vector<double> &advances) {
+                           const std::vector<double> &advances, bool rightToLeft) {
     if (text.isEmpty())
         return;
     selectFont(font);
     setTextColor(color);
-    raw(textRecord(origin, text, advances));
+    raw(textRecord(origin, text, advances, rightToLeft));
 }
 
 void EmfRecordWriter::TranslucentText(const Font &font, QRgb color, double opacity, QRgb blended, QPointF origin,

@@ -60,7 +60,9 @@ public:
     void Fill(const Path &path, QRgb color, double opacity, bool evenOdd);
     void Stroke(const Path &path, const Pen &pen, double opacity);
     // Text at origin (baseline, left), each UTF-16 unit followed by its advance along the baseline in points.
-    void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances);
+    // Right-to-left text is in the order it is read; readers order it again, from origin on the left.
+    void Text(const Font &font, QRgb color, QPointF origin, const QString &text, const std::vector<double> &advances,
+              bool rightToLeft = false);
     // Text drawn with an alpha: in color at opacity for EMF+ readers, in blended (its colour over what lies
     // under it) for GDI, which has no alpha for text.
     void TranslucentText(const Font &font, QRgb color, double opacity, QRgb blended, QPointF origin,
@@ -103,7 +105,8 @@ private:
     void selectPen(const Pen &pen);
     void selectFont(const Font &font);
     QByteArray fontRecord(std::uint32_t handle, const Font &font) const;
-    QByteArray textRecord(QPointF origin, const QString &text, const std::vector<double> &advances) const;
+    QByteArray textRecord(QPointF origin, const QString &text, const std::vector<double> &advances,
+                          bool rightToLeft = false) const;
     void setFillMode(bool evenOdd);
     void setTextColor(QRgb color);
     // A solid colour blended with opacity into path (widened by the pen selected when widen is more than 0, its

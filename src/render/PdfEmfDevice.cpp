@@ -1,6 +1,7 @@
 #include "render/PdfEmfDevice.h"
 #include "render/PdfImageDecoder.h"
 #include "render/PdfPathGeometry.h"
+#include "render/TextFlow.h"
 
 #include <Gfx.h>
 #include <GfxFont.h>
@@ -17,10 +18,6 @@ namespace {
 using Path = EmfRecordWriter::Path;
 
 // Hebrew, Arabic, Syriac, Thaana, N'Ko and their presentation forms.
-bool rightToLeft(Unicode c) {
-    return (c >= 0x0590 && c <= 0x08FF) || (c >= 0xFB1D && c <= 0xFDFF) || (c >= 0xFE70 && c <= 0xFEFF);
-}
-
 // A glyph's characters as text; what no font can show as a character stands as a space, keeping its advance.
 QString charsOf(const Unicode *u, int uLen) {
     QString chars;
@@ -248,17 +245,17 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     }
     // A private-use character (a symbol font's own code, as the office maps Symbol and Wingdings) means nothing
     // in another font: such a glyph is drawn as the PDF has it.
-    // Right-to-left glyphs come in the order they are drawn, shaped; as text a reader would order and shape
-    // them again, so they are drawn as the PDF has them too.
-    const bool meaningful =
-        state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF) && !rightToLeft(u[0]);
+    const bool meaningful = state->getFont() && uLen > 0 && u && u[0] != 0 && !(u[0] >= 0xE000 && u[0] <= 0xF8FF);
     // Filled glyphs are text; outlined ones and glyphs without a character are drawn as the PDF has them.
     double m11, m12, m21, m22;
     state->getFontTransMat(&m11, &m12, &m21, &m22);
     const double along = std::hypot(m11, m12), up = std::hypot(m21, m22);
     const bool upright =
         along > 1e-6 && up > 1e-6 && m11 * m22 - m12 * m21 < 0 && std::abs(m11 * m21 + m12 * m22) < 0.05 * along * up;
-    // A translucent glyph over a picture has no one colour to be blended with for GDI: drawn as the PDF has it.
+    // A translucent glyph over a picture has no one colour to be blended with for GDI, and EMF+ text is not
+    // ordered again by its readers: such glyphs are drawn as the PDF has them.
+    const QString chars = charsOf(u, uLen);
+    const TextFlow::Way way = TextFlow::Of(chars);
     const double alpha = opacity(state, true);
     std::optional<QRgb> under = qRgb(255, 255, 255);
     if (alpha < 0.998) {
@@ -266,7 +263,8 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
         state->transform(x + dx / 2, y + dy / 2, &mx, &my);
         under = m_backdrop.Under(QPointF(mx - 0.3 * m21, my - 0.3 * m22)); // a third of the em above the baseline
     }
-    if (operation(state, !meaningful || render != 0 || !upright || !under))
+    if (operation(state,
+                  !meaningful || render != 0 || !upright || !under || (alpha < 0.998 && way == TextFlow::RightToLeft)))
         return;
     Glyph g;
     state->transform(x - originX, y - originY, &g.at.rx(), &g.at.ry());
@@ -281,7 +279,8 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
     g.opacity = alpha < 0.998 ? alpha : 1.0;
     g.blended = PdfBackdrop::Blend(g.color, g.opacity, *under);
     g.font = fontOf(state, up, g);
-    addGlyph(g, charsOf(u, uLen));
+    g.way = way;
+    addGlyph(g, chars);
 }
 
 EmfRecordWriter::Font PdfEmfDevice::fontOf(GfxState *state, double height, const Glyph &g) {
@@ -298,17 +297,45 @@ EmfRecordWriter::Font PdfEmfDevice::fontOf(GfxState *state, double height, const
 bool PdfEmfDevice::continuesRun(const Glyph &g) {
     const double ex = g.at.x() - m_run.last.x(), ey = g.at.y() - m_run.last.y();
     const double forward = ex * m_run.ux + ey * m_run.uy, aside = -ex * m_run.uy + ey * m_run.ux;
-    const bool same = m_run.font == g.font && m_run.color == g.color && m_run.opacity == g.opacity &&
-                      m_run.blended == g.blended && m_run.clipId == m_state.clipId && std::abs(aside) < 0.02 * g.up &&
-                      forward > -0.01 * g.up;
-    if (same) {
-        // The last character's units end where this one starts.
-        double before = 0;
-        for (std::size_t i = m_run.lastStart; i + 1 < m_run.advances.size(); ++i)
-            before += m_run.advances[i];
+    // A run reads one way: a right-to-left letter does not join a run with left-to-right characters, nor the
+    // other way round; spaces join either.
+    const bool sameWay = g.way == TextFlow::Neutral || m_run.way == TextFlow::Neutral || g.way == m_run.way;
+    const bool same = sameWay && m_run.font == g.font && m_run.color == g.color && m_run.opacity == g.opacity &&
+                      m_run.blended == g.blended && m_run.clipId == m_state.clipId && std::abs(aside) < 0.02 * g.up;
+    if (!same)
+        return false;
+    if (forward < -0.01 * g.up)
+        return continuesBackward(g, forward);
+    if (m_run.backward)
+        return false;
+    // The last character's units end where this one starts.
+    double before = 0;
+    for (std::size_t i = m_run.lastStart; i + 1 < m_run.advances.size(); ++i)
+        before += m_run.advances[i];
+    // Right-to-left text is laid out by its reader, without the spacing: a gap the office left between words
+    // without drawing a space becomes one.
+    const double gap = forward - before - m_run.advances.back();
+    if ((m_run.way == TextFlow::RightToLeft || g.way == TextFlow::RightToLeft) && gap > 0.2 * g.up &&
+        !m_run.text.endsWith(u' ')) {
+        m_run.starts.push_back(m_run.text.size());
+        m_run.text += u' ';
+        m_run.advances.push_back(gap);
+    } else {
         m_run.advances.back() = forward - before;
     }
-    return same;
+    return true;
+}
+
+// Some writers draw right-to-left text in the order it is read, each glyph left of the one before: such a run is
+// in reading order already, and starts at its last glyph.
+bool PdfEmfDevice::continuesBackward(const Glyph &g, double forward) {
+    const bool readable = g.way != TextFlow::LeftToRight && m_run.way != TextFlow::LeftToRight &&
+                          (m_run.backward || m_run.starts.size() == 1);
+    if (!readable || std::abs(forward + g.advance) > 0.3 * g.up)
+        return false;
+    m_run.backward = true;
+    m_run.origin = g.at;
+    return true;
 }
 
 void PdfEmfDevice::addGlyph(const Glyph &g, const QString &chars) {
@@ -324,11 +351,14 @@ void PdfEmfDevice::addGlyph(const Glyph &g, const QString &chars) {
         m_run.clipId = m_state.clipId;
     }
     m_run.last = g.at;
+    if (g.way != TextFlow::Neutral)
+        m_run.way = g.way;
     // A ligature's advance is shared by its characters, so each stands near its place.
     const double advance = g.advance / double(std::max<qsizetype>(1, chars.size()));
     m_run.lastStart = m_run.advances.size();
     for (qsizetype i = 0; i < chars.size(); ++i)
         m_run.advances.push_back(advance);
+    m_run.starts.push_back(m_run.text.size());
     m_run.text += chars;
 }
 
@@ -336,11 +366,16 @@ void PdfEmfDevice::flushText() {
     if (m_run.Empty())
         return;
     m_writer->SetClip(m_state.clip, m_state.clipId);
+    const bool rightToLeft = m_run.way == TextFlow::RightToLeft;
+    if (rightToLeft && !m_run.backward)
+        TextFlow::ToReadingOrder(&m_run.text, &m_run.advances, m_run.starts);
+    if (rightToLeft)
+        m_run.text = TextFlow::Unshaped(m_run.text);
     if (m_run.opacity < 1)
         m_writer->TranslucentText(m_run.font, m_run.color, m_run.opacity, m_run.blended, m_run.origin, m_run.text,
                                   m_run.advances);
     else
-        m_writer->Text(m_run.font, m_run.color, m_run.origin, m_run.text, m_run.advances);
+        m_writer->Text(m_run.font, m_run.color, m_run.origin, m_run.text, m_run.advances, rightToLeft);
     m_run = TextRun();
 }
 

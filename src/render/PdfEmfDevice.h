@@ -3,6 +3,7 @@
 #include "render/EmfRecordWriter.h"
 #include "render/PdfBackdrop.h"
 #include "render/PdfFontNames.h"
+#include "render/TextFlow.h"
 
 #include <OutputDev.h>
 
@@ -106,8 +107,11 @@ private:
         double ux = 1, uy = 0; // the baseline's direction
         QString text;
         std::vector<double> advances;
-        std::size_t lastStart = 0; // where the last character's units begin
+        std::size_t lastStart = 0;     // where the last character's units begin
+        std::vector<qsizetype> starts; // where each glyph's characters begin in text
         std::uint64_t clipId = 0;
+        TextFlow::Way way = TextFlow::Neutral; // neutral while it holds only spaces
+        bool backward = false;                 // drawn from the right, in reading order
         bool Empty() const { return text.isEmpty(); }
     };
 
@@ -117,6 +121,7 @@ private:
         QRgb color = 0;
         double opacity = 1;
         QRgb blended = 0;
+        TextFlow::Way way = TextFlow::Neutral;
         QPointF at;
         double ux = 1, uy = 0, up = 0, advance = 0;
     };
@@ -125,6 +130,7 @@ private:
     EmfRecordWriter::Font fontOf(GfxState *state, double height, const Glyph &glyph);
     // True when glyph continues the run on its baseline (the last character's advance then ends where it starts).
     bool continuesRun(const Glyph &glyph);
+    bool continuesBackward(const Glyph &glyph, double forward);
     // Counts one drawing operation; true when it belongs to an island (and is not drawn here).
     bool operation(GfxState *state, bool forceIsland = false);
     void flushText();

@@ -88,8 +88,8 @@ QByteArray PdfImageDecoder::Jpeg(Stream *str, GfxImageColorMap *colorMap) {
 }
 
 // The grey samples of a mask stream (0 transparent .. 255 opaque), width x height.
-std::vector<unsigned char> PdfImageDecoder::Mask(Stream *str, int width, int height, GfxImageColorMap *grey, bool stencil,
-                                                  bool invert) {
+std::vector<unsigned char> PdfImageDecoder::Mask(Stream *str, int width, int height, GfxImageColorMap *grey,
+                                                 bool stencil, bool invert) {
     std::vector<unsigned char> out;
     if (width <= 0 || height <= 0 || qint64(width) * height > kMaxPixels)
         return out;
@@ -115,7 +115,8 @@ std::vector<unsigned char> PdfImageDecoder::Mask(Stream *str, int width, int hei
 }
 
 // image with alpha from mask (of its own size), scaled to the image's pixels.
-QImage PdfImageDecoder::WithAlpha(const QImage &image, const std::vector<unsigned char> &mask, int maskWidth, int maskHeight) {
+QImage PdfImageDecoder::WithAlpha(const QImage &image, const std::vector<unsigned char> &mask, int maskWidth,
+                                  int maskHeight) {
     if (image.isNull() || mask.empty())
         return image;
     QImage out = image.convertToFormat(QImage::Format_ARGB32);

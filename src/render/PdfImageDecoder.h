@@ -22,6 +22,5 @@ public:
     static std::vector<unsigned char> Mask(Stream *str, int width, int height, GfxImageColorMap *grey, bool stencil,
                                            bool invert);
     // image with alpha from mask (maskWidth x maskHeight), scaled to the image's pixels.
-    static QImage WithAlpha(const QImage &image, const std::vector<unsigned char> &mask, int maskWidth,
-                            int maskHeight);
+    static QImage WithAlpha(const QImage &image, const std::vector<unsigned char> &mask, int maskWidth, int maskHeight);
 };

@@ -51,6 +51,8 @@ private Q_SLOTS:
     void svgPicture();
     void equationPicture_data();
     void equationPicture();
+    void textAsText_data();
+    void textAsText();
 
 private:
     // The deck converted to the format (with its extension as the name), written beside it; the file of slide 1 for
@@ -437,19 +439,86 @@ void TestDeckImport::equationPicture_data() {
 void TestDeckImport::equationPicture() {
     QFETCH(QByteArray, choice);
     TestSupport::PptxExtras picture;
-    picture.shapes = "<mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
-                     "xmlns:a14=\"http://schemas.microsoft.com/office/drawing/2010/main\"><mc:Choice Requires=\"a14\">" +
-                     choice +
-                     "</mc:Choice><mc:Fallback xmlns=\"\"><p:pic><p:nvPicPr><p:cNvPr id=\"3\" name=\"Equation\"/>"
-                     "<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=\"rId2\"/><a:stretch>"
-                     "<a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x=\"3429000\" y=\"4000000\"/>"
-                     "<a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/>"
-                     "</a:prstGeom></p:spPr></p:pic></mc:Fallback></mc:AlternateContent>";
+    picture.shapes =
+        "<mc:AlternateContent xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+        "xmlns:a14=\"http://schemas.microsoft.com/office/drawing/2010/main\"><mc:Choice Requires=\"a14\">" +
+        choice +
+        "</mc:Choice><mc:Fallback xmlns=\"\"><p:pic><p:nvPicPr><p:cNvPr id=\"3\" name=\"Equation\"/>"
+        "<p:cNvPicPr/><p:nvPr/></p:nvPicPr><p:blipFill><a:blip r:embed=\"rId2\"/><a:stretch>"
+        "<a:fillRect/></a:stretch></p:blipFill><p:spPr><a:xfrm><a:off x=\"3429000\" y=\"4000000\"/>"
+        "<a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/>"
+        "</a:prstGeom></p:spPr></p:pic></mc:Fallback></mc:AlternateContent>";
     picture.slideRelationships = {{"image", "../media/image1.png"}};
     picture.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(Qt::red)}};
     const QString made = pdf(TestSupport::pptxDeck("Liberation Sans", "Equation", QByteArray(), picture), "math");
     const QColor drawn = pictureColour(made);
     QVERIFY2(drawn.red() > 200 && drawn.green() < 40 && drawn.blue() < 40, qPrintable(drawn.name()));
+}
+
+void TestDeckImport::textAsText_data() {
+    QTest::addColumn<QByteArray>("run"); // the text run's properties and text
+    QTest::addColumn<QString>("text");   // as the EMF holds it, in the order it is read
+    QTest::addColumn<bool>("rightToLeft");
+    QTest::addColumn<QRgb>("colour"); // what GDI draws it in
+    QTest::newRow("Hebrew") << QByteArray("<a:rPr lang=\"he-IL\" sz=\"4000\"/><a:t>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
+                                          "\xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</a:t>")
+                            << QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd") << true
+                            << qRgb(0, 0, 0);
+    // With the ligature of lam and alef, one glyph for two letters that keep their order.
+    QTest::newRow("Arabic") << QByteArray("<a:rPr lang=\"ar-SA\" sz=\"4000\"/><a:t>\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 "
+                                          "\xd8\xaf\xd9\x86\xdb\x8c\xd8\xa7</a:t>")
+                            << QStringLiteral("\u0633\u0644\u0627\u0645 \u062f\u0646\u06cc\u0627") << true
+                            << qRgb(0, 0, 0);
+    // White at half opacity on the green fill: blended with the green, not with black.
+    QTest::newRow("translucent") << QByteArray(
+                                        "<a:rPr lang=\"en-US\" sz=\"4000\"><a:solidFill><a:srgbClr val=\"FFFFFF\">"
+                                        "<a:alpha val=\"50000\"/></a:srgbClr></a:solidFill></a:rPr><a:t>Faded</a:t>")
+                                 << QStringLiteral("Faded") << false << qRgb(128, 208, 168);
+}
+
+// Right-to-left lines stay text, in the order they are read; translucent text is blended with what lies under it.
+void TestDeckImport::textAsText() {
+    QFETCH(QByteArray, run);
+    QFETCH(QString, text);
+    QFETCH(bool, rightToLeft);
+    QFETCH(QRgb, colour);
+    TestSupport::PptxExtras extras;
+    extras.paragraphs =
+        "<a:p>" + QByteArray(rightToLeft ? "<a:pPr algn=\"r\" rtl=\"1\"/>" : "") + "<a:r>" + run + "</a:r></a:p>";
+    extras.frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"1500000\"/>";
+    extras.shapes = "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Green\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
+                    "<a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"9144000\" cy=\"3000000\"/></a:xfrm><a:prstGeom "
+                    "prst=\"rect\"><a:avLst/></a:prstGeom><a:solidFill><a:srgbClr val=\"00A050\"/></a:solidFill>"
+                    "</p:spPr></p:sp>";
+    // The green shape is drawn after the text shape in the tree: the text goes on top of it in a second shape.
+    extras.shapes += "<p:sp><p:nvSpPr><p:cNvPr id=\"4\" name=\"Line\"/><p:cNvSpPr txBox=\"1\"/><p:nvPr/></p:nvSpPr>"
+                     "<p:spPr><a:xfrm>" +
+                     extras.frame +
+                     "</a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>"
+                     "</p:spPr><p:txBody><a:bodyPr wrap=\"square\"/>" +
+                     extras.paragraphs + "</p:txBody></p:sp>";
+    extras.paragraphs = "<a:p><a:endParaRPr lang=\"en-US\"/></a:p>";
+    const QString emf = convert(TestSupport::pptxDeck("Liberation Sans", QString(), QByteArray(), extras),
+                                QStringLiteral("text-") + QTest::currentDataTag(), QStringLiteral("emf"));
+    QVERIFY(!emf.isEmpty());
+    QString found;
+    QRgb drawnIn = 1, textColour = 1;
+    bool flagged = false;
+    TestSupport::forEachEmfRecord(TestSupport::readAll(emf), [&](quint32 type, const char *rec, quint32) {
+        if (type == 24) // SETTEXTCOLOR
+            drawnIn = qRgb(rec[8] & 0xff, rec[9] & 0xff, rec[10] & 0xff);
+        if (type != 84 || !found.isEmpty())
+            return;
+        const auto u32 = [rec](int at) { return qFromLittleEndian<quint32>(rec + at); };
+        found = QString::fromUtf16(reinterpret_cast<const char16_t *>(rec + u32(48)), qsizetype(u32(44))).trimmed();
+        flagged = u32(52) & 0x80;
+        textColour = drawnIn;
+    });
+    QCOMPARE(found, text);
+    QCOMPARE(flagged, rightToLeft);
+    QVERIFY2(qAbs(qRed(textColour) - qRed(colour)) <= 3 && qAbs(qGreen(textColour) - qGreen(colour)) <= 3 &&
+                 qAbs(qBlue(textColour) - qBlue(colour)) <= 3,
+             qPrintable(QString::number(textColour, 16)));
 }
 
 QTEST_GUILESS_MAIN(TestDeckImport)
