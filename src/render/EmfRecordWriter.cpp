@@ -288,9 +288,12 @@ QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, cons
     // Right-to-left text has no spacing: readers take it in different orders (Wine's GDI as seen, the office as
     // read) and shape Arabic letters anew, so each lays the run out in the font it names, from the left end.
     const std::uint32_t dxBytes = rightToLeft ? 0 : 4 * n;
+    // libuemf, Inkscape's reader, wants room for a spacing array even at offset 0, which says there is none: a
+    // long right-to-left run is padded to it, or Inkscape opens no file that holds one.
+    const std::uint32_t size = std::max(76 + stringBytes + dxBytes, dxBytes ? 0 : 4 * n);
     QByteArray rec;
     put32(rec, ExtTextOutW);
-    put32(rec, 76 + stringBytes + dxBytes);
+    put32(rec, size);
     for (int i = 0; i < 4; ++i)
         put32(rec, 0); // bounds: not computed, as readers ignore them
     put32(rec, 2);     // advanced graphics mode: the font turns with its escapement
@@ -318,6 +321,7 @@ QByteArray EmfRecordWriter::textRecord(QPointF origin, const QString &text, cons
         put32(rec, std::uint32_t(std::int32_t(next - placed)));
         placed = next;
     }
+    rec.append(qsizetype(size) - rec.size(), '\0');
     return rec;
 }
 

@@ -263,8 +263,9 @@ void PdfEmfDevice::drawChar(GfxState *state, double x, double y, double dx, doub
         state->transform(x + dx / 2, y + dy / 2, &mx, &my);
         under = m_backdrop.Under(QPointF(mx - 0.3 * m21, my - 0.3 * m22)); // a third of the em above the baseline
     }
-    if (operation(state,
-                  !meaningful || render != 0 || !upright || !under || (alpha < 0.998 && way == TextFlow::RightToLeft)))
+    const bool pictureOnly =
+        way == TextFlow::RightToLeft && (alpha < 0.998 || !TextFlow::ReadersHave(faceOf(state).family));
+    if (operation(state, !meaningful || render != 0 || !upright || !under || pictureOnly))
         return;
     Glyph g;
     state->transform(x - originX, y - originY, &g.at.rx(), &g.at.ry());

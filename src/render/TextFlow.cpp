@@ -1,5 +1,7 @@
 #include "render/TextFlow.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace {
@@ -12,7 +14,8 @@ bool rightToLeftLetter(char16_t c) {
 // Characters that take the way of the text around them and look the same either way; brackets are left out, as
 // a reader draws them mirrored in right-to-left text.
 bool neutral(QChar c) {
-    return c.isSpace() || c.isMark() || QStringLiteral(".,:;!?-\u060C\u061B\u061F").contains(c);
+    return c.isSpace() || c.isMark() || c.category() == QChar::Other_Format /* joiners, direction marks */ ||
+           QStringLiteral(".,:;!?-\u060C\u061B\u061F").contains(c);
 }
 } // namespace
 
@@ -40,6 +43,32 @@ void TextFlow::ToReadingOrder(QString *text, std::vector<double> *advances, cons
     }
     *text = read;
     *advances = readAdvances;
+}
+
+bool TextFlow::ReadersHave(const QString &face) {
+    // Windows' own faces with both scripts, and its Hebrew and Arabic faces.
+    static const QStringList faces = {
+        QStringLiteral("Arial"),
+        QStringLiteral("Times New Roman"),
+        QStringLiteral("Courier New"),
+        QStringLiteral("Tahoma"),
+        QStringLiteral("Segoe UI"),
+        QStringLiteral("Microsoft Sans Serif"),
+        QStringLiteral("David"),
+        QStringLiteral("Miriam"),
+        QStringLiteral("FrankRuehl"),
+        QStringLiteral("Gisha"),
+        QStringLiteral("Narkisim"),
+        QStringLiteral("Aharoni"),
+        QStringLiteral("Levenim MT"),
+        QStringLiteral("Traditional Arabic"),
+        QStringLiteral("Simplified Arabic"),
+        QStringLiteral("Arabic Typesetting"),
+        QStringLiteral("Sakkal Majalla"),
+        QStringLiteral("Andalus"),
+        QStringLiteral("Urdu Typesetting"),
+    };
+    return faces.contains(face, Qt::CaseInsensitive);
 }
 
 QString TextFlow::Unshaped(const QString &text) {

@@ -20,6 +20,11 @@ public:
     // ligature's, as "لا") kept in their order, and their advances with them. starts: where each glyph's
     // characters begin in text.
     static void ToReadingOrder(QString *text, std::vector<double> *advances, const std::vector<qsizetype> &starts);
+    // True where Word and PowerPoint on any Windows have the face with Hebrew and Arabic letters, so that they
+    // draw a right-to-left run in it as the slide has it. Other faces (a deck's own, the office's stand-ins) would
+    // be drawn in another font, as wide as it is, without the spacing that right-to-left runs go without: such
+    // runs are drawn as the PDF has them.
+    static bool ReadersHave(const QString &face);
     // Arabic letters in the shapes of their place in a word (presentation forms, as some PDFs map their glyphs)
     // as the letters themselves, which readers shape again.
     static QString Unshaped(const QString &text);

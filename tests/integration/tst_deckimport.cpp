@@ -460,12 +460,15 @@ void TestDeckImport::textAsText_data() {
     QTest::addColumn<QString>("text");   // as the EMF holds it, in the order it is read
     QTest::addColumn<bool>("rightToLeft");
     QTest::addColumn<QRgb>("colour"); // what GDI draws it in
-    QTest::newRow("Hebrew") << QByteArray("<a:rPr lang=\"he-IL\" sz=\"4000\"/><a:t>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
+    QTest::newRow("Hebrew") << QByteArray("<a:rPr lang=\"he-IL\" sz=\"4000\"><a:cs "
+                                          "typeface=\"Arial\"/></a:rPr><a:t>\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d "
                                           "\xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d</a:t>")
                             << QStringLiteral("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd") << true
                             << qRgb(0, 0, 0);
-    // With the ligature of lam and alef, one glyph for two letters that keep their order.
-    QTest::newRow("Arabic") << QByteArray("<a:rPr lang=\"ar-SA\" sz=\"4000\"/><a:t>\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 "
+    // In a face Word has with Arabic letters; with the ligature of lam and alef, one glyph for two letters that keep
+    // their order.
+    QTest::newRow("Arabic") << QByteArray("<a:rPr lang=\"ar-SA\" sz=\"4000\"><a:cs "
+                                          "typeface=\"Tahoma\"/></a:rPr><a:t>\xd8\xb3\xd9\x84\xd8\xa7\xd9\x85 "
                                           "\xd8\xaf\xd9\x86\xdb\x8c\xd8\xa7</a:t>")
                             << QStringLiteral("\u0633\u0644\u0627\u0645 \u062f\u0646\u06cc\u0627") << true
                             << qRgb(0, 0, 0);
