@@ -296,6 +296,8 @@ private slots:
             island = island || (b.i32(100) > 100 && qAbs(x - 100) < 3 && qAbs(w - 200) < 4);
         }
         QVERIFY2(island, "no picture of the faded box");
+        QCOMPARE(TlxEmfFile::PictureParts(emf), 1); // as the run reports it
+        QCOMPARE(TlxEmfFile::PictureParts(TlxEmfFile::Gzip(emf)), 1);
         QVERIFY(!ofType(r, 84).isEmpty()); // the text after it stays text
     }
 

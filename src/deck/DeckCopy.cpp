@@ -77,8 +77,9 @@ QByteArray DeckCopy::WithoutSvg(const QByteArray &xml) {
     return out.toUtf8();
 }
 
-
-QByteArray DeckCopy::WithoutMath(const QByteArray &xml) {
+QByteArray DeckCopy::WithoutMath(const QByteArray &xml, int *replaced) {
+    if (replaced)
+        *replaced = 0;
     if (!holdsMath(xml))
         return xml;
     const QByteArray tag = "mc:AlternateContent";
@@ -99,8 +100,22 @@ QByteArray DeckCopy::WithoutMath(const QByteArray &xml) {
             continue;
         out += xml.mid(done, at - done) + whole.mid(inner, innerEnd - inner);
         done = end;
+        if (replaced)
+            ++*replaced;
     }
     return done == 0 ? xml : out + xml.mid(done);
+}
+
+QList<QPair<int, int>> DeckCopy::EquationPictures(const DeckPackage &package) {
+    QList<QPair<int, int>> slides;
+    const QStringList parts = package.IsOpen() ? package.SlideParts() : QStringList();
+    for (qsizetype k = 0; k < parts.size(); ++k) {
+        int count = 0;
+        WithoutMath(package.Read(parts.at(k), 64 << 20), &count);
+        if (count > 0)
+            slides.append({int(k + 1), count});
+    }
+    return slides;
 }
 
 bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> &fonts) {

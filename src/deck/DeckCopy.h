@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 namespace deck {
@@ -12,8 +14,9 @@ class DeckPackage;
 // mend it; the deck on disk is never changed. SVG pictures: PowerPoint keeps each SVG picture with a PNG of it
 // beside it, for readers that cannot draw the SVG; the office draws many of them as an empty frame, so the copy
 // points the office at the PNG. Equations (Office Math): the office's import loses them, so the copy takes the
-// picture PowerPoint saved of each (the fallback beside the math in the same shape). Fonts nobody has: the copy names the stand-in of their kind instead, which the
-// office would not choose itself (it asks fontconfig, whose first choice is one wide sans for every font).
+// picture PowerPoint saved of each (the fallback beside the math in the same shape). Fonts nobody has: the copy names
+// the stand-in of their kind instead, which the office would not choose itself (it asks fontconfig, whose first choice
+// is one wide sans for every font).
 class DeckCopy {
 public:
     // Whether the deck has anything a copy would mend; fonts: typefaces to rename (the deck's name to the
@@ -24,8 +27,12 @@ public:
     static QString Make(const DeckPackage &deck, const QString &dir, const QHash<QString, QString> &fonts = {});
     // The part's XML without its references to SVG pictures: each picture falls back on the PNG beside it.
     static QByteArray WithoutSvg(const QByteArray &xml);
-    // The part's XML with each alternative whose first choice holds Office Math replaced by its fallback.
-    static QByteArray WithoutMath(const QByteArray &xml);
+    // The part's XML with each alternative whose first choice holds Office Math replaced by its fallback (replaced:
+    // how many).
+    static QByteArray WithoutMath(const QByteArray &xml, int *replaced = nullptr);
+    // The slides (numbered from 1 in the deck's order) whose equations the copy draws from PowerPoint's pictures,
+    // each with how many.
+    static QList<QPair<int, int>> EquationPictures(const DeckPackage &deck);
 };
 
 } // namespace deck

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -30,8 +32,10 @@ public:
     QString Root;         // the folder of the source it was found under ('/' at the end), empty for a chosen file
     QStringList Outputs;  // the files written for it; when skipped, the output it has (its slides not looked up)
     qint64 Millis = 0;    // how long its worker took over it
-    TlxWorkTimes::Totals Phases; // where that time went, phase by phase
-    QList<fonts::FontReport::Entry> Fonts; // the fonts it names that the machine lacks, and what drew each
+    TlxWorkTimes::Totals Phases;             // where that time went, phase by phase
+    QList<fonts::FontReport::Entry> Fonts;   // the fonts it names that the machine lacks, and what drew each
+    QList<QPair<int, int>> Equations;        // slides whose equations were drawn from PowerPoint's pictures, how many
+    QList<QPair<QString, int>> PictureParts; // EMF files with parts drawn as pictures, how many
 
     // "Running", "Success" or "Failure"; any other value gives "Running".
     static QString StatusText(qint32 status) {

@@ -4,9 +4,13 @@
 #include "base/lxError.h"
 #include "base/lxOutputOptions.h"
 #include "base/lxWorkTimes.h"
+#include "deck/DeckCopy.h"
 #include "deck/DeckPackage.h"
 #include "fonts/FontReport.h"
 #include "project/lxProject.h"
+#include "render/lxEmfFile.h"
+
+#include <QFile>
 
 #include <exception>
 
@@ -19,6 +23,21 @@ QString messageOf(const std::exception &e) {
     if (auto *own = dynamic_cast<const ElxError *>(&e))
         return own->Message();
     return QString::fromUtf8(e.what());
+}
+
+// The EMF and EMZ files of a deck that draw parts of their slide as pictures, each with how many.
+QList<QPair<QString, int>> pictureParts(const QStringList &outputs) {
+    QList<QPair<QString, int>> parts;
+    for (const QString &file : outputs) {
+        if (!file.endsWith(QLatin1String(".emf"), Qt::CaseInsensitive) &&
+            !file.endsWith(QLatin1String(".emz"), Qt::CaseInsensitive))
+            continue;
+        QFile f(file);
+        const int n = f.open(QIODevice::ReadOnly) ? TlxEmfFile::PictureParts(f.readAll()) : 0;
+        if (n > 0)
+            parts.append({file, n});
+    }
+    return parts;
 }
 } // namespace
 
@@ -84,8 +103,12 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
         node->Outputs = SlideFiles(output);
         node->ResultText = node->Outputs.isEmpty() ? output : node->Outputs.first();
         node->Status = nsSuccess;
-        // Read from the deck, not asked of the office: a user learns why lines break where they do.
-        node->Fonts = fonts::FontReport::For(deck::DeckPackage(node->SourceFile));
+        // Read from the deck and the files, not asked of the office: a user learns why lines break where they do
+        // and which slides hold parts drawn as pictures.
+        const deck::DeckPackage package(node->SourceFile);
+        node->Fonts = fonts::FontReport::For(package);
+        node->Equations = deck::DeckCopy::EquationPictures(package);
+        node->PictureParts = pictureParts(node->Outputs);
         batch->AddSuccess();
     } catch (const std::exception &e) {
         const QString message = messageOf(e);

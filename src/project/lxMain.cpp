@@ -107,6 +107,16 @@ QByteArray TlxMain::JsonLine(const TlxNode &node) {
                                    {QStringLiteral("drawnWith"), e.drawnWith},
                                    {QStringLiteral("how"), e.how}});
     o.insert(QStringLiteral("fontsMissing"), missing);
+    QJsonArray equations, pictures;
+    for (const auto &[slide, count] : node.Equations)
+        equations.append(QJsonObject{{QStringLiteral("slide"), slide}, {QStringLiteral("equations"), count}});
+    for (const auto &[file, count] : node.PictureParts)
+        pictures.append(
+            QJsonObject{{QStringLiteral("file"), TlxFileName::Display(file)}, {QStringLiteral("parts"), count}});
+    // Equations the office cannot draw, drawn from the picture PowerPoint saved of each; parts of slides an EMF
+    // holds as pictures (soft masks, blend modes, symbol glyphs, right-to-left text in a face readers lack).
+    o.insert(QStringLiteral("equationPictures"), equations);
+    o.insert(QStringLiteral("pictureParts"), pictures);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -116,6 +116,16 @@ inline QByteArray PlusComment(const QByteArray &record) {
     return c + record;
 }
 
+// A comment record of this program's before each part of a page drawn as a picture (what the records cannot
+// say), so that a run can tell its users which slides have such parts; readers pass over comments.
+constexpr std::uint32_t kPictureMark = 0x54524150; // "PART"
+inline QByteArray PictureMarkComment() {
+    QByteArray c;
+    for (std::uint32_t v : {std::uint32_t(Comment), 16u, 4u, kPictureMark})
+        put32(c, v);
+    return c;
+}
+
 // One EMF+ record, its data padded to whole 32-bit words.
 inline QByteArray PlusRecord(std::uint16_t type, std::uint16_t flags, const QByteArray &data) {
     QByteArray r;

@@ -1,5 +1,6 @@
 #include "render/PdfPages.h"
 
+#include "render/EmfFormat.h"
 #include "render/EmfPictureRecords.h"
 #include "render/EmfRecordWriter.h"
 #include "render/PdfEmfDevice.h"
@@ -223,7 +224,7 @@ QByteArray PdfPages::Emf(int page, int pictureResolution, int islandResolution, 
         int count = 0;
         const QByteArray records =
             EmfPictureRecords::Plain(image, {p.area.topLeft(), p.area.topRight(), p.area.bottomLeft()}, 1.0, &count);
-        writer->FillPlaceholder(islands[i].placeholder, records, count);
+        writer->FillPlaceholder(islands[i].placeholder, emf::PictureMarkComment() + records, count + 1);
     }
     return writer->Finish(&m_doc->pictures);
 }

@@ -161,3 +161,21 @@ QByteArray TlxEmfFile::Gunzip(QByteArrayView data, QString *error, qint64 maxByt
     }
     return out;
 }
+
+int TlxEmfFile::PictureParts(QByteArrayView data) {
+    QByteArray inner;
+    if (IsGzip(data)) {
+        QString error;
+        inner = Gunzip(data, &error);
+        data = inner;
+    }
+    int parts = 0;
+    for (qsizetype at = 0; at + 8 <= data.size();) {
+        const std::uint32_t type = emf::get32(data.data() + at), size = emf::get32(data.data() + at + 4);
+        if (size < 8 || size % 4 || size > quint64(data.size() - at))
+            break;
+        parts += type == emf::Comment && size == 16 && emf::get32(data.data() + at + 12) == emf::kPictureMark;
+        at += size;
+    }
+    return parts;
+}

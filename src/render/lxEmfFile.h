@@ -15,6 +15,9 @@ public:
     // The same for a file; also says when it cannot be read. A compressed EMF (.emz) is checked as the EMF in it.
     static QString CheckFile(const QString &path);
 
+    // How many parts of the page the EMF (or EMZ) draws as pictures, where its records could not say them (soft
+    // masks, blend modes, glyphs without a character); 0 for anything else.
+    static int PictureParts(QByteArrayView data);
     // The gzip stream of data, as compressed EMF files (.emz) hold it; empty when zlib fails.
     static QByteArray Gzip(QByteArrayView data);
     // The data inside a gzip stream, at most maxBytes of it; empty with error set when it is not a whole stream.

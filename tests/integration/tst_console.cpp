@@ -365,7 +365,9 @@ private Q_SLOTS:
                 if (o.value(QStringLiteral("status")).toString() == u"converted" &&
                     (phases.size() != 9 || phases.value(QStringLiteral("pdf")).toDouble() <= 0 ||
                      spent > o.value(QStringLiteral("seconds")).toDouble() + 0.01 ||
-                     !o.value(QStringLiteral("fontsMissing")).isArray()))
+                     !o.value(QStringLiteral("fontsMissing")).isArray() ||
+                     !o.value(QStringLiteral("equationPictures")).isArray() ||
+                     !o.value(QStringLiteral("pictureParts")).isArray()))
                     byName.insert(name, QStringLiteral("phases or fonts wrong: ") + lines.at(i));
             }
             return byName;
