@@ -39,6 +39,7 @@ private Q_SLOTS:
     void deckFontUsed();
     void damagedFontFailsAlone_data();
     void damagedFontFailsAlone();
+    void symbolBullets();
     void standIn_data();
     void standIn();
     void shrinkToFit_data();
@@ -154,6 +155,20 @@ void TestDeckImport::damagedFontFailsAlone() {
     const QStringList fonts =
         pdfFonts(TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QStringLiteral("Damaged"), font), "damaged");
     QVERIFY2(!fonts.isEmpty() && !fonts.contains(QStringLiteral("QxlvwzSans")), qPrintable(fonts.join(u',')));
+}
+
+// Bullets in Wingdings, as PowerPoint's own lists have them, are drawn with Wine's metric copy of it, not as
+// a letter of whatever font fontconfig would pick.
+void TestDeckImport::symbolBullets() {
+    if (!fonts::FontSetup::Installed(QStringLiteral("Wingdings")))
+        QSKIP("Wingdings (fonts-wine) is not installed");
+    TestSupport::PptxExtras extras;
+    extras.paragraphs = "<a:p><a:pPr marL=\"342900\" indent=\"-342900\"><a:buFont typeface=\"Wingdings\"/>"
+                        "<a:buChar char=\"\xc2\xa7\"/></a:pPr><a:r><a:rPr lang=\"en-US\" sz=\"3200\"/>"
+                        "<a:t>A bullet</a:t></a:r></a:p>";
+    const QStringList fonts =
+        pdfFonts(TestSupport::pptxDeck(QStringLiteral("Liberation Sans"), QString(), QByteArray(), extras), "bullets");
+    QVERIFY2(fonts.filter(QStringLiteral("Wingdings")).size() == 1, qPrintable(fonts.join(u',')));
 }
 
 void TestDeckImport::standIn_data() {
