@@ -18,7 +18,8 @@ declare -A allowed=(
     [platform/shell]="base"
     [platform/office]="base automation render deck fonts"
     [ui]="base regex automation render deck fonts engine project info"
-    [app]="base regex automation render deck fonts engine project info platform/shell platform/office ui"
+    [service]="base automation render deck fonts"
+    [app]="base regex automation render deck fonts engine project info platform/shell platform/office ui service"
 )
 folderOf() {
     case $1 in

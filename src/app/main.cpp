@@ -4,6 +4,7 @@
 #include "project/lxCommandLine.h"
 #include "project/lxProject.h"
 #include "project/lxStartup.h"
+#include "service/VorlaneService.h"
 #include "ui/lxGuiApplication.h"
 #include "ui/lxWindowedStart.h"
 
@@ -30,6 +31,16 @@ int main(int argc, char **argv) {
     QStringList args;
     for (int i = 1; i < argc; ++i)
         args << TlxFileName::Decode(QByteArrayView(argv[i]));
+    // The conversion service: a long option first, so that a bare word stays a file name as it always was.
+    if (!args.isEmpty() && args.first() == QLatin1String("--serve")) {
+#ifdef VORLANE_HAVE_OFFICE
+        RegisterOfficeServer();
+#endif
+        QCoreApplication app(argc, argv);
+        TlxProject profile;
+        InitConverterProfile(profile);
+        return RunService(args, profile.Version);
+    }
     if (TlxCommandLine::IsNewForm(args)) {
 #ifdef VORLANE_HAVE_OFFICE
         RegisterOfficeServer();

@@ -103,6 +103,13 @@ QHash<QString, QString> DeckPackage::PresentationTargets() const {
     return targets;
 }
 
+qint64 DeckPackage::UnpackedSize() const {
+    qint64 total = 0;
+    for (const Entry &e : m_entries)
+        total += e.size;
+    return total;
+}
+
 QStringList DeckPackage::SlideParts() const {
     const QHash<QString, QString> targets = PresentationTargets();
     QStringList parts;
@@ -150,8 +157,9 @@ QByteArray DeckPackage::Zip(const QList<QPair<QString, QByteArray>> &parts) {
         u32(directory, 0x02014b50);
         u16(directory, 20);
         u32(zip, 0x04034b50);
+        // Version 2.0, names in UTF-8 (a deck's name may be in any script), stored, 1 January 1980.
         for (QByteArray *b : {&zip, &directory})
-            for (quint16 v : {20, 0, 0, 0, 0})
+            for (quint16 v : {20, 0x0800, 0, 0, 0x21})
                 u16(*b, v);
         directory += fields;
         for (quint16 v : {0, 0, 0}) // comment, disk, internal attributes

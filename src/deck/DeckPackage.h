@@ -27,6 +27,9 @@ public:
     QStringList Parts() const { return m_entries.keys(); }
     // Where each relationship of the presentation part points (its Id to a part name).
     QHash<QString, QString> PresentationTargets() const;
+    // What the parts unpack to together, as the package's directory says: a deck of a few megabytes that says
+    // gigabytes is a zip bomb.
+    qint64 UnpackedSize() const;
     // The slides' parts in the presentation's order.
     QStringList SlideParts() const;
     // Whether each slide, in that order, is hidden from the slide show (and so missing from PowerPoint's PDF).
