@@ -78,6 +78,7 @@ public:
                                    args.size() > 3 ? u' ' + args.at(3).describe() : QString()));
             if (s.failSaveAs.contains(path))
                 fail(QStringLiteral("Cannot save %1").arg(path));
+            QThread::msleep(unsigned(s.saveAsMs));
             QFile out(path);
             if (!out.open(QIODevice::WriteOnly) || out.write("EMF of " + m_source.toUtf8()) <= 0)
                 fail(QStringLiteral("Cannot write %1").arg(path));
@@ -111,7 +112,7 @@ public:
             described << a.describe();
         record(m_app, QStringLiteral("Open ") + described.join(u' '));
         const QString path = args.at(0).toString();
-        if (scriptCopy().failOpen.contains(path))
+        if (scriptCopy().failOpen.contains(path) || scriptCopy().failOpen.contains(QStringLiteral("*")))
             fail(QStringLiteral("Cannot open %1").arg(path));
         return DispatchRef(std::make_shared<FakePresentation>(m_app, path));
     }

@@ -21,12 +21,13 @@ public:
         bool failVersion = false;
         bool failVisible = false;
         bool failDisplayAlerts = false;
-        QSet<QString> failOpen;   // sources whose Open fails with "Cannot open <path>"
+        QSet<QString> failOpen;   // sources whose Open fails with "Cannot open <path>" ("*": every one)
         QSet<QString> failSaveAs; // outputs whose SaveAs fails with "Cannot save <path>" (nothing written)
         bool failClose = false;
         bool failQuit = false;
         QString watchPath;  // each call notes whether this file exists at that moment
         int slideCount = 1; // a presentation's SlideCount; ExportPng draws any slide asked for
+        int saveAsMs = 0;   // how long SaveAs takes
     };
 
     struct Call {
