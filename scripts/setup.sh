@@ -46,6 +46,8 @@ packages=(
     clang libclang-rt-dev
     # the size check of the sources' functions; a reader of EMF that owes nothing to the writer, for the tests
     universal-ctags libuemf-dev
+    # the conversion service's HTTP (GNU libmicrohttpd) and the client its tests and benchmark send requests with
+    libmicrohttpd-dev curl
 )
 offered qt6-svg-plugins && packages+=(qt6-svg-plugins)
 # Fonts decks name: Wine's copies of Windows' metrics (Tahoma, Wingdings, Symbol, Webdings), free families Debian

@@ -209,6 +209,7 @@ QString TlxCommandLine::UsageText() {
     text += QStringLiteral(
         "\nThe exit code is 0 when every file was converted or skipped, 2 when the run ended and a file failed,\n"
         "1 when it could not run. On a terminal a status line shows how far the run has got.\n"
+        "\nvorlane --serve [OPTIONS] runs the conversion service over HTTP instead (vorlane --serve --help).\n"
         "\nExamples:\n"
         "  vorlane -f svg -j 2 -r -o out/ decks/ extra/talk.pptx\n"
         "  vorlane --newer -r -o /data/emf /data/decks\n"
