@@ -341,5 +341,26 @@ sed -i "s#=> /data/#=> $cdata/#" "$cdata"/logs/share-*.log
 echo "container: 2 shares, one container each, as uid $user, in $((SECONDS - t1)) s"
 check_run "$cdata" 2
 [ -z "$(find "$cdata/emf" ! -uid "$user")" ] || fail "outputs not owned by the image's user"
+
+# The conversion service in the container, as the README runs it: published port, a deck converted over HTTP,
+# podman stop (SIGTERM) ending it with exit code 0.
+t2=$SECONDS
+port=$((30000 + RANDOM % 20000))
+name=vorlane-serve-test-$$
+podman run -d --name "$name" --pull never -p "127.0.0.1:$port:3000" "$image" --serve --listen 0.0.0.0 >/dev/null
+for _ in $(seq 120); do
+    curl -sf "http://127.0.0.1:$port/health" >/dev/null && break
+    sleep 1
+done
+code=$(curl -s -o "$work/served.zip" -w '%{http_code}' -F "files=@$(find "$cdata/in" -name '*.ppt?' | sort | head -n 1)" \
+    -F format=emf "http://127.0.0.1:$port/convert" || true)
+podman stop -t 60 "$name" >/dev/null
+status=$(podman inspect -f '{{.State.ExitCode}}' "$name")
+podman logs "$name" >"$work/service.out" 2>&1 || true
+podman rm "$name" >/dev/null
+[ "$code" = 200 ] || fail "the service in the container answered $code: $(cat "$work/service.out")"
+grep -q 'report.json' "$work/served.zip" || fail "the service's answer holds no report.json"
+[ "$status" = 0 ] || fail "the service in the container ended with $status on SIGTERM"
+echo "container: the service answered and stopped cleanly in $((SECONDS - t2)) s"
 echo "container: passed in $((SECONDS - t0)) s"
 echo "cluster test passed in $((SECONDS - started)) s"
