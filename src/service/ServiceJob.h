@@ -26,7 +26,6 @@ struct ServiceDeck {
     QList<fonts::FontReport::Entry> fonts;
     QList<QPair<int, int>> equations;
     QList<QPair<QString, int>> pictureParts;
-    bool officeRestarted = false;
 };
 
 // One request's decks, converted by one worker in turn with the request's own options, and the hand-over of the

@@ -113,6 +113,16 @@ void ServiceWorker::quitOffice() {
     m_app.reset();
 }
 
+// An office seen with another process than the last one was replaced: after a deck that hung or crashed it (the
+// new one is seen at the next deck), or for a deck that carries fonts, which starts one with them.
+void ServiceWorker::noteOffice() {
+    const qint64 now = officeProcess();
+    if (now != 0 && m_lastOffice != 0 && now != m_lastOffice)
+        m_metrics.OfficeRestart();
+    if (now != 0)
+        m_lastOffice = now;
+}
+
 qint64 ServiceWorker::officeProcess() {
     try {
         return m_app ? m_app->GetProperty(QStringLiteral("ProcessId")).toInt() : 0;
@@ -149,15 +159,13 @@ void ServiceWorker::convert(ServiceJob &job) {
         }
         convertDeck(deck, job.options);
         m_metrics.Deck(deck.seconds, int(deck.files.size()), !deck.error.isEmpty());
-        if (deck.officeRestarted)
-            m_metrics.OfficeRestart();
     }
 }
 
 void ServiceWorker::convertDeck(ServiceDeck &deck, const TlxOutputOptions &options) {
     QElapsedTimer timer;
     timer.start();
-    const qint64 before = officeProcess();
+    noteOffice();
     try {
         DispatchRef presentations = m_app->GetProperty(QStringLiteral("Presentations")).toObject();
         if (!presentations)
@@ -178,10 +186,7 @@ void ServiceWorker::convertDeck(ServiceDeck &deck, const TlxOutputOptions &optio
         deck.error = messageOf(e).replace(deck.source, deck.shownAs);
         closePresentation();
     }
-    // A deck that hung or crashed its office had it ended (the next deck starts another): a restart, as is a
-    // deck that carries fonts, for which the office starts afresh with them.
-    const qint64 after = officeProcess();
-    deck.officeRestarted = before != 0 && after != before;
+    noteOffice();
     if (!deck.error.isEmpty() && !alive())
         m_app.reset(); // the connection itself is gone: the next deck starts a new one
     deck.seconds = double(timer.elapsed()) / 1000.0;

@@ -37,6 +37,7 @@ private:
     QStringList writtenFiles(const QString &output, const TlxOutputOptions &options, int slides) const;
     void describe(ServiceDeck &deck) const;
     qint64 officeProcess();
+    void noteOffice();
     bool alive();
     void closePresentation();
 
@@ -47,4 +48,5 @@ private:
     QThread *m_thread = nullptr;
     automation::DispatchRef m_app;
     automation::DispatchRef m_presentation;
+    qint64 m_lastOffice = 0; // the office's process when last seen
 };
