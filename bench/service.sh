@@ -5,6 +5,7 @@
 # Prints requests a second and p50/p95 latency of the service and of the office route, the batch run's decks a
 # second, the ratios, and the p95 latency of a one-slide deck on the idle service.
 # Usage: bench/service.sh [BUILD-DIR] [DECKS-DIR...]   (decks: every *.ppt? under each DECKS-DIR but bad/)
+#        the office route where unoconv is installed (Debian 12: apt-get install unoconv python3-uno)
 #        FORMATS="emf svg png" ROUNDS=1 to choose
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,6 +23,7 @@ cleanup() {
     [ -z "$servicePid" ] || kill -TERM "$servicePid" 2>/dev/null || true
     [ -z "$servicePid" ] || wait "$servicePid" 2>/dev/null || true
     pkill -f "unoconv --listener --port 200[23]" 2>/dev/null || true
+    pkill -f "soffice.*port=200[23]" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -82,7 +84,7 @@ for format in $formats; do
         printf '%-6s %-10s %10s %10s\n' "$format" batch "$(rate ${#decks[@]} "$batch")" "$batch"
         echo "$format service against batch (decks a second): $(ratio "$batch" "$service")"
         if [ -x "$here/bench/unoconv-route.sh" ] && command -v unoconv >/dev/null; then
-            route=$("$here/bench/unoconv-route.sh" "$format" "$work/route" "${decks[@]}")
+            route=$("$here/bench/unoconv-route.sh" "$format" "$work/route" "${decks[@]}") || continue
             printf '%-6s %-10s %10s %10s %8s %8s\n' "$format" unoconv $(echo "$route" | awk -v n=${#decks[@]} \
                 '{ printf "%.3f %s %s %s", n / $1, $1, $2, $3 }')
             echo "$format service against the office route: $(ratio "$(echo "$route" | cut -d' ' -f1)" "$service")"

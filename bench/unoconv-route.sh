@@ -7,16 +7,19 @@ set -euo pipefail
 format=$1 out=$2
 shift 2
 rm -rf "$out" && mkdir -p "$out"
+# Debian's own Python, which has the office's UNO bridge (a python3 earlier on the PATH may not).
+unoconv=(/usr/bin/python3 "$(command -v unoconv)")
+export unoconvCommand="${unoconv[*]}"
 for p in 2002 2003; do
-    pgrep -f "unoconv --listener --port $p" >/dev/null || { unoconv --listener --port $p >/dev/null 2>&1 & }
+    pgrep -f "unoconv --listener --port $p" >/dev/null || { "${unoconv[@]}" --listener --port $p >/dev/null 2>&1 & }
 done
-sleep 3
+sleep 5
 
 one() { # one deck through the route; prints its seconds
     local deck=$1 port=$2 format=$3 out=$4 start pdf pages k
     start=$(date +%s%N)
     pdf=$out/$(basename "${deck%.*}").pdf
-    unoconv --port "$port" -f pdf -o "$pdf" "$deck" >/dev/null 2>&1 || true
+    $unoconvCommand --port "$port" -f pdf -o "$pdf" "$deck" >/dev/null 2>&1 || true
     if [ -f "$pdf" ]; then
         pages=$(pdfinfo "$pdf" 2>/dev/null | awk '/^Pages:/ { print $2 }')
         case $format in
@@ -40,5 +43,7 @@ for c in 0 1 2 3; do
 done
 wait "${pids[@]}"
 end=$(date +%s%N)
+# A route that wrote nothing measured nothing.
+[ -n "$(find "$out" -name '*.pdf' -print -quit)" ] || { echo "the office route wrote no PDF" >&2; exit 1; }
 cat "$out"/latency-* | sort -n | awk -v s="$start" -v e="$end" '{ v[NR] = $1 }
     END { printf "%.3f %.3f %.3f\n", (e - s) / 1e9, v[int(0.5 * NR + 0.999)], v[int(0.95 * NR + 0.999)] }'
