@@ -33,15 +33,17 @@ QString ServiceMetrics::Text(int queueLength, int busyWorkers, int readyWorkers)
         t += QStringLiteral("# HELP %1 %2\n# TYPE %1 %3\n")
                  .arg(QLatin1String(name), QLatin1String(help), QLatin1String(type));
     };
+    // A metric of one value.
+    const auto single = [&](const char *name, const char *type, const char *help, qint64 value) {
+        metric(name, type, help);
+        t += QStringLiteral("%1 %2\n").arg(QLatin1String(name)).arg(value);
+    };
     metric("vorlane_requests_total", "counter", "Requests answered, by HTTP status.");
     for (const auto &[status, count] : m_requests)
         t += QStringLiteral("vorlane_requests_total{status=\"%1\"} %2\n").arg(status).arg(count);
-    metric("vorlane_decks_converted_total", "counter", "Decks converted.");
-    t += QStringLiteral("vorlane_decks_converted_total %1\n").arg(m_decks);
-    metric("vorlane_slides_converted_total", "counter", "Slides written.");
-    t += QStringLiteral("vorlane_slides_converted_total %1\n").arg(m_slides);
-    metric("vorlane_deck_failures_total", "counter", "Decks that failed.");
-    t += QStringLiteral("vorlane_deck_failures_total %1\n").arg(m_failures);
+    single("vorlane_decks_converted_total", "counter", "Decks converted.", qint64(m_decks));
+    single("vorlane_slides_converted_total", "counter", "Slides written.", qint64(m_slides));
+    single("vorlane_deck_failures_total", "counter", "Decks that failed.", qint64(m_failures));
     metric("vorlane_deck_seconds", "histogram", "Conversion time of a deck, queue wait not included.");
     for (std::size_t i = 0; i < kBuckets.size(); ++i)
         t += QStringLiteral("vorlane_deck_seconds_bucket{le=\"%1\"} %2\n").arg(kBuckets[i]).arg(m_counts[i]);
@@ -51,15 +53,10 @@ QString ServiceMetrics::Text(int queueLength, int busyWorkers, int readyWorkers)
     t += QStringLiteral("vorlane_queue_wait_seconds_sum %1\nvorlane_queue_wait_seconds_count %2\n")
              .arg(m_waitSeconds)
              .arg(m_waits);
-    metric("vorlane_queue_length", "gauge", "Requests waiting for a worker.");
-    t += QStringLiteral("vorlane_queue_length %1\n").arg(queueLength);
-    metric("vorlane_workers_busy", "gauge", "Workers converting.");
-    t += QStringLiteral("vorlane_workers_busy %1\n").arg(busyWorkers);
-    metric("vorlane_workers_ready", "gauge", "Workers whose office can convert.");
-    t += QStringLiteral("vorlane_workers_ready %1\n").arg(readyWorkers);
-    metric("vorlane_office_restarts_total", "counter",
-           "Offices replaced: after a hung or crashed deck, or for a "
-           "deck that carries fonts.");
-    t += QStringLiteral("vorlane_office_restarts_total %1\n").arg(m_restarts);
+    single("vorlane_queue_length", "gauge", "Requests waiting for a worker.", queueLength);
+    single("vorlane_workers_busy", "gauge", "Workers converting.", busyWorkers);
+    single("vorlane_workers_ready", "gauge", "Workers whose office can convert.", readyWorkers);
+    single("vorlane_office_restarts_total", "counter",
+           "Offices replaced: after a hung or crashed deck, or for a deck that carries fonts.", qint64(m_restarts));
     return t;
 }
