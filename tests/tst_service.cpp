@@ -235,6 +235,59 @@ private slots:
         QVERIFY(request(s, QStringLiteral("/metrics")).body.contains("vorlane_requests_total{status=\"429\"} 1"));
     }
 
+    // A Callback-Url: refused unless the service was told the host; else 202 at once and the ZIP POSTed there.
+    void callbacks_data() {
+        QTest::addColumn<QString>("allow");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("status");
+        QTest::newRow("off") << ""
+                             << "127.0.0.1" << 403;
+        QTest::newRow("another host") << "hooks.example.org"
+                                      << "127.0.0.1" << 403;
+        QTest::newRow("allowed") << "localhost,127.0.0.1"
+                                 << "127.0.0.1" << 202;
+    }
+    void callbacks() {
+        QFETCH(QString, allow);
+        QFETCH(QString, host);
+        QFETCH(int, status);
+        if (QStandardPaths::findExecutable(QStringLiteral("python3")).isEmpty())
+            QSKIP("python3 is not installed");
+        ServiceOptions o = defaults();
+        o.callbackAllow = allow.split(u',', Qt::SkipEmptyParts);
+        Service s(o);
+        // A receiver on loopback: takes one POST, keeps its body and status header.
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        const QString got = m_files.filePath(QStringLiteral("callback.zip"));
+        QFile::remove(got);
+        QProcess receiver;
+        receiver.start(QStringLiteral("python3"),
+                       {"-c",
+                        "import http.server,sys\n"
+                        "class H(http.server.BaseHTTPRequestHandler):\n"
+                        "  def do_POST(self):\n"
+                        "    n=int(self.headers['Content-Length']); d=self.rfile.read(n)\n"
+                        "    open(sys.argv[2],'wb').write(d); self.send_response(204); self.end_headers()\n"
+                        "http.server.HTTPServer(('127.0.0.1',int(sys.argv[1])),H).handle_request()\n",
+                        QString::number(port), got});
+        QVERIFY(receiver.waitForStarted());
+        const QString url = QStringLiteral("http://%1:%2/done").arg(host).arg(port);
+        const Answer a =
+            request(s, QStringLiteral("/convert"), {"-H", "Callback-Url: " + url, "-F", "files=@" + m_deck});
+        QCOMPARE(a.status, status);
+        if (status == 202) {
+            QVERIFY(receiver.waitForFinished(30000));
+            QVERIFY(deck::DeckPackage(got).Has(QStringLiteral("report.json")));
+        }
+        receiver.kill();
+        receiver.waitForFinished();
+        QTRY_COMPARE(s.http->InHand(), 0);
+        QTRY_COMPARE(leftOver(), 0);
+    }
+
     // A client that goes away mid-upload leaves no file behind.
     void clientGoneMidUpload() {
         Service s(defaults());

@@ -1,6 +1,7 @@
 #include "service/ServiceHttp.h"
 
 #include "deck/DeckPackage.h"
+#include "service/ServiceCallback.h"
 #include "service/ServiceJob.h"
 #include "service/ServiceMetrics.h"
 #include "service/ServicePool.h"
@@ -190,6 +191,16 @@ int ServiceHttp::convert(MHD_Connection *c, ServiceRequest &request) {
     }
     if (!why.isEmpty())
         return answer(c, MHD_HTTP_BAD_REQUEST, message(why), "application/json");
+    const QString callback = header(c, "Callback-Url");
+    const QString refusal =
+        callback.isEmpty() ? QString() : ServiceCallback::Refusal(callback, m_options.callbackAllow);
+    if (!refusal.isEmpty())
+        return answer(c, MHD_HTTP_FORBIDDEN, message(refusal), "application/json");
+    return submit(c, request, job, callback);
+}
+
+int ServiceHttp::submit(MHD_Connection *c, ServiceRequest &request, const std::shared_ptr<ServiceJob> &job,
+                        const QString &callback) {
     switch (m_pool.Submit(job)) {
     case ServicePool::Submitted::Full:
         return answer(c, MHD_HTTP_TOO_MANY_REQUESTS, message(QStringLiteral("every worker is busy and the queue full")),
@@ -200,12 +211,19 @@ int ServiceHttp::convert(MHD_Connection *c, ServiceRequest &request) {
     case ServicePool::Submitted::Accepted:
         break;
     }
+    if (!callback.isEmpty()) {
+        m_callbacks.Send(QUrl(callback), job, request.SharedUpload(), m_inHand);
+        return answer(
+            c, MHD_HTTP_ACCEPTED,
+            QJsonDocument(QJsonObject{{"accepted", true}, {"callback", callback}}).toJson(QJsonDocument::Compact),
+            "application/json");
+    }
     if (!job->Wait())
         return answer(c, MHD_HTTP_SERVICE_UNAVAILABLE, message(QStringLiteral("the service is stopping")),
                       "application/json", true);
     if (!ServiceReport::AnyConverted(*job))
         return answer(c, kUnprocessable, ServiceReport::Failures(*job), "application/json");
-    const QString zip = upload.Dir() + QStringLiteral("/answer.zip");
+    const QString zip = request.Upload().Dir() + QStringLiteral("/answer.zip");
     if (!ServiceReport::WriteZip(*job, zip))
         return answer(c, MHD_HTTP_INTERNAL_SERVER_ERROR, message(QStringLiteral("the answer cannot be written")),
                       "application/json");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/ServiceCallback.h"
 #include "service/ServiceOptions.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@ struct MHD_Connection;
 class ServicePool;
 class ServiceMetrics;
 class ServiceRequest;
+class ServiceJob;
 
 // The service's HTTP side, on GNU libmicrohttpd: a thread for each connection (a request waits for its
 // conversion in its own), uploads streamed to disk by the library's multipart parser and refused by their
@@ -40,6 +42,8 @@ private:
                std::size_t *uploadSize, void **state);
     int begin(MHD_Connection *c, const QString &url, const QString &method, void **state);
     int convert(MHD_Connection *c, ServiceRequest &request);
+    int submit(MHD_Connection *c, ServiceRequest &request, const std::shared_ptr<ServiceJob> &job,
+               const QString &callback);
     int health(MHD_Connection *c);
     bool authorised(MHD_Connection *c) const;
     int answer(MHD_Connection *c, int status, const QByteArray &body, const char *type, bool retryAfter = false);
@@ -52,4 +56,5 @@ private:
     MHD_Daemon *m_daemon = nullptr;
     std::atomic<bool> m_draining{false};
     std::atomic<int> m_inHand{0};
+    ServiceCallback m_callbacks; // last: its threads are waited for first
 };

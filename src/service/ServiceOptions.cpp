@@ -71,6 +71,8 @@ bool ServiceOptions::take(const QString &name, const QString &value, QString *er
                                                             : QStringLiteral("number in range"));
         return false;
     }
+    if (name == QLatin1String("--callback-allow"))
+        callbackAllow = value.toLower().split(u',', Qt::SkipEmptyParts);
     if (name == QLatin1String("--token")) {
         QFile file(value);
         token = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.read(4096)).trimmed() : QString();
@@ -94,11 +96,13 @@ QString ServiceOptions::UsageText() {
         "      --max-upload MB     the largest request body; larger ones are answered 413 (100)\n"
         "      --timeout SECONDS   a deck taking longer fails and its office is replaced (120; 0 = no limit)\n"
         "      --drain SECONDS     on SIGTERM, how long the requests in hand may still take (30)\n"
-        "      --token FILE        every route but /health needs \"Authorization: Bearer TOKEN\", TOKEN from FILE\n\n"
+        "      --token FILE        every route but /health needs \"Authorization: Bearer TOKEN\", TOKEN from FILE\n"
+        "      --callback-allow HOST,...  the hosts a Callback-Url header may name (none: callbacks are off)\n\n"
         "Routes:\n"
         "  POST /convert   multipart/form-data: parts named \"files\" (.ppt .pptx .pptm .pps .ppsx .pot .potx .odp),\n"
         "                  optional fields format (emf emz svg png pdf), slides, imageResolution, pngWidth;\n"
-        "                  answers a ZIP of the slides and report.json\n"
+        "                  answers a ZIP of the slides and report.json; with a Callback-Url header, 202 at once\n"
+        "                  and the ZIP POSTed there when done\n"
         "  GET /health     200 while an office can convert, 503 otherwise\n"
         "  GET /metrics    Prometheus text\n"
         "  GET /version    the program's version\n\n"

@@ -5,7 +5,7 @@
 
 // How the conversion service runs, from its command line:
 //   vorlane --serve [--port N] [--listen ADDRESS] [--jobs N] [--queue N] [--max-upload MB] [--timeout SECONDS]
-//                   [--drain SECONDS] [--token FILE]
+//                   [--drain SECONDS] [--token FILE] [--callback-allow HOST,...]
 class ServiceOptions {
 public:
     QString listen = QStringLiteral("127.0.0.1");
@@ -16,6 +16,7 @@ public:
     int timeoutSeconds = 120;             // a deck taking longer fails; the queue wait does not count
     int drainSeconds = 30;                // on SIGTERM, how long requests in hand may still take
     QString token;                        // when set, every route but /health needs "Authorization: Bearer" with it
+    QStringList callbackAllow;            // the hosts a Callback-Url may name; none: callbacks are off
 
     // Reads the arguments after --serve; false with error set ("--port: \"x\" is not a number") when they are
     // not understood, or when the token file cannot be read or is empty.

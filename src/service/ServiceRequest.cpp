@@ -11,11 +11,12 @@ MHD_Result field(void *cls, MHD_ValueKind, const char *key, const char *filename
 constexpr std::size_t kParserBuffer = 64 * 1024;
 } // namespace
 
-ServiceRequest::ServiceRequest(MHD_Connection *connection, qint64 maxBytes) : m_upload(maxBytes) {
-    m_parser = MHD_create_post_processor(connection, kParserBuffer, field, &m_upload);
+ServiceRequest::ServiceRequest(MHD_Connection *connection, qint64 maxBytes)
+    : m_upload(std::make_shared<ServiceUpload>(maxBytes)) {
+    m_parser = MHD_create_post_processor(connection, kParserBuffer, field, m_upload.get());
     parsed = m_parser != nullptr;
     if (!m_parser)
-        m_upload.Error = QStringLiteral("the body is not multipart/form-data");
+        m_upload->Error = QStringLiteral("the body is not multipart/form-data");
 }
 
 ServiceRequest::~ServiceRequest() {
@@ -24,7 +25,7 @@ ServiceRequest::~ServiceRequest() {
 }
 
 bool ServiceRequest::Feed(const char *data, std::size_t size) {
-    if (!m_upload.Received(size))
+    if (!m_upload->Received(size))
         return false;
     if (parsed && m_parser)
         parsed = MHD_post_process(m_parser, data, size) == MHD_YES;

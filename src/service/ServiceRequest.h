@@ -15,12 +15,14 @@ public:
     ~ServiceRequest();
     // A piece of the body; false once the request cannot go on.
     bool Feed(const char *data, std::size_t size);
-    ServiceUpload &Upload() { return m_upload; }
+    ServiceUpload &Upload() { return *m_upload; }
+    // The upload, for a callback that outlives the request: its folder stays while either holds it.
+    std::shared_ptr<ServiceUpload> SharedUpload() const { return m_upload; }
     bool parsed = true;    // the parser took every piece so far
     bool answered = false; // a refusal went out before the body's end: the rest is passed over
     bool counted = false;  // counted among the requests in hand
 
 private:
-    ServiceUpload m_upload;
+    std::shared_ptr<ServiceUpload> m_upload;
     MHD_PostProcessor *m_parser = nullptr;
 };
