@@ -1,6 +1,7 @@
 // How closely the converter's slides look like the office's own pictures of them, or like PowerPoint's.
 //
-// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] [--powerpoint] [--manifest FILE]
+// Usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] [--powerpoint [--plain-office]]
+//                 [--manifest FILE]
 //   Every presentation under FOLDER (sub-folders too) is opened in the office; each slide is written as the
 //   converter writes it and, as the reference, as the office's own PNG. The judges draw each EMF: Inkscape, the
 //   office's own import and, where Wine and the player built with mingw-w64 are there, Windows' GDI and GDI+ as
@@ -11,6 +12,8 @@
 //   /tmp). --plain writes the office's plain slide export instead, for a before-and-after comparison. --format svg
 //   or png judges those files instead: an SVG as Inkscape draws it, a PNG as it is (the office import and Windows'
 //   players judge EMF only).
+//   --plain-office adds the plain office's column: `soffice --convert-to pdf` of each deck with a profile of its own,
+//   without this program's fonts file or private copy (the machine's installed fonts it still sees).
 //   --powerpoint takes only decks with the PDF PowerPoint made of them beside them (deck.pptx, deck.pdf): the
 //   reference is PowerPoint's page of each visible slide (hidden slides are not in its PDF), and the office's
 //   own picture is scored against it too, so that each deck's line shows the office's drawing beside ours. The
@@ -45,7 +48,8 @@ struct Slide {
     double score = -1;                                           // the closest judge's
     double inkscape = -1, imported = -1, gdi = -1, gdiplus = -1; // negative: that judge drew no picture
     double office = -1;                                          // the office's own picture, against PowerPoint's
-    QString reference, picture, import, officePicture;
+    double plainOffice = -1; // the plain office's (no fonts setup, no private copy), against PowerPoint's
+    QString reference, picture, import, officePicture, plainPicture;
 
     QString Drawing(const TlxOutputOptions &output) const {
         return picture.left(picture.size() - 4) + output.Extension();
@@ -64,6 +68,7 @@ struct Options {
     QString folder, outDir;
     int worst = 6;
     bool plain = false, powerpoint = false;
+    bool plainOffice = false; // also the plain office's drawing of each slide, beside PowerPoint's
     QString format = QStringLiteral("emf");
     TlxOutputOptions output;
     bool emf = false, windows = false;
@@ -107,22 +112,43 @@ QStringList decksIn(const QString &folder, bool withPdf) {
     return decks;
 }
 
-// PowerPoint's pages as PNG pictures of the given width: dir/powerpoint-N.png for page N (from 1).
-QStringList powerpointPages(const QString &pdf, const QString &dir, int width, QString *error) {
+// A PDF's pages as PNG pictures of the given width: dir/PREFIX-N.png for page N (from 1).
+QStringList pdfPages(const QString &pdf, const QString &dir, int width, QString *error,
+                     const QString &prefix = QStringLiteral("powerpoint")) {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("pdftocairo"),
             {QStringLiteral("-png"), QStringLiteral("-scale-to-x"), QString::number(width),
-             QStringLiteral("-scale-to-y"), QStringLiteral("-1"), pdf, dir + QStringLiteral("/powerpoint")});
+             QStringLiteral("-scale-to-y"), QStringLiteral("-1"), pdf, dir + u'/' + prefix});
     if (!p.waitForFinished(600000) || p.exitCode() != 0) {
         *error = QStringLiteral("pdftocairo: ") + QString::fromLocal8Bit(p.readAll()).trimmed();
         return {};
     }
     // pdftocairo pads the page number to the width of the page count.
-    QStringList pages = QDir(dir).entryList({QStringLiteral("powerpoint-*.png")}, QDir::Files, QDir::Name);
+    QStringList pages = QDir(dir).entryList({prefix + QStringLiteral("-*.png")}, QDir::Files, QDir::Name);
     for (QString &page : pages)
         page = dir + u'/' + page;
     return pages;
+}
+
+// The plain office's pages: the deck as `soffice --convert-to pdf` writes it with a profile of its own, none of
+// this program's fonts setup or private copy, then cut into PNG pages as PowerPoint's are.
+QStringList plainOfficePages(const QString &deck, const QString &dir, QString *error) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(QStringLiteral("soffice"),
+            {QStringLiteral("-env:UserInstallation=file://") + dir + QStringLiteral("/plain-profile"),
+             QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("pdf"),
+             QStringLiteral("--outdir"), dir + QStringLiteral("/plain"), deck});
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished();
+        *error = QStringLiteral("the plain office took longer than 300 s");
+        return {};
+    }
+    const QString pdf = dir + QStringLiteral("/plain/") + QFileInfo(deck).completeBaseName() + QStringLiteral(".pdf");
+    QDir(dir + QStringLiteral("/plain-profile")).removeRecursively();
+    return QFileInfo::exists(pdf) ? pdfPages(pdf, dir, 960, error, QStringLiteral("plain")) : QStringList();
 }
 
 // Opens the deck and writes its slides as the converter writes them, with the reference pictures to judge
@@ -132,7 +158,7 @@ QList<Slide> convertDeck(office::OfficeSession &session, const Options &o, const
     QStringList pages;
     if (o.powerpoint) {
         QString error;
-        pages = powerpointPages(deck.section(u'.', 0, -2) + ".pdf", dir, 960, &error);
+        pages = pdfPages(deck.section(u'.', 0, -2) + ".pdf", dir, 960, &error);
         if (pages.isEmpty())
             throw std::runtime_error(qPrintable(error));
     }
@@ -162,6 +188,11 @@ QList<Slide> convertDeck(office::OfficeSession &session, const Options &o, const
         slides << s;
     }
     session.Close(doc);
+    if (o.plainOffice && o.powerpoint) {
+        const QStringList plain = plainOfficePages(deck, dir, &error);
+        for (qsizetype i = 0; i < slides.size(); ++i)
+            slides[i].plainPicture = plain.value(i);
+    }
     if (o.powerpoint && pages.size() != slides.size())
         std::fprintf(stderr, "%s: PowerPoint's PDF has %lld pages for %lld visible slides\n", qPrintable(name),
                      qlonglong(pages.size()), qlonglong(slides.size()));
@@ -193,6 +224,8 @@ void judgeDeck(QList<Slide> &slides, const Options &o, const QString &name) {
         }
         if (o.powerpoint)
             s.office = FidelityCheck::Score(s.officePicture, s.reference, &error);
+        if (!s.plainPicture.isEmpty())
+            s.plainOffice = FidelityCheck::Score(s.plainPicture, s.reference, &error);
         s.score = 1.0;
         for (double judged : {s.inkscape, s.imported, s.gdi, s.gdiplus})
             if (judged >= 0)
@@ -204,6 +237,8 @@ void judgeDeck(QList<Slide> &slides, const Options &o, const QString &name) {
             std::printf("  gdi %7.4f  gdi+ %7.4f", s.gdi, s.gdiplus);
         if (o.powerpoint)
             std::printf("  office's own %7.4f", s.office);
+        if (o.plainOffice && o.powerpoint)
+            std::printf("  plain office %7.4f", s.plainOffice);
         std::printf("\n");
     }
 }
@@ -248,7 +283,8 @@ void printTotals(const QList<Slide> &all, const Options &o, int decksGood, int d
     for (const Judge &j :
          {Judge{png ? "png as it is" : "inkscape", &Slide::inkscape, true},
           Judge{"office import", &Slide::imported, o.emf}, Judge{"gdi", &Slide::gdi, o.windows},
-          Judge{"gdi+", &Slide::gdiplus, o.windows}, Judge{"office's own", &Slide::office, o.powerpoint}}) {
+          Judge{"gdi+", &Slide::gdiplus, o.windows}, Judge{"office's own", &Slide::office, o.powerpoint},
+          Judge{"plain office", &Slide::plainOffice, o.plainOffice && o.powerpoint}}) {
         if (!j.runs || all.isEmpty())
             continue;
         const qsizetype within =
@@ -318,6 +354,8 @@ bool parse(const QStringList &args, Options &o) {
             o.powerpoint = true;
         else if (args[i] == QLatin1String("--format") && i + 1 < args.size())
             o.format = args[++i];
+        else if (args[i] == QLatin1String("--plain-office"))
+            o.plainOffice = true;
         else if (args[i] == QLatin1String("--manifest") && i + 1 < args.size())
             o.manifest = args[++i];
         else
@@ -325,7 +363,7 @@ bool parse(const QStringList &args, Options &o) {
     }
     if (o.folder.isEmpty()) {
         std::fprintf(stderr, "usage: fidelity FOLDER [--out DIR] [--worst N] [--plain] [--format emf|svg|png] "
-                             "[--powerpoint] [--manifest FILE]\n");
+                             "[--powerpoint [--plain-office]] [--manifest FILE]\n");
         return false;
     }
     try {
