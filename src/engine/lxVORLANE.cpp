@@ -10,8 +10,6 @@
 #include "project/lxProject.h"
 #include "render/lxEmfFile.h"
 
-#include <QFile>
-
 #include <exception>
 
 namespace {
@@ -23,21 +21,6 @@ QString messageOf(const std::exception &e) {
     if (auto *own = dynamic_cast<const ElxError *>(&e))
         return own->Message();
     return QString::fromUtf8(e.what());
-}
-
-// The EMF and EMZ files of a deck that draw parts of their slide as pictures, each with how many.
-QList<QPair<QString, int>> pictureParts(const QStringList &outputs) {
-    QList<QPair<QString, int>> parts;
-    for (const QString &file : outputs) {
-        if (!file.endsWith(QLatin1String(".emf"), Qt::CaseInsensitive) &&
-            !file.endsWith(QLatin1String(".emz"), Qt::CaseInsensitive))
-            continue;
-        QFile f(file);
-        const int n = f.open(QIODevice::ReadOnly) ? TlxEmfFile::PictureParts(f.readAll()) : 0;
-        if (n > 0)
-            parts.append({file, n});
-    }
-    return parts;
 }
 } // namespace
 
@@ -108,7 +91,7 @@ void TlxVORLANE::ConvertNode(TlxBatch *batch, TlxNode *node) {
         const deck::DeckPackage package(node->SourceFile);
         node->Fonts = fonts::FontReport::For(package);
         node->Equations = deck::DeckCopy::EquationPictures(package);
-        node->PictureParts = pictureParts(node->Outputs);
+        node->PictureParts = TlxEmfFile::FilesWithPictureParts(node->Outputs);
         batch->AddSuccess();
     } catch (const std::exception &e) {
         const QString message = messageOf(e);

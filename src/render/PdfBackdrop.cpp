@@ -43,3 +43,14 @@ QRgb PdfBackdrop::Blend(QRgb over, double opacity, QRgb under) {
     const auto mix = [a](int o, int u) { return int(std::lround(o * a + u * (1 - a))); };
     return qRgb(mix(qRed(over), qRed(under)), mix(qGreen(over), qGreen(under)), mix(qBlue(over), qBlue(under)));
 }
+
+QRectF PdfBackdrop::BoundsOf(const std::vector<QPointF> &points) {
+    if (points.empty())
+        return QRectF();
+    double l = points.front().x(), r = l, t = points.front().y(), b = t;
+    for (const QPointF &p : points) {
+        l = std::min(l, p.x()), r = std::max(r, p.x());
+        t = std::min(t, p.y()), b = std::max(b, p.y());
+    }
+    return QRectF(QPointF(l, t), QPointF(r, b));
+}

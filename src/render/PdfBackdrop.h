@@ -21,6 +21,8 @@ public:
     // picture lies over it.
     std::optional<QRgb> Under(QPointF at) const;
     static QRgb Blend(QRgb over, double opacity, QRgb under);
+    // The rectangle around the points (a path's, a picture's corners).
+    static QRectF BoundsOf(const std::vector<QPointF> &points);
 
 private:
     struct Layer {

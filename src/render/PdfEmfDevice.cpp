@@ -9,7 +9,6 @@
 #include <Stream.h>
 
 #include <QImage>
-#include <QPolygonF>
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +16,6 @@
 namespace {
 using Path = EmfRecordWriter::Path;
 
-// Hebrew, Arabic, Syriac, Thaana, N'Ko and their presentation forms.
 // A glyph's characters as text; what no font can show as a character stands as a space, keeping its advance.
 QString charsOf(const Unicode *u, int uLen) {
     QString chars;
@@ -132,8 +130,7 @@ void PdfEmfDevice::fillPath(GfxState *state, bool evenOdd) {
     applyClip();
     const EmfRecordWriter::Path path = PdfPathGeometry::FromState(state);
     m_writer->Fill(path, rgbOf(rgb), opacity(state, true), evenOdd);
-    m_backdrop.Fill(QPolygonF(QList<QPointF>(path.points.begin(), path.points.end())).boundingRect(), rgbOf(rgb),
-                    opacity(state, true));
+    m_backdrop.Fill(PdfBackdrop::BoundsOf(path.points), rgbOf(rgb), opacity(state, true));
 }
 
 void PdfEmfDevice::fill(GfxState *state) {
@@ -407,9 +404,8 @@ void PdfEmfDevice::drawPicture(GfxState *state, const QImage &image, const QByte
     state->transform(1, 1, &x1, &y1);
     state->transform(0, 0, &x2, &y2);
     applyClip();
-    m_backdrop.Picture(
-        QPolygonF({QPointF(x0, y0), QPointF(x1, y1), QPointF(x1 + x2 - x0, y1 + y2 - y0), QPointF(x2, y2)})
-            .boundingRect());
+    m_backdrop.Picture(PdfBackdrop::BoundsOf(
+        {QPointF(x0, y0), QPointF(x1, y1), QPointF(x1 + x2 - x0, y1 + y2 - y0), QPointF(x2, y2)}));
     const QImage kept = limited(image, std::hypot(x1 - x0, y1 - y0), std::hypot(x2 - x0, y2 - y0));
     // The PDF's own JPEG stands for the picture while it keeps its pixels.
     // The same object at the same size is the same picture: its number, generation and size, where they fit.

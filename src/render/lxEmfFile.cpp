@@ -179,3 +179,17 @@ int TlxEmfFile::PictureParts(QByteArrayView data) {
     }
     return parts;
 }
+
+QList<QPair<QString, int>> TlxEmfFile::FilesWithPictureParts(const QStringList &files) {
+    QList<QPair<QString, int>> parts;
+    for (const QString &file : files) {
+        if (!file.endsWith(QLatin1String(".emf"), Qt::CaseInsensitive) &&
+            !file.endsWith(QLatin1String(".emz"), Qt::CaseInsensitive))
+            continue;
+        QFile f(file);
+        const int n = f.open(QIODevice::ReadOnly) ? PictureParts(f.readAll()) : 0;
+        if (n > 0)
+            parts.append({file, n});
+    }
+    return parts;
+}

@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 // Enhanced metafiles as the converter writes them: a structure check that every slide passes before it counts, and
 // the gzip form of an .emz file.
@@ -18,6 +21,8 @@ public:
     // How many parts of the page the EMF (or EMZ) draws as pictures, where its records could not say them (soft
     // masks, blend modes, glyphs without a character); 0 for anything else.
     static int PictureParts(QByteArrayView data);
+    // The EMF and EMZ files among files that draw parts of their slide as pictures, each with how many.
+    static QList<QPair<QString, int>> FilesWithPictureParts(const QStringList &files);
     // The gzip stream of data, as compressed EMF files (.emz) hold it; empty when zlib fails.
     static QByteArray Gzip(QByteArrayView data);
     // The data inside a gzip stream, at most maxBytes of it; empty with error set when it is not a whole stream.

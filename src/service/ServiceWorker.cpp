@@ -211,10 +211,5 @@ void ServiceWorker::describe(ServiceDeck &deck) const {
     const deck::DeckPackage package(deck.source);
     deck.fonts = fonts::FontReport::For(package);
     deck.equations = deck::DeckCopy::EquationPictures(package);
-    for (const QString &file : deck.files) {
-        QFile f(file);
-        const int parts = f.open(QIODevice::ReadOnly) ? TlxEmfFile::PictureParts(f.readAll()) : 0;
-        if (parts > 0)
-            deck.pictureParts.append({file, parts});
-    }
+    deck.pictureParts = TlxEmfFile::FilesWithPictureParts(deck.files);
 }
