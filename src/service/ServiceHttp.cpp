@@ -95,7 +95,7 @@ bool ServiceHttp::Access(void *self, MHD_Connection *c, const char *url, const c
 
 void ServiceHttp::Completed(void *self, MHD_Connection *, void **state, int) {
     auto *request = static_cast<ServiceRequest *>(*state);
-    if (request && request->counted)
+    if (request) // every request to /convert is in hand from its first call
         --static_cast<ServiceHttp *>(self)->m_inHand;
     delete request; // its upload's folder with it, also when the client went away
     *state = nullptr;
@@ -139,7 +139,6 @@ int ServiceHttp::begin(MHD_Connection *c, const QString &url, const QString &met
         return answer(c, MHD_HTTP_METHOD_NOT_ALLOWED, message(QStringLiteral("POST a form")), "application/json");
     auto *request = new ServiceRequest(c, m_options.maxUpload);
     *state = request;
-    request->counted = true;
     ++m_inHand;
     bool ok = false;
     const qint64 length = header(c, MHD_HTTP_HEADER_CONTENT_LENGTH).toLongLong(&ok);

@@ -20,7 +20,6 @@ public:
     std::shared_ptr<ServiceUpload> SharedUpload() const { return m_upload; }
     bool parsed = true;    // the parser took every piece so far
     bool answered = false; // a refusal went out before the body's end: the rest is passed over
-    bool counted = false;  // counted among the requests in hand
 
 private:
     std::shared_ptr<ServiceUpload> m_upload;

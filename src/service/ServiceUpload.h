@@ -22,7 +22,7 @@ public:
 
     explicit ServiceUpload(qint64 maxBytes);
     bool Ready() const { return m_dir.isValid(); }
-    const QString Dir() const { return m_dir.path(); }
+    QString Dir() const { return m_dir.path(); }
 
     // A piece of a form field, as a multipart parser hands it over: the value of key (a file's when filename is
     // given) from offset on. False once the request cannot go on (its reason in Error).
