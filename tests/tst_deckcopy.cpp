@@ -29,6 +29,8 @@ private Q_SLOTS:
     void withoutSvg();
     void withoutMath_data();
     void withoutMath();
+    void shadowsByFill_data();
+    void shadowsByFill();
     void copyLeavesTheDeckAlone();
 };
 
@@ -71,6 +73,42 @@ void TestDeckCopy::withoutMath() {
     int count = -1;
     QCOMPARE(deck::DeckCopy::WithoutMath(xml, &count), expected);
     QCOMPARE(count, replaced);
+}
+
+namespace {
+// A shape's properties: its fill, a line without fill, and an outer shadow of the given colour.
+QByteArray shadowed(const QByteArray &fill, const QByteArray &shadowColour) {
+    return "<p:sp><p:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/></a:xfrm><a:prstGeom prst=\"rect\"/>" + fill +
+           "<a:ln w=\"6350\"><a:noFill/></a:ln><a:effectLst><a:outerShdw blurRad=\"101600\" dist=\"50800\">" +
+           shadowColour + "</a:outerShdw></a:effectLst></p:spPr><p:txBody/></p:sp>";
+}
+} // namespace
+
+void TestDeckCopy::shadowsByFill_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray black43 = "<a:srgbClr val=\"000000\"><a:alpha val=\"43137\"/></a:srgbClr>";
+    const auto picture = [](const QByteArray &amount) {
+        return "<a:blipFill><a:blip r:embed=\"rId13\">" + amount + "</a:blip><a:tile/></a:blipFill>";
+    };
+    // Colour fills and no fill: the office casts their shadows as PowerPoint does.
+    for (const QByteArray &kept : {QByteArray("<a:solidFill><a:srgbClr val=\"FFFFFF\"><a:alpha val=\"50000\"/>"
+                                              "</a:srgbClr></a:solidFill>"),
+                                   QByteArray("<a:noFill/>"), QByteArray(), picture(QByteArray())})
+        QTest::newRow(kept.isEmpty() ? "fill from the style: kept" : kept.left(40).constData())
+            << shadowed(kept, black43) << shadowed(kept, black43);
+    const QByteArray fifth = shadowed(picture("<a:alphaModFix amt=\"20000\"/>"), black43);
+    QByteArray unshadowed = fifth;
+    unshadowed.replace("<a:outerShdw blurRad=\"101600\" dist=\"50800\">" + black43 + "</a:outerShdw>", "");
+    QTest::newRow("picture at 20 %: no shadow") << fifth << unshadowed;
+    const QByteArray opaque = shadowed("<a:noFill/>", black43);
+    QTest::newRow("two shapes, one mended") << opaque + fifth << opaque + unshadowed;
+}
+
+void TestDeckCopy::shadowsByFill() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(deck::DeckCopy::WithoutPictureShadows(xml), expected);
 }
 
 void TestDeckCopy::withoutSvg_data() {

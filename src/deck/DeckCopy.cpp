@@ -38,6 +38,30 @@ qsizetype elementEnd(const QByteArray &xml, qsizetype from, const QByteArray &na
     return -1;
 }
 
+// How opaque the picture that fills the shape is (its fixed alpha, 0 to 1), as spPr's inside states it before its
+// line and effects; -1 where the shape is not filled with a picture. The office casts a picture's shadow as if the
+// picture were opaque, seen through it; a colour fill's shadow it already casts by the colour's alpha.
+double pictureOpacity(const QByteArray &inside) {
+    qsizetype end = inside.size();
+    for (const char *after : {"<a:ln>", "<a:ln ", "<a:effectLst", "<a:effectDag", "<a:scene3d", "<a:sp3d"})
+        if (const qsizetype at = inside.indexOf(after); at >= 0)
+            end = std::min(end, at);
+    const qsizetype at = inside.left(end).indexOf("<a:blipFill");
+    const qsizetype fillEnd = at >= 0 ? elementEnd(inside, at, "a:blipFill") : -1;
+    if (fillEnd < 0)
+        return -1.0;
+    static const QRegularExpression amount(QStringLiteral("<a:alphaModFix amt=\"(\\d+)\""));
+    const QRegularExpressionMatch m = amount.match(QString::fromUtf8(inside.mid(at, fillEnd - at)));
+    return m.hasMatch() ? std::min(1.0, m.captured(1).toDouble() / 100000.0) : 1.0;
+}
+
+// spPr's inside without its outer shadow.
+QByteArray unshadowed(const QByteArray &inside) {
+    const qsizetype at = inside.indexOf("<a:outerShdw");
+    const qsizetype end = at >= 0 ? elementEnd(inside, at, "a:outerShdw") : -1;
+    return end < 0 ? inside : inside.left(at) + inside.mid(end);
+}
+
 bool holdsMath(const QByteArray &xml) {
     return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
 }
@@ -106,6 +130,25 @@ QByteArray DeckCopy::WithoutMath(const QByteArray &xml, int *replaced) {
     return done == 0 ? xml : out + xml.mid(done);
 }
 
+QByteArray DeckCopy::WithoutPictureShadows(const QByteArray &xml) {
+    if (!xml.contains("<a:outerShdw"))
+        return xml;
+    QByteArray out;
+    qsizetype done = 0;
+    for (qsizetype at = xml.indexOf("<p:spPr"); at >= 0; at = xml.indexOf("<p:spPr", at + 1)) {
+        const qsizetype open = xml.indexOf('>', at), end = xml.indexOf("</p:spPr>", at);
+        if (open < 0 || end < 0 || xml.at(open - 1) == '/')
+            continue;
+        const QByteArray inside = xml.mid(open + 1, end - open - 1);
+        const double opacity = inside.contains("<a:outerShdw") ? pictureOpacity(inside) : -1.0;
+        if (opacity < 0.0 || opacity >= 1.0)
+            continue;
+        out += xml.mid(done, open + 1 - done) + unshadowed(inside);
+        done = end;
+    }
+    return done == 0 ? xml : out + xml.mid(done);
+}
+
 QList<QPair<int, int>> DeckCopy::EquationPictures(const DeckPackage &package) {
     QList<QPair<int, int>> slides;
     const QStringList parts = package.IsOpen() ? package.SlideParts() : QStringList();
@@ -127,7 +170,8 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
         if (!drawingPart(part))
             continue;
         const QByteArray xml = package.Read(part, 64 << 20);
-        if (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")))
+        if (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")) ||
+            WithoutPictureShadows(xml) != xml)
             return true;
     }
     return false;
@@ -136,7 +180,7 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
 QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
-        const QByteArray mended = drawingPart(name) ? WithoutMath(WithoutSvg(data)) : data;
+        const QByteArray mended = drawingPart(name) ? WithoutPictureShadows(WithoutMath(WithoutSvg(data))) : data;
         return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
     });
     return written ? copy : QString();

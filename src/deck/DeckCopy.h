@@ -16,7 +16,7 @@ class DeckPackage;
 // points the office at the PNG. Equations (Office Math): the office's import loses them, so the copy takes the
 // picture PowerPoint saved of each (the fallback beside the math in the same shape). Fonts nobody has: the copy names
 // the stand-in of their kind instead, which the office would not choose itself (it asks fontconfig, whose first choice
-// is one wide sans for every font).
+// is one wide sans for every font). Shadows: see WithoutPictureShadows.
 class DeckCopy {
 public:
     // Whether the deck has anything a copy would mend; fonts: typefaces to rename (the deck's name to the
@@ -30,6 +30,11 @@ public:
     // The part's XML with each alternative whose first choice holds Office Math replaced by its fallback (replaced:
     // how many).
     static QByteArray WithoutMath(const QByteArray &xml, int *replaced = nullptr);
+    // The part's XML without the outer shadow of each shape filled with a translucent picture. PowerPoint casts such
+    // a shadow as faint as the picture is (a picture at 20 % casts a fifth of it, mostly hidden under the shape);
+    // the office casts it whole whatever its alpha, and it shows through the picture: a grey card where PowerPoint
+    // shows a white one.
+    static QByteArray WithoutPictureShadows(const QByteArray &xml);
     // The slides (numbered from 1 in the deck's order) whose equations the copy draws from PowerPoint's pictures,
     // each with how many.
     static QList<QPair<int, int>> EquationPictures(const DeckPackage &deck);

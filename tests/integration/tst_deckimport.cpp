@@ -52,6 +52,8 @@ private Q_SLOTS:
     void svgPicture();
     void equationPicture_data();
     void equationPicture();
+    void shadowByFill_data();
+    void shadowByFill();
     void textAsText_data();
     void textAsText();
 
@@ -468,6 +470,39 @@ void TestDeckImport::equationPicture() {
     const QString made = pdf(TestSupport::pptxDeck("Liberation Sans", "Equation", QByteArray(), picture), "math");
     const QColor drawn = pictureColour(made);
     QVERIFY2(drawn.red() > 200 && drawn.green() < 40 && drawn.blue() < 40, qPrintable(drawn.name()));
+}
+
+void TestDeckImport::shadowByFill_data() {
+    QTest::addColumn<QByteArray>("fill");
+    QTest::addColumn<int>("least"); // the grey the middle of the shape keeps, at least
+    QTest::newRow("no fill") << QByteArray("<a:noFill/>") << 240;
+    QTest::newRow("white at 20 %") << QByteArray("<a:solidFill><a:srgbClr val=\"FFFFFF\"><a:alpha val=\"20000\"/>"
+                                                 "</a:srgbClr></a:solidFill>")
+                                   << 190;
+    QTest::newRow("picture at 20 %") << QByteArray("<a:blipFill><a:blip r:embed=\"rId2\"><a:alphaModFix "
+                                                   "amt=\"20000\"/></a:blip><a:tile/></a:blipFill>")
+                                     << 190;
+}
+
+// A translucent shape's shadow does not show through it: PowerPoint casts it as faint as the fill. The office
+// does so for colour fills and none, but casts a translucent picture's shadow whole (a grey card where PowerPoint
+// shows a white one), so the copy leaves that shadow out.
+void TestDeckImport::shadowByFill() {
+    QFETCH(QByteArray, fill);
+    QFETCH(int, least);
+    TestSupport::PptxExtras shape;
+    shape.slideRelationships = {{"image", "../media/image1.png"}};
+    shape.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(QColor(220, 220, 220))}};
+    shape.shapes = "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Card\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
+                   "<a:xfrm><a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
+                   "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>" +
+                   fill +
+                   "<a:ln><a:noFill/></a:ln><a:effectLst><a:outerShdw blurRad=\"101600\" dist=\"50800\" dir=\"5400000\" "
+                   "algn=\"t\" rotWithShape=\"0\"><a:srgbClr val=\"000000\"/></a:outerShdw></a:effectLst>"
+                   "</p:spPr></p:sp>";
+    const QColor drawn =
+        pictureColour(pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), shape), "card"));
+    QVERIFY2(drawn.isValid() && qGray(drawn.rgb()) >= least, qPrintable(drawn.name()));
 }
 
 void TestDeckImport::textAsText_data() {
