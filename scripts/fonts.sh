@@ -4,7 +4,8 @@
 # (scripts/fonts-merge.py: Debian's python3-fonttools reads the WOFF2 files), its licence kept beside it, all
 # under DEST/FAMILY/. A family that cannot be fetched or made is left out, saying so: decks asking for it get the
 # stand-in of its kind. Packages are kept in CACHE, so a second run fetches nothing.
-# Wine's copies of Tahoma, Wingdings, Symbol and Webdings (fonts-wine) are linked in under DEST/Wine.
+# Wine's copies of Tahoma, Wingdings, Symbol and Webdings (fonts-wine) are linked in under DEST/Wine; width-matched
+# twins of monospaced Windows fonts (fonts/twins.tsv) are made from Debian's free faces.
 # Usage: scripts/fonts.sh DEST [CACHE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,6 +43,32 @@ while IFS=$'\t' read -r family package version; do
     fi
     rm -rf "$work"
 done <"$here/fonts/families.tsv"
+# Width-matched twins of monospaced Windows fonts (fonts/twins.tsv), made from Debian's free faces; a twin that
+# cannot be made is left out, and its font falls to the next stand-in the table names.
+while IFS=$'\t' read -r font twin advance source licence _; do
+    [[ -z $font || $font == \#* || $font == font ]] && continue
+    folder="$dest/${twin// /}"
+    if [ -s "$folder/LICENSE" ] && [ "$folder/LICENSE" -nt "$here/scripts/fonts-twin.py" ]; then
+        made=$((made + 1))
+        continue
+    fi
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    for style in Regular Bold Italic BoldItalic; do
+        name=${style/BoldItalic/Bold Italic}
+        if ! /usr/bin/python3 "$here/scripts/fonts-twin.py" "${source//\{style\}/$style}" "$advance" "$twin" "$name" \
+            "$folder/${twin// /}-$style.ttf" >/dev/null 2>&1; then
+            rm -rf "$folder"
+            break
+        fi
+    done
+    if [ -d "$folder" ] && cp "$licence" "$folder/LICENSE"; then
+        made=$((made + 1))
+    else
+        rm -rf "$folder"
+        missed+=("$twin (twin of $font)")
+    fi
+done <"$here/fonts/twins.tsv"
 # Wine's copies of Windows' metrics (fonts-wine) lie where fontconfig does not look: linked in beside the others.
 wine=/usr/share/wine/fonts
 if [ -d "$wine" ]; then

@@ -135,8 +135,14 @@ const QList<FontSetup::StandIn> &FontSetup::StandIns() {
 
 QString FontSetup::StandInFor(const QString &font) {
     for (const StandIn &s : StandIns())
-        if (s.font.compare(font, Qt::CaseInsensitive) == 0)
-            return s.standIn;
+        if (s.font.compare(font, Qt::CaseInsensitive) == 0) {
+            // The first choice the machine has, as fontconfig takes them; the last where it has none.
+            const QStringList choices = s.standIn.split(u',');
+            for (const QString &choice : choices)
+                if (Installed(choice.trimmed()))
+                    return choice.trimmed();
+            return choices.last().trimmed();
+        }
     return QString();
 }
 
@@ -210,8 +216,10 @@ QByteArray FontSetup::FontconfigFile(const QString &fontDir, const QString &cach
         // A font the machine has since got (Wine's Tahoma, a web family the setup made) draws itself.
         if (Installed(s.font))
             continue;
-        conf += "  <alias binding=\"same\"><family>" + xmlText(s.font) + "</family><prefer><family>" +
-                xmlText(s.standIn) + "</family></prefer></alias>\n";
+        conf += "  <alias binding=\"same\"><family>" + xmlText(s.font) + "</family><prefer>";
+        for (const QString &choice : s.standIn.split(u','))
+            conf += "<family>" + xmlText(choice.trimmed()) + "</family>";
+        conf += "</prefer></alias>\n";
     }
     conf += "</fontconfig>\n";
     return conf;

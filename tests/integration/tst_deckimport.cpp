@@ -42,6 +42,7 @@ private Q_SLOTS:
     void symbolBullets();
     void standIn_data();
     void standIn();
+    void twinBreaksAsPowerPoint();
     void shrinkToFit_data();
     void shrinkToFit();
     void bottomTitle_data();
@@ -182,8 +183,8 @@ void TestDeckImport::standIn_data() {
                               << "NotoSansDisplay";
     QTest::newRow("Aptos") << "Aptos"
                            << "Cantarell";
-    QTest::newRow("Consolas") << "Consolas"
-                              << "Inconsolata";
+    QTest::newRow("Consolas: its width-matched twin") << "Consolas"
+                                                      << "VorlaneMono55";
 }
 
 // A font nobody has is drawn with the stand-in of the table, not with whatever fontconfig would pick.
@@ -193,6 +194,29 @@ void TestDeckImport::standIn() {
     const QStringList fonts = pdfFonts(TestSupport::pptxDeck(asked, QStringLiteral("Stand-in")), "standin");
     QVERIFY2(std::any_of(fonts.begin(), fonts.end(), [&](const QString &f) { return f.startsWith(drawn); }),
              qPrintable(fonts.join(u',')));
+}
+
+// A line of Consolas breaks where PowerPoint breaks it: its width-matched twin sets every character 0.55 em wide,
+// as PowerPoint's PDFs give Consolas, so in a box 500 pt wide two words of ten characters and a space (21 x 22 pt)
+// fit and a third of two characters does not; a narrower stand-in (Inconsolata, 0.5 em) held all three on one line.
+void TestDeckImport::twinBreaksAsPowerPoint() {
+    TestSupport::PptxExtras box;
+    box.bodyProperties = "<a:bodyPr wrap=\"square\" lIns=\"0\" rIns=\"0\"/>";
+    box.frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"6350000\" cy=\"3000000\"/>";
+    const QString made = pdf(
+        TestSupport::pptxDeck(QStringLiteral("Consolas"), QStringLiteral("0123456789 0123456789 01"), {}, box), "twin");
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), made, QStringLiteral("-")});
+    QVERIFY(p.waitForFinished(60000));
+    static const QRegularExpression word(QStringLiteral("<word xMin=\"[^\"]*\" yMin=\"([0-9.]+)\"[^>]*>([^<]*)<"));
+    QList<QPair<QString, double>> words;
+    for (auto it = word.globalMatch(QString::fromUtf8(p.readAllStandardOutput())); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words.append({m.captured(2), m.captured(1).toDouble()});
+    }
+    QCOMPARE(words.size(), 3);
+    QCOMPARE(words.at(1).second, words.at(0).second);
+    QVERIFY2(words.at(2).second > words.at(0).second + 20, "the third word stayed on the first line");
 }
 
 namespace {
@@ -493,13 +517,14 @@ void TestDeckImport::shadowByFill() {
     TestSupport::PptxExtras shape;
     shape.slideRelationships = {{"image", "../media/image1.png"}};
     shape.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(QColor(220, 220, 220))}};
-    shape.shapes = "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Card\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
-                   "<a:xfrm><a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
-                   "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>" +
-                   fill +
-                   "<a:ln><a:noFill/></a:ln><a:effectLst><a:outerShdw blurRad=\"101600\" dist=\"50800\" dir=\"5400000\" "
-                   "algn=\"t\" rotWithShape=\"0\"><a:srgbClr val=\"000000\"/></a:outerShdw></a:effectLst>"
-                   "</p:spPr></p:sp>";
+    shape.shapes =
+        "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Card\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
+        "<a:xfrm><a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
+        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>" +
+        fill +
+        "<a:ln><a:noFill/></a:ln><a:effectLst><a:outerShdw blurRad=\"101600\" dist=\"50800\" dir=\"5400000\" "
+        "algn=\"t\" rotWithShape=\"0\"><a:srgbClr val=\"000000\"/></a:outerShdw></a:effectLst>"
+        "</p:spPr></p:sp>";
     const QColor drawn =
         pictureColour(pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), shape), "card"));
     QVERIFY2(drawn.isValid() && qGray(drawn.rgb()) >= least, qPrintable(drawn.name()));
