@@ -36,8 +36,8 @@ void TestFontReport::whatDrawsEachMissingFont() {
                         "<a:r><a:rPr><a:latin typeface=\"Zzqx Antiqua\" panose=\"02020603050405020304\"/></a:rPr>"
                         "<a:t>Serif</a:t></a:r><a:r><a:rPr><a:sym typeface=\"Zzqx Dings\" charset=\"2\"/></a:rPr>"
                         "<a:t>Symbol</a:t></a:r>" +
-                        run("Calibri", "Twin") + run("Times New Roman", "Twin") + run("Zzqx Grotesk,Sans-Serif", "List") +
-                        "</a:p>";
+                        run("Calibri", "Twin") + run("Times New Roman", "Twin") +
+                        run("Zzqx Grotesk,Sans-Serif", "List") + run("Consolas", "Code") + "</a:p>";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("deck.pptx"));
     QVERIFY(TestSupport::writeAll(path, TestSupport::pptxDeck(QStringLiteral("Qxlvwz Sans"), QString(),
@@ -58,7 +58,8 @@ void TestFontReport::whatDrawsEachMissingFont() {
         {QStringLiteral("Calibri"), QStringLiteral("Carlito"), QStringLiteral("the machine's alias")},
         {QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"), QStringLiteral("the machine's alias")},
         {QStringLiteral("Zzqx Grotesk,Sans-Serif"), QStringLiteral("Liberation Sans"),
-         QStringLiteral("the first of its list")}};
+         QStringLiteral("the first of its list")},
+        {QStringLiteral("Consolas"), QStringLiteral("Vorlane Mono 55"), QStringLiteral("width-matched twin")}};
     QCOMPARE(fonts::FontReport::Text(report), fonts::FontReport::Text(expected));
     // The private copy renames only the fonts nothing else covers: never one the machine has a twin of.
     const QHash<QString, QString> renames = fonts::FontClass::Renames(deck::DeckPackage(path));

@@ -47,7 +47,9 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
         if (own.contains(t.name))
             entries.append({t.name, t.name, QStringLiteral("the deck's own")});
         else if (!standIn.isEmpty())
-            entries.append({t.name, standIn, QStringLiteral("stand-in")});
+            entries.append(
+                {t.name, standIn,
+                 FontSetup::IsTwin(standIn) ? QStringLiteral("width-matched twin") : QStringLiteral("stand-in")});
         else if (!alias.isEmpty())
             entries.append({t.name, alias, QStringLiteral("the machine's alias")});
         else if (kinds.contains(t.name))

@@ -23,6 +23,9 @@ public:
     static const QList<StandIn> &StandIns();
     // The stand-in the table gives for a font, or empty.
     static QString StandInFor(const QString &font);
+    // Whether a family is one of the width-matched twins the setup makes (fonts/twins.tsv): they, and only they,
+    // are named "Vorlane ...".
+    static bool IsTwin(const QString &family) { return family.startsWith(QLatin1String("Vorlane ")); }
 
     // A font file given to one office only.
     struct File {
