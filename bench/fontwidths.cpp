@@ -1,6 +1,8 @@
 // Which installed font sets lines as wide as a font the machine lacks, measured on PDFs that carry that font.
 //
 // Usage: fontwidths [--candidates FAMILY,FAMILY,...] PDF...
+//        fontwidths --dump FACE PDF...     each character's advance in that face (thousandths of an em), one a line:
+//                                          the widths a width-matched twin is made to (fonts/widths/)
 //   Every font a PDF names (PowerPoint and Word write each glyph's advance into it) is measured on common slide
 //   text: the advance of each character the PDF has, weighted by how often it occurs in that text. Each candidate
 //   family installed here (the same weight and slant, through fontconfig) is measured on the same characters;
@@ -189,11 +191,20 @@ int main(int argc, char **argv) {
     globalParams = std::make_unique<GlobalParams>();
     Candidates candidates = defaultCandidates();
     QHash<QString, Face> faces;
+    QString dump;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "--candidates" && i + 1 < argc)
             candidates.sans = candidates.serif = candidates.mono = QString::fromUtf8(argv[++i]).split(u',');
+        else if (QByteArray(argv[i]) == "--dump" && i + 1 < argc)
+            dump = QString::fromUtf8(argv[++i]);
         else
             readPdf(argv[i], faces);
+    }
+    if (!dump.isEmpty()) {
+        const Face face = faces.value(dump);
+        for (auto it = face.advance.cbegin(); it != face.advance.cend(); ++it)
+            std::printf("%04X\t%.0f\n", it.key(), it.value() * 1000);
+        return face.advance.isEmpty() ? 1 : 0;
     }
     QStringList names = faces.keys();
     std::sort(names.begin(), names.end());
