@@ -1,15 +1,26 @@
 #!/usr/bin/python3
-"""A width-matched twin of a monospaced Windows font: a free monospaced face whose glyphs are scaled across and whose
-every advance is set to the Windows font's, under a family name of its own (the free fonts' licences reserve
-theirs). Every glyph of a monospaced font has the one advance, which PowerPoint's PDFs give; so each line of code
-breaks where PowerPoint breaks it.
+"""A width-matched twin of a Windows font: a free face of the same kind whose glyphs are scaled across and whose
+advances are set to the Windows font's, character by character, under a family name of its own (the free fonts'
+licences reserve theirs); so that each line breaks where PowerPoint breaks it.
 
-Usage: fonts-twin.py SOURCE.ttf ADVANCE_EM FAMILY STYLE OUT.ttf
+WIDTHS is either one advance in ems (a monospaced font: every glyph has it) or a file of the advances PowerPoint's
+PDFs give, a character a line: its code point in hex and its advance in thousandths of an em (fontwidths --dump).
+A character no PDF showed keeps its own design, its advance scaled by the median ratio of those measured; a style
+no PDF showed at all (no file, or fewer than a handful of characters) is scaled by that ratio alone, or kept.
+
+Usage: fonts-twin.py SOURCE.ttf WIDTHS FAMILY STYLE OUT.ttf
 """
+import os
+import statistics
 import sys
 
-from fontTools.ttLib import TTFont, newTable
+from fontTools.pens.recordingPen import DecomposingRecordingPen
+from fontTools.pens.transformPen import TransformPen
+from fontTools.pens.ttGlyphPen import TTGlyphPen
+from fontTools.ttLib import TTFont
 from fontTools.ttLib.tables import ttProgram
+
+MIN_MEASURED = 8  # fewer measured characters than this say nothing of the face's letters
 
 
 def scale_glyphs(font, factor):
@@ -50,16 +61,71 @@ def rename(font, family, style):
         names.setName(text, nid, 1, 0, 0)
 
 
-def main(source, advance_em, family, style, out):
-    font = TTFont(source)
-    units = font["head"].unitsPerEm
-    advance = round(float(advance_em) * units)
+def measured_widths(path, font):
+    """Each measured glyph's advance in font units, from a widths file."""
+    units, cmap = font["head"].unitsPerEm, font.getBestCmap()
+    widths = {}
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            cells = line.split()
+            if len(cells) == 2 and int(cells[0], 16) in cmap:
+                widths[cmap[int(cells[0], 16)]] = round(float(cells[1]) / 1000 * units)
+    return widths
+
+
+def redraw(font, factors):
+    """Every glyph drawn again as an outline (components resolved) scaled across by its factor."""
+    original = TTFont(font.reader.file.name).getGlyphSet()
+    glyf = font["glyf"]
+    for name in font.getGlyphOrder():
+        recording = DecomposingRecordingPen(original)
+        original[name].draw(recording)
+        pen = TTGlyphPen(None)
+        recording.replay(TransformPen(pen, (factors.get(name, 1.0), 0, 0, 1, 0, 0)))
+        glyf[name] = pen.glyph()
+        glyf[name].recalcBounds(glyf)
+
+
+def proportional(font, widths_path):
+    hmtx = font["hmtx"]
+    widths = measured_widths(widths_path, font) if os.path.exists(widths_path) else {}
+    ratios = [w / hmtx[g][0] for g, w in widths.items() if hmtx[g][0] > 0]
+    median = statistics.median(ratios) if len(ratios) >= 3 else 1.0
+    if len(widths) < MIN_MEASURED:
+        widths = {}
+    factors, advances = {}, {}
+    for name in font.getGlyphOrder():
+        width = hmtx[name][0]
+        advances[name] = widths.get(name, round(width * median))
+        factors[name] = advances[name] / width if width > 0 else median
+    redraw(font, factors)
+    glyf = font["glyf"]
+    for name, advance in advances.items():
+        hmtx[name] = (advance, getattr(glyf[name], "xMin", 0) if glyf[name].numberOfContours != 0 else 0)
+    font["hhea"].advanceWidthMax = max(advances.values())
+    sample = [advances[g] for g in advances if advances[g] > 0]
+    font["OS/2"].xAvgCharWidth = round(sum(sample) / len(sample))
+
+
+def monospaced(font, advance_em):
+    advance = round(float(advance_em) * font["head"].unitsPerEm)
     widths = {w for w, _ in font["hmtx"].metrics.values() if w > 0}
     if len(widths) != 1:
-        sys.exit(f"{source}: not monospaced ({len(widths)} advances)")
+        sys.exit(f"not monospaced ({len(widths)} advances)")
     scale_glyphs(font, advance / widths.pop())
     set_advances(font, advance)
-    for table in ("fpgm", "prep", "cvt ", "hdmx", "LTSH", "VDMX", "DSIG"):
+
+
+def main(source, widths, family, style, out):
+    font = TTFont(source)
+    if "glyf" not in font:
+        sys.exit(f"{source}: not a TrueType outline font")
+    try:
+        float(widths)
+        monospaced(font, widths)
+    except ValueError:
+        proportional(font, widths)
+    for table in ("fpgm", "prep", "cvt ", "hdmx", "LTSH", "VDMX", "DSIG", "gasp"):
         if table in font:
             del font[table]
     font["head"].flags &= ~(1 << 4)  # instructions may alter advances: none are left

@@ -5,7 +5,7 @@
 # under DEST/FAMILY/. A family that cannot be fetched or made is left out, saying so: decks asking for it get the
 # stand-in of its kind. Packages are kept in CACHE, so a second run fetches nothing.
 # Wine's copies of Tahoma, Wingdings, Symbol and Webdings (fonts-wine) are linked in under DEST/Wine; width-matched
-# twins of monospaced Windows fonts (fonts/twins.tsv) are made from Debian's free faces.
+# twins of Windows fonts (fonts/twins.tsv) are made from free faces.
 # Usage: scripts/fonts.sh DEST [CACHE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -43,26 +43,31 @@ while IFS=$'\t' read -r family package version; do
     fi
     rm -rf "$work"
 done <"$here/fonts/families.tsv"
-# Width-matched twins of monospaced Windows fonts (fonts/twins.tsv), made from Debian's free faces; a twin that
-# cannot be made is left out, and its font falls to the next stand-in the table names.
-while IFS=$'\t' read -r font twin advance source licence _; do
+# Width-matched twins of Windows fonts (fonts/twins.tsv), made from free faces: Debian's, or the web families above
+# ({dest}). A twin that cannot be made is left out, and its font falls to the next stand-in the table names.
+styles=(Regular Bold Italic BoldItalic)
+while IFS=$'\t' read -r font twin widths sources licence _; do
     [[ -z $font || $font == \#* || $font == font ]] && continue
     folder="$dest/${twin// /}"
-    if [ -s "$folder/LICENSE" ] && [ "$folder/LICENSE" -nt "$here/scripts/fonts-twin.py" ]; then
+    if [ -s "$folder/LICENSE" ] && [ "$folder/LICENSE" -nt "$here/scripts/fonts-twin.py" ] &&
+        [ "$folder/LICENSE" -nt "$here/fonts/twins.tsv" ]; then
         made=$((made + 1))
         continue
     fi
     rm -rf "$folder"
     mkdir -p "$folder"
-    for style in Regular Bold Italic BoldItalic; do
-        name=${style/BoldItalic/Bold Italic}
-        if ! /usr/bin/python3 "$here/scripts/fonts-twin.py" "${source//\{style\}/$style}" "$advance" "$twin" "$name" \
-            "$folder/${twin// /}-$style.ttf" >/dev/null 2>&1; then
+    IFS=, read -r -a faces <<<"${sources//\{dest\}/$dest}"
+    for k in 0 1 2 3; do
+        style=${styles[$k]}
+        measured=$widths
+        [[ $widths =~ ^[0-9.]+$ ]] || measured="$here/fonts/widths/$widths-$style.tsv"
+        if ! /usr/bin/python3 "$here/scripts/fonts-twin.py" "${faces[$k]:-}" "$measured" "$twin" \
+            "${style/BoldItalic/Bold Italic}" "$folder/${twin// /}-$style.ttf" >/dev/null 2>&1; then
             rm -rf "$folder"
             break
         fi
     done
-    if [ -d "$folder" ] && cp "$licence" "$folder/LICENSE"; then
+    if [ -d "$folder" ] && cp "${licence//\{dest\}/$dest}" "$folder/LICENSE"; then
         made=$((made + 1))
     else
         rm -rf "$folder"

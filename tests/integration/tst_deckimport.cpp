@@ -42,6 +42,7 @@ private Q_SLOTS:
     void symbolBullets();
     void standIn_data();
     void standIn();
+    void twinBreaksAsPowerPoint_data();
     void twinBreaksAsPowerPoint();
     void shrinkToFit_data();
     void shrinkToFit();
@@ -196,15 +197,29 @@ void TestDeckImport::standIn() {
              qPrintable(fonts.join(u',')));
 }
 
-// A line of Consolas breaks where PowerPoint breaks it: its width-matched twin sets every character 0.55 em wide,
-// as PowerPoint's PDFs give Consolas, so in a box 500 pt wide two words of ten characters and a space (21 x 22 pt)
-// fit and a third of two characters does not; a narrower stand-in (Inconsolata, 0.5 em) held all three on one line.
+void TestDeckImport::twinBreaksAsPowerPoint_data() {
+    QTest::addColumn<QString>("typeface");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("width"); // of the box, in EMU: two words fit at PowerPoint's widths, the third does not
+    // Consolas: 0.55 em a character (21 x 22 pt of 500 pt); Inconsolata's 0.5 em held all three on one line.
+    QTest::newRow("Consolas") << "Consolas"
+                              << "0123456789 0123456789 01" << 6350000;
+    // Verdana: "I" 0.421 em and the space 0.352 as PowerPoint's PDFs give them (two words 351 pt of 376 pt);
+    // DejaVu Sans draws "I" at 0.295 em and held all three on one line.
+    QTest::newRow("Verdana") << "Verdana"
+                             << "IIIIIIIIII IIIIIIIIII II" << 4775200;
+}
+
+// A line breaks where PowerPoint breaks it: a font's width-matched twin sets each character as wide as PowerPoint's
+// PDFs give it, where the closest free face set the line narrower and kept a word PowerPoint wraps.
 void TestDeckImport::twinBreaksAsPowerPoint() {
+    QFETCH(QString, typeface);
+    QFETCH(QString, text);
+    QFETCH(int, width);
     TestSupport::PptxExtras box;
     box.bodyProperties = "<a:bodyPr wrap=\"square\" lIns=\"0\" rIns=\"0\"/>";
-    box.frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"6350000\" cy=\"3000000\"/>";
-    const QString made = pdf(
-        TestSupport::pptxDeck(QStringLiteral("Consolas"), QStringLiteral("0123456789 0123456789 01"), {}, box), "twin");
+    box.frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"" + QByteArray::number(width) + "\" cy=\"3000000\"/>";
+    const QString made = pdf(TestSupport::pptxDeck(typeface, text, {}, box), "twin");
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), made, QStringLiteral("-")});
     QVERIFY(p.waitForFinished(60000));
