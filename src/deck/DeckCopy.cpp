@@ -55,11 +55,19 @@ double pictureOpacity(const QByteArray &inside) {
     return m.hasMatch() ? std::min(1.0, m.captured(1).toDouble() / 100000.0) : 1.0;
 }
 
-// spPr's inside without its outer shadow.
-QByteArray unshadowed(const QByteArray &inside) {
-    const qsizetype at = inside.indexOf("<a:outerShdw");
-    const qsizetype end = at >= 0 ? elementEnd(inside, at, "a:outerShdw") : -1;
-    return end < 0 ? inside : inside.left(at) + inside.mid(end);
+// spPr's inside without its outer shadows.
+QByteArray unshadowed(QByteArray inside) {
+    for (qsizetype at = inside.indexOf("<a:outerShdw"); at >= 0; at = inside.indexOf("<a:outerShdw", at)) {
+        const qsizetype end = elementEnd(inside, at, "a:outerShdw");
+        const qsizetype closed = inside.indexOf("/>", at);
+        const qsizetype next = inside.indexOf('>', at);
+        // A shadow without a colour (<a:outerShdw .../>) ends at its own tag.
+        const qsizetype stop = closed >= 0 && closed + 1 == next ? next + 1 : end;
+        if (stop < 0)
+            return inside;
+        inside.remove(at, stop - at);
+    }
+    return inside;
 }
 
 bool holdsMath(const QByteArray &xml) {

@@ -1,7 +1,8 @@
-// A deck's parts read without the office (the fonts it carries are found this way before the office opens it).
-// Input: the bytes of a would-be zip file.
+// A deck's parts read without the office (the fonts it carries are found this way before the office opens it), and
+// the private copy's mends of a part's XML. Input: the bytes of a would-be zip file, also taken as a part's XML.
 #include "FuzzSupport.h"
 
+#include "deck/DeckCopy.h"
 #include "deck/DeckPackage.h"
 
 #include <QFile>
@@ -24,5 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         FUZZ_EXPECT(bytes.size() <= (1 << 20));
         FUZZ_EXPECT(deck.IsOpen() || bytes.isEmpty());
     }
+    // The mends only take away (a fallback for its alternative, a shadow); each leaves XML without what it
+    // removes as it was.
+    const QByteArray xml(reinterpret_cast<const char *>(data), qsizetype(size));
+    FUZZ_EXPECT(deck::DeckCopy::WithoutMath(xml).size() <= xml.size());
+    const QByteArray unshadowed = deck::DeckCopy::WithoutPictureShadows(xml);
+    FUZZ_EXPECT(unshadowed.size() <= xml.size());
+    FUZZ_EXPECT(deck::DeckCopy::WithoutPictureShadows(unshadowed) == unshadowed);
+    deck::DeckCopy::WithoutSvg(xml);
     return 0;
 }
