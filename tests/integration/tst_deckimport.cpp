@@ -180,8 +180,8 @@ void TestDeckImport::standIn_data() {
     QTest::addColumn<QString>("drawn");
     QTest::newRow("Century Gothic") << "Century Gothic"
                                     << "URWGothic";
-    QTest::newRow("Segoe UI") << "Segoe UI"
-                              << "NotoSansDisplay";
+    QTest::newRow("Segoe UI: its width-matched twin") << "Segoe UI"
+                                                      << "VorlaneSansSG";
     QTest::newRow("Aptos") << "Aptos"
                            << "Cantarell";
     QTest::newRow("Consolas: its width-matched twin") << "Consolas"

@@ -209,7 +209,8 @@ private slots:
         QVERIFY2(rss - rss0 < 64 * 1024, "the service grew by more than 64 MB"); // the bound the README states
         QVERIFY(fds <= fds0 + 4);
         QCOMPARE(officesOf(pid), offices);
-        QCOMPARE(leftOver(), 0);
+        // The last request's folder goes when its answer has been sent, which the client may see first.
+        QTRY_COMPARE(leftOver(), 0);
     }
 };
 
