@@ -103,6 +103,9 @@ void TestDeckCopy::shadowsByFill_data() {
     QTest::newRow("picture at 20 %: no shadow") << fifth << unshadowed;
     const QByteArray opaque = shadowed("<a:noFill/>", black43);
     QTest::newRow("two shapes, one mended") << opaque + fifth << opaque + unshadowed;
+    // A properties element opened again inside one (not XML PowerPoint writes): each byte once.
+    QTest::newRow("nested properties") << "<p:spPr>" + fifth << "<p:spPr>" + unshadowed;
+    QTest::newRow("a tag broken off") << "<p:spPr</p:spPr>" + fifth << "<p:spPr</p:spPr>" + unshadowed;
 }
 
 void TestDeckCopy::shadowsByFill() {

@@ -143,9 +143,9 @@ QByteArray DeckCopy::WithoutPictureShadows(const QByteArray &xml) {
         return xml;
     QByteArray out;
     qsizetype done = 0;
-    for (qsizetype at = xml.indexOf("<p:spPr"); at >= 0; at = xml.indexOf("<p:spPr", at + 1)) {
+    for (qsizetype at = xml.indexOf("<p:spPr"); at >= 0; at = xml.indexOf("<p:spPr", std::max(at + 1, done))) {
         const qsizetype open = xml.indexOf('>', at), end = xml.indexOf("</p:spPr>", at);
-        if (open < 0 || end < 0 || xml.at(open - 1) == '/')
+        if (open < 0 || end <= open || xml.at(open - 1) == '/')
             continue;
         const QByteArray inside = xml.mid(open + 1, end - open - 1);
         const double opacity = inside.contains("<a:outerShdw") ? pictureOpacity(inside) : -1.0;

@@ -52,6 +52,8 @@ DeckPackage::DeckPackage(const QString &path) : m_path(path) {
     if (qint64(dirOffset) + dirSize > f.size() || dirSize > (64u << 20) || !f.seek(dirOffset))
         return;
     const QByteArray dir = f.read(dirSize);
+    // A directory that breaks off part way is a damaged package: none of its entries count.
+    QHash<QString, Entry> entries;
     qsizetype p = 0;
     for (int i = 0; i < count; ++i) {
         if (p + 46 > dir.size() || u32(dir, p) != 0x02014b50)
@@ -64,9 +66,10 @@ DeckPackage::DeckPackage(const QString &path) : m_path(path) {
         e.localHeader = u32(dir, p + 42);
         if (p + 46 + nameLength > dir.size())
             return;
-        m_entries.insert(QString::fromUtf8(dir.mid(p + 46, nameLength)), e);
+        entries.insert(QString::fromUtf8(dir.mid(p + 46, nameLength)), e);
         p += 46 + nameLength + extra + comment;
     }
+    m_entries = std::move(entries);
     m_open = true;
 }
 
