@@ -32,6 +32,7 @@ private Q_SLOTS:
     void shadowsByFill_data();
     void shadowsByFill();
     void copyLeavesTheDeckAlone();
+    void brokenDirectoryYieldsNothing();
 };
 
 namespace {
@@ -166,6 +167,22 @@ void TestDeckCopy::copyLeavesTheDeckAlone() {
     }
     QVERIFY(!deck::DeckCopy::Needed(copied));
     QVERIFY(!deck::DeckCopy::Needed(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))));
+}
+
+// A package whose directory breaks off after its first entry is damaged: it yields no part at all (it yielded
+// the entries read before the break), so no copy is made of it.
+void TestDeckCopy::brokenDirectoryYieldsNothing() {
+    QTemporaryDir dir;
+    QByteArray made = TestSupport::pptxDeck(QStringLiteral("Arial"), QStringLiteral("Text"));
+    const qsizetype first = made.indexOf("PK\x01\x02"), second = made.indexOf("PK\x01\x02", first + 4);
+    QVERIFY(first > 0 && second > first);
+    made[second + 2] = 'X';
+    const QString path = dir.filePath(QStringLiteral("deck.pptx"));
+    QVERIFY(TestSupport::writeAll(path, made));
+    const deck::DeckPackage package(path);
+    QVERIFY(!package.IsOpen());
+    QVERIFY(package.Parts().isEmpty());
+    QVERIFY(package.Read(QStringLiteral("[Content_Types].xml")).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDeckCopy)
