@@ -54,7 +54,8 @@ def rename(font, family, style):
     full = family if style == "Regular" else f"{family} {style}"
     postscript = f"{family}-{style}".replace(" ", "")
     names = font["name"]
-    names.names = [n for n in names.names if n.nameID in (0, 7, 8, 9, 11, 12, 13, 14)]
+    # The free face's copyright and licence stay; its trademark notice (its name) goes with the name.
+    names.names = [n for n in names.names if n.nameID in (0, 8, 9, 11, 12, 13, 14)]
     for nid, text in ((1, family), (2, style), (3, f"{postscript};twin"), (4, full), (6, postscript),
                       (16, family), (17, style)):
         names.setName(text, nid, 3, 1, 0x409)
