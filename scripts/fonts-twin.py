@@ -11,6 +11,7 @@ no PDF showed at all (no file, or fewer than a handful of characters) is scaled 
 Usage: fonts-twin.py SOURCE.ttf WIDTHS FAMILY STYLE OUT.ttf
 """
 import os
+import re
 import statistics
 import sys
 
@@ -18,36 +19,8 @@ from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.pens.transformPen import TransformPen
 from fontTools.pens.ttGlyphPen import TTGlyphPen
 from fontTools.ttLib import TTFont
-from fontTools.ttLib.tables import ttProgram
 
 MIN_MEASURED = 8  # fewer measured characters than this say nothing of the face's letters
-
-
-def scale_glyphs(font, factor):
-    glyf = font["glyf"]
-    for name in font.getGlyphOrder():
-        glyph = glyf[name]
-        if glyph.isComposite():
-            for component in glyph.components:
-                component.x = round(component.x * factor)
-        elif glyph.numberOfContours > 0:
-            glyph.coordinates.scale((factor, 1.0))
-            glyph.coordinates.toInt()
-        if hasattr(glyph, "program"):
-            glyph.program = ttProgram.Program()
-            glyph.program.fromBytecode(b"")
-        glyph.recalcBounds(glyf)
-
-
-def set_advances(font, advance):
-    glyf, hmtx = font["glyf"], font["hmtx"]
-    for name in font.getGlyphOrder():
-        width, _ = hmtx[name]
-        glyph = glyf[name]
-        left = getattr(glyph, "xMin", 0) if glyph.numberOfContours != 0 else 0
-        hmtx[name] = (advance if width > 0 else 0, left)
-    font["hhea"].advanceWidthMax = advance
-    font["OS/2"].xAvgCharWidth = advance
 
 
 def rename(font, family, style):
@@ -87,45 +60,46 @@ def redraw(font, factors):
         glyf[name].recalcBounds(glyf)
 
 
-def proportional(font, widths_path):
+def proportional_advances(font, widths_path):
+    """Each glyph's new advance, and the factor of a glyph without one: the measured advance where the PDFs give one,
+    else its own scaled by the median ratio of those measured."""
     hmtx = font["hmtx"]
     widths = measured_widths(widths_path, font) if os.path.exists(widths_path) else {}
     ratios = [w / hmtx[g][0] for g, w in widths.items() if hmtx[g][0] > 0]
     median = statistics.median(ratios) if len(ratios) >= 3 else 1.0
     if len(widths) < MIN_MEASURED:
         widths = {}
-    factors, advances = {}, {}
-    for name in font.getGlyphOrder():
-        width = hmtx[name][0]
-        advances[name] = widths.get(name, round(width * median))
-        factors[name] = advances[name] / width if width > 0 else median
-    redraw(font, factors)
-    glyf = font["glyf"]
-    for name, advance in advances.items():
-        hmtx[name] = (advance, getattr(glyf[name], "xMin", 0) if glyf[name].numberOfContours != 0 else 0)
-    font["hhea"].advanceWidthMax = max(advances.values())
-    sample = [advances[g] for g in advances if advances[g] > 0]
-    font["OS/2"].xAvgCharWidth = round(sum(sample) / len(sample))
+    return {g: widths.get(g, round(w * median)) for g, (w, _) in hmtx.metrics.items()}, median
 
 
-def monospaced(font, advance_em):
+def monospaced_advances(font, advance_em):
+    """Every glyph's new advance, one for all (marks without advance keep none), and the factor across."""
     advance = round(float(advance_em) * font["head"].unitsPerEm)
     widths = {w for w, _ in font["hmtx"].metrics.values() if w > 0}
     if len(widths) != 1:
         sys.exit(f"not monospaced ({len(widths)} advances)")
-    scale_glyphs(font, advance / widths.pop())
-    set_advances(font, advance)
+    factor = advance / widths.pop()
+    return {g: advance if w > 0 else 0 for g, (w, _) in font["hmtx"].metrics.items()}, factor
+
+
+def apply_advances(font, advances, factor):
+    """Each glyph scaled across to its new advance (one without an advance by factor), and the metrics to match."""
+    hmtx = font["hmtx"]
+    redraw(font, {g: a / hmtx[g][0] if hmtx[g][0] > 0 else factor for g, a in advances.items()})
+    glyf = font["glyf"]
+    for name, advance in advances.items():
+        hmtx[name] = (advance, getattr(glyf[name], "xMin", 0) if glyf[name].numberOfContours != 0 else 0)
+    font["hhea"].advanceWidthMax = max(advances.values())
+    sample = [a for a in advances.values() if a > 0]
+    font["OS/2"].xAvgCharWidth = round(sum(sample) / len(sample))
 
 
 def main(source, widths, family, style, out):
     font = TTFont(source)
     if "glyf" not in font:
         sys.exit(f"{source}: not a TrueType outline font")
-    try:
-        float(widths)
-        monospaced(font, widths)
-    except ValueError:
-        proportional(font, widths)
+    monospaced = re.fullmatch(r"[0-9.]+", widths) is not None
+    apply_advances(font, *(monospaced_advances if monospaced else proportional_advances)(font, widths))
     for table in ("fpgm", "prep", "cvt ", "hdmx", "LTSH", "VDMX", "DSIG", "gasp"):
         if table in font:
             del font[table]
