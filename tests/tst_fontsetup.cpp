@@ -68,8 +68,8 @@ void TestFontSetup::fontconfigFile() {
     for (const fonts::FontSetup::StandIn &s : fonts::FontSetup::StandIns()) {
         // A cell's choices in its order ("Vorlane Mono 55, Inconsolata"), for fontconfig to take the first it has.
         QByteArray alias = "<alias binding=\"same\"><family>" + s.font.toUtf8() + "</family><prefer>";
-        for (const QString &choice : s.standIn.split(u','))
-            alias += "<family>" + choice.trimmed().toUtf8() + "</family>";
+        for (const QString &choice : s.standIns)
+            alias += "<family>" + choice.toUtf8() + "</family>";
         alias += "</prefer></alias>";
         if (fonts::FontSetup::Installed(s.font))
             QVERIFY2(!conf.contains(alias), qPrintable(s.font));

@@ -126,7 +126,10 @@ const QList<FontSetup::StandIn> &FontSetup::StandIns() {
             if (line.startsWith(u'#') || cells.size() < 2 || cells.at(0).isEmpty() ||
                 cells.at(0) == QLatin1String("font"))
                 continue;
-            t.append({cells.at(0).trimmed(), cells.at(1).trimmed()});
+            QStringList choices = cells.at(1).split(u',');
+            for (QString &choice : choices)
+                choice = choice.trimmed();
+            t.append({cells.at(0).trimmed(), choices});
         }
         return t;
     }();
@@ -137,11 +140,10 @@ QString FontSetup::StandInFor(const QString &font) {
     for (const StandIn &s : StandIns())
         if (s.font.compare(font, Qt::CaseInsensitive) == 0) {
             // The first choice the machine has, as fontconfig takes them; the last where it has none.
-            const QStringList choices = s.standIn.split(u',');
-            for (const QString &choice : choices)
-                if (Installed(choice.trimmed()))
-                    return choice.trimmed();
-            return choices.last().trimmed();
+            for (const QString &choice : s.standIns)
+                if (Installed(choice))
+                    return choice;
+            return s.standIns.last();
         }
     return QString();
 }
@@ -217,8 +219,8 @@ QByteArray FontSetup::FontconfigFile(const QString &fontDir, const QString &cach
         if (Installed(s.font))
             continue;
         conf += "  <alias binding=\"same\"><family>" + xmlText(s.font) + "</family><prefer>";
-        for (const QString &choice : s.standIn.split(u','))
-            conf += "<family>" + xmlText(choice.trimmed()) + "</family>";
+        for (const QString &choice : s.standIns)
+            conf += "<family>" + xmlText(choice) + "</family>";
         conf += "</prefer></alias>\n";
     }
     conf += "</fontconfig>\n";

@@ -18,7 +18,8 @@ class FontSetup {
 public:
     // A font decks ask for and the installed font that sets text closest to its width.
     struct StandIn {
-        QString font, standIn;
+        QString font;
+        QStringList standIns; // the table's choices, best first: the first the machine has draws
     };
     static const QList<StandIn> &StandIns();
     // The stand-in the table gives for a font, or empty.
