@@ -49,8 +49,9 @@ styles=(Regular Bold Italic BoldItalic)
 while IFS=$'\t' read -r font twin widths sources licence _; do
     [[ -z $font || $font == \#* || $font == font ]] && continue
     folder="$dest/${twin// /}"
-    if [ -s "$folder/LICENSE" ] && [ "$folder/LICENSE" -nt "$here/scripts/fonts-twin.py" ] &&
-        [ "$folder/LICENSE" -nt "$here/fonts/twins.tsv" ]; then
+    # Made before, and nothing it is made from changed since (its widths included).
+    if [ -s "$folder/LICENSE" ] && [ -z "$(find "$here/scripts/fonts-twin.py" "$here/fonts/twins.tsv" \
+        "$here/fonts/widths" -newer "$folder/LICENSE" -print -quit)" ]; then
         made=$((made + 1))
         continue
     fi
