@@ -31,6 +31,8 @@ private Q_SLOTS:
     void withoutMath();
     void shadowsByFill_data();
     void shadowsByFill();
+    void overlaidFills_data();
+    void overlaidFills();
     void copyLeavesTheDeckAlone();
     void brokenDirectoryYieldsNothing();
 };
@@ -113,6 +115,51 @@ void TestDeckCopy::shadowsByFill() {
     QFETCH(QByteArray, xml);
     QFETCH(QByteArray, expected);
     QCOMPARE(deck::DeckCopy::WithoutPictureShadows(xml), expected);
+}
+
+namespace {
+// A shape's properties: its fill, a line without fill, and a fill overlay of the given blend (blue).
+QByteArray overlaid(const QByteArray &fill, const QByteArray &blend) {
+    return "<p:sp><p:spPr><a:prstGeom prst=\"rtTriangle\"/>" + fill +
+           "<a:ln><a:noFill/></a:ln><a:effectLst><a:fillOverlay blend=\"" + blend +
+           "\"><a:solidFill><a:srgbClr val=\"2E75D6\"/></a:solidFill></a:fillOverlay></a:effectLst></p:spPr></p:sp>";
+}
+} // namespace
+
+void TestDeckCopy::overlaidFills_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray blue = "<a:solidFill><a:srgbClr val=\"2E75D6\"/></a:solidFill>";
+    const QByteArray mended = "<p:sp><p:spPr><a:prstGeom prst=\"rtTriangle\"/>" + blue +
+                              "<a:ln><a:noFill/></a:ln><a:effectLst></a:effectLst></p:spPr></p:sp>";
+    const QByteArray tiled = "<a:blipFill><a:blip r:embed=\"rId13\"><a:alphaModFix amt=\"50000\"/></a:blip><a:tile "
+                             "sx=\"50000\"/></a:blipFill>";
+    const QByteArray pattern = "<a:pattFill prst=\"ltUpDiag\"><a:fgClr><a:srgbClr val=\"C0C0C0\"/></a:fgClr>"
+                               "</a:pattFill>";
+    QTest::newRow("tiled texture, multiplied") << overlaid(tiled, "mult") << mended;
+    QTest::newRow("pattern, multiplied") << overlaid(pattern, "mult") << mended;
+    QTest::newRow("colour, drawn over") << overlaid("<a:solidFill><a:srgbClr val=\"DCDCDC\"/></a:solidFill>", "over")
+                                        << mended;
+    QTest::newRow("no fill: kept") << overlaid("<a:noFill/>", "over") << overlaid("<a:noFill/>", "over");
+    // Neither colour alone is what PowerPoint shows: left to the office.
+    for (const QByteArray &kept :
+         {QByteArray("<a:solidFill><a:srgbClr val=\"DCDCDC\"/></a:solidFill>"),
+          QByteArray("<a:blipFill><a:blip r:embed=\"rId13\"/><a:stretch/></a:blipFill>"), QByteArray()})
+        QTest::newRow(kept.isEmpty() ? "fill from the style, multiplied" : kept.left(40).constData())
+            << overlaid(kept, "mult") << overlaid(kept, "mult");
+    QTest::newRow("screen blend: kept") << overlaid(tiled, "screen") << overlaid(tiled, "screen");
+    QByteArray unclosed = overlaid(tiled, "mult");
+    unclosed.replace("</a:fillOverlay>", "");
+    QTest::newRow("overlay never closed: kept") << unclosed << unclosed;
+    QByteArray unclosedFill = overlaid(tiled, "mult");
+    unclosedFill.replace("</a:solidFill></a:fillOverlay>", "</a:fillOverlay>");
+    QTest::newRow("overlay's fill never closed: kept") << unclosedFill << unclosedFill;
+}
+
+void TestDeckCopy::overlaidFills() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(deck::DeckCopy::WithOverlaidFills(xml), expected);
 }
 
 void TestDeckCopy::withoutSvg_data() {

@@ -38,21 +38,93 @@ qsizetype elementEnd(const QByteArray &xml, qsizetype from, const QByteArray &na
     return -1;
 }
 
-// How opaque the picture that fills the shape is (its fixed alpha, 0 to 1), as spPr's inside states it before its
-// line and effects; -1 where the shape is not filled with a picture. The office casts a picture's shadow as if the
-// picture were opaque, seen through it; a colour fill's shadow it already casts by the colour's alpha.
-double pictureOpacity(const QByteArray &inside) {
+// Where the shape's own fill may stand in spPr's inside: before its line and effects.
+qsizetype fillZoneEnd(const QByteArray &inside) {
     qsizetype end = inside.size();
     for (const char *after : {"<a:ln>", "<a:ln ", "<a:effectLst", "<a:effectDag", "<a:scene3d", "<a:sp3d"})
         if (const qsizetype at = inside.indexOf(after); at >= 0)
             end = std::min(end, at);
-    const qsizetype at = inside.left(end).indexOf("<a:blipFill");
+    return end;
+}
+
+// How opaque the picture that fills the shape is (its fixed alpha, 0 to 1), as spPr's inside states it before its
+// line and effects; -1 where the shape is not filled with a picture. The office casts a picture's shadow as if the
+// picture were opaque, seen through it; a colour fill's shadow it already casts by the colour's alpha.
+double pictureOpacity(const QByteArray &inside) {
+    const qsizetype at = inside.left(fillZoneEnd(inside)).indexOf("<a:blipFill");
     const qsizetype fillEnd = at >= 0 ? elementEnd(inside, at, "a:blipFill") : -1;
     if (fillEnd < 0)
         return -1.0;
     static const QRegularExpression amount(QStringLiteral("<a:alphaModFix amt=\"(\\d+)\""));
     const QRegularExpressionMatch m = amount.match(QString::fromUtf8(inside.mid(at, fillEnd - at)));
     return m.hasMatch() ? std::min(1.0, m.captured(1).toDouble() / 100000.0) : 1.0;
+}
+
+// An element's place in a part: from its '<' to just after its end; at < 0 where there is none.
+struct Span {
+    qsizetype at = -1, end = -1;
+    bool found() const { return at >= 0 && end > at; }
+};
+
+// The first fill element (a:solidFill, a:gradFill, ...) at or after from and before limit.
+Span fillElement(const QByteArray &xml, qsizetype from, qsizetype limit) {
+    static const QRegularExpression fill(QStringLiteral("<a:(noFill|solidFill|gradFill|blipFill|pattFill|grpFill)\\b"));
+    const QRegularExpressionMatch m = fill.match(QString::fromLatin1(xml.mid(from, limit - from)));
+    if (!m.hasMatch())
+        return {};
+    const qsizetype at = from + m.capturedStart();
+    const qsizetype close = xml.indexOf('>', at);
+    if (close < 0 || close >= limit)
+        return {};
+    if (xml.at(close - 1) == '/')
+        return {at, close + 1};
+    const qsizetype end = elementEnd(xml, at, "a:" + m.captured(1).toLatin1());
+    return end > 0 && end <= limit ? Span{at, end} : Span{};
+}
+
+// spPr's inside with its fill overlay (an effect the office does not draw) made the shape's fill, where that is
+// what PowerPoint shows: an overlay drawn over a fill ("over") hides it; one multiplied with a pattern or a tiled
+// texture (light, fine, often translucent) takes its colours. Multiplied with a colour or a whole picture the mix
+// is neither, and the shape is left as it is.
+QByteArray overlaid(QByteArray inside) {
+    const qsizetype zone = fillZoneEnd(inside);
+    const qsizetype overlay = inside.indexOf("<a:fillOverlay", zone);
+    const qsizetype overlayEnd = overlay >= 0 ? elementEnd(inside, overlay, "a:fillOverlay") : -1;
+    const qsizetype open = overlay >= 0 ? inside.indexOf('>', overlay) : -1;
+    if (overlayEnd < 0 || open < 0 || open >= overlayEnd)
+        return inside;
+    const QByteArray tag = inside.mid(overlay, open - overlay);
+    const Span top = fillElement(inside, open + 1, overlayEnd);
+    const Span base = fillElement(inside, 0, zone);
+    if (!top.found() || !base.found() || inside.mid(base.at, 9) == "<a:noFill")
+        return inside; // with no fill there is nothing the overlay is blended with
+    const QByteArray baseFill = inside.mid(base.at, base.end - base.at);
+    const bool textured =
+        baseFill.startsWith("<a:pattFill") || (baseFill.startsWith("<a:blipFill") && baseFill.contains("<a:tile"));
+    const bool over = tag.contains("blend=\"over\""), multiplied = tag.contains("blend=\"mult\"");
+    if (!over && !(multiplied && textured))
+        return inside;
+    const QByteArray topFill = inside.mid(top.at, top.end - top.at);
+    inside.remove(overlay, overlayEnd - overlay);
+    return inside.replace(base.at, base.end - base.at, topFill);
+}
+
+// The part with each shape's properties (the inside of each p:spPr) given to mend; each byte is looked at once.
+template <typename Mend> QByteArray eachProperties(const QByteArray &xml, Mend mend) {
+    QByteArray out;
+    qsizetype done = 0;
+    for (qsizetype at = xml.indexOf("<p:spPr"); at >= 0; at = xml.indexOf("<p:spPr", std::max(at + 1, done))) {
+        const qsizetype open = xml.indexOf('>', at), end = xml.indexOf("</p:spPr>", at);
+        if (open < 0 || end <= open || xml.at(open - 1) == '/')
+            continue;
+        const QByteArray inside = xml.mid(open + 1, end - open - 1);
+        const QByteArray mended = mend(inside);
+        if (mended == inside)
+            continue;
+        out += xml.mid(done, open + 1 - done) + mended;
+        done = end;
+    }
+    return done == 0 ? xml : out + xml.mid(done);
 }
 
 // spPr's inside without its outer shadows.
@@ -72,6 +144,11 @@ QByteArray unshadowed(QByteArray inside) {
 
 bool holdsMath(const QByteArray &xml) {
     return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
+}
+
+QByteArray mendedDrawing(const QByteArray &xml) {
+    return DeckCopy::WithOverlaidFills(
+        DeckCopy::WithoutPictureShadows(DeckCopy::WithoutMath(DeckCopy::WithoutSvg(xml))));
 }
 } // namespace
 
@@ -141,20 +218,14 @@ QByteArray DeckCopy::WithoutMath(const QByteArray &xml, int *replaced) {
 QByteArray DeckCopy::WithoutPictureShadows(const QByteArray &xml) {
     if (!xml.contains("<a:outerShdw"))
         return xml;
-    QByteArray out;
-    qsizetype done = 0;
-    for (qsizetype at = xml.indexOf("<p:spPr"); at >= 0; at = xml.indexOf("<p:spPr", std::max(at + 1, done))) {
-        const qsizetype open = xml.indexOf('>', at), end = xml.indexOf("</p:spPr>", at);
-        if (open < 0 || end <= open || xml.at(open - 1) == '/')
-            continue;
-        const QByteArray inside = xml.mid(open + 1, end - open - 1);
+    return eachProperties(xml, [](const QByteArray &inside) {
         const double opacity = inside.contains("<a:outerShdw") ? pictureOpacity(inside) : -1.0;
-        if (opacity < 0.0 || opacity >= 1.0)
-            continue;
-        out += xml.mid(done, open + 1 - done) + unshadowed(inside);
-        done = end;
-    }
-    return done == 0 ? xml : out + xml.mid(done);
+        return opacity < 0.0 || opacity >= 1.0 ? inside : unshadowed(inside);
+    });
+}
+
+QByteArray DeckCopy::WithOverlaidFills(const QByteArray &xml) {
+    return xml.contains("<a:fillOverlay") ? eachProperties(xml, overlaid) : xml;
 }
 
 QList<QPair<int, int>> DeckCopy::EquationPictures(const DeckPackage &package) {
@@ -179,7 +250,7 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
             continue;
         const QByteArray xml = package.Read(part, 64 << 20);
         if (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")) ||
-            WithoutPictureShadows(xml) != xml)
+            WithoutPictureShadows(xml) != xml || WithOverlaidFills(xml) != xml)
             return true;
     }
     return false;
@@ -188,7 +259,7 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
 QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
-        const QByteArray mended = drawingPart(name) ? WithoutPictureShadows(WithoutMath(WithoutSvg(data))) : data;
+        const QByteArray mended = drawingPart(name) ? mendedDrawing(data) : data;
         return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
     });
     return written ? copy : QString();

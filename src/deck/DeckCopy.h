@@ -16,7 +16,7 @@ class DeckPackage;
 // points the office at the PNG. Equations (Office Math): the office's import loses them, so the copy takes the
 // picture PowerPoint saved of each (the fallback beside the math in the same shape). Fonts nobody has: the copy names
 // the stand-in of their kind instead, which the office would not choose itself (it asks fontconfig, whose first choice
-// is one wide sans for every font). Shadows: see WithoutPictureShadows.
+// is one wide sans for every font). Shadows and fill overlays: see WithoutPictureShadows, WithOverlaidFills.
 class DeckCopy {
 public:
     // Whether the deck has anything a copy would mend; fonts: typefaces to rename (the deck's name to the
@@ -35,6 +35,10 @@ public:
     // the office casts it whole whatever its alpha, and it shows through the picture: a grey card where PowerPoint
     // shows a white one.
     static QByteArray WithoutPictureShadows(const QByteArray &xml);
+    // The part's XML with each shape's fill overlay (a:fillOverlay, an effect the office ignores) made its fill
+    // where PowerPoint shows the overlay's colours: blended "over" the fill, or multiplied with a pattern or a tiled
+    // texture. A theme's corner triangle of a tiled grey texture shows as its blue gradient, not as grey hatching.
+    static QByteArray WithOverlaidFills(const QByteArray &xml);
     // The slides (numbered from 1 in the deck's order) whose equations the copy draws from PowerPoint's pictures,
     // each with how many.
     static QList<QPair<int, int>> EquationPictures(const DeckPackage &deck);

@@ -25,10 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         FUZZ_EXPECT(bytes.size() <= (1 << 20));
         FUZZ_EXPECT(deck.IsOpen() || bytes.isEmpty());
     }
-    // The mends only take away (an alternative's first choice, a shadow): never a byte more, whatever the input.
+    // The mends only take away (an alternative's first choice, a shadow, an overlay): never a byte more, whatever the
+    // input.
     const QByteArray xml(reinterpret_cast<const char *>(data), qsizetype(size));
     FUZZ_EXPECT(deck::DeckCopy::WithoutMath(xml).size() <= xml.size());
     FUZZ_EXPECT(deck::DeckCopy::WithoutPictureShadows(xml).size() <= xml.size());
+    FUZZ_EXPECT(deck::DeckCopy::WithOverlaidFills(xml).size() <= xml.size());
     deck::DeckCopy::WithoutSvg(xml);
     return 0;
 }

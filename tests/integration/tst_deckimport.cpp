@@ -56,6 +56,8 @@ private Q_SLOTS:
     void equationPicture();
     void shadowByFill_data();
     void shadowByFill();
+    void fillOverlay_data();
+    void fillOverlay();
     void textAsText_data();
     void textAsText();
 
@@ -523,26 +525,60 @@ void TestDeckImport::shadowByFill_data() {
                                      << 190;
 }
 
+namespace {
+// A square shape in the lower middle of the slide (where pictureColour looks) with the fill and effects given, and
+// a light grey picture the fill may use.
+TestSupport::PptxExtras card(const QByteArray &fill, const QByteArray &effects) {
+    TestSupport::PptxExtras shape;
+    shape.slideRelationships = {{"image", "../media/image1.png"}};
+    shape.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(QColor(220, 220, 220))}};
+    shape.shapes = "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Card\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
+                   "<a:xfrm><a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
+                   "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>" +
+                   fill + "<a:ln><a:noFill/></a:ln><a:effectLst>" + effects + "</a:effectLst></p:spPr></p:sp>";
+    return shape;
+}
+} // namespace
+
 // A translucent shape's shadow does not show through it: PowerPoint casts it as faint as the fill. The office
 // does so for colour fills and none, but casts a translucent picture's shadow whole (a grey card where PowerPoint
 // shows a white one), so the copy leaves that shadow out.
 void TestDeckImport::shadowByFill() {
     QFETCH(QByteArray, fill);
     QFETCH(int, least);
-    TestSupport::PptxExtras shape;
-    shape.slideRelationships = {{"image", "../media/image1.png"}};
-    shape.parts = {{QStringLiteral("ppt/media/image1.png"), squarePng(QColor(220, 220, 220))}};
-    shape.shapes =
-        "<p:sp><p:nvSpPr><p:cNvPr id=\"3\" name=\"Card\"/><p:cNvSpPr/><p:nvPr/></p:nvSpPr><p:spPr>"
-        "<a:xfrm><a:off x=\"3429000\" y=\"4000000\"/><a:ext cx=\"2286000\" cy=\"2286000\"/></a:xfrm>"
-        "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom>" +
-        fill +
-        "<a:ln><a:noFill/></a:ln><a:effectLst><a:outerShdw blurRad=\"101600\" dist=\"50800\" dir=\"5400000\" "
-        "algn=\"t\" rotWithShape=\"0\"><a:srgbClr val=\"000000\"/></a:outerShdw></a:effectLst>"
-        "</p:spPr></p:sp>";
+    const QByteArray shadow = "<a:outerShdw blurRad=\"101600\" dist=\"50800\" dir=\"5400000\" algn=\"t\" "
+                              "rotWithShape=\"0\"><a:srgbClr val=\"000000\"/></a:outerShdw>";
     const QColor drawn =
-        pictureColour(pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), shape), "card"));
+        pictureColour(pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), card(fill, shadow)), "card"));
     QVERIFY2(drawn.isValid() && qGray(drawn.rgb()) >= least, qPrintable(drawn.name()));
+}
+
+void TestDeckImport::fillOverlay_data() {
+    QTest::addColumn<QByteArray>("fill");
+    QTest::addColumn<QByteArray>("blend");
+    QTest::addColumn<bool>("blue"); // whether PowerPoint shows the overlay's blue (else the fill's grey)
+    const QByteArray texture = "<a:blipFill><a:blip r:embed=\"rId2\"><a:alphaModFix amt=\"50000\"/></a:blip>"
+                               "<a:tile tx=\"0\" ty=\"0\" sx=\"50000\" sy=\"50000\"/></a:blipFill>";
+    const QByteArray grey = "<a:solidFill><a:srgbClr val=\"DCDCDC\"/></a:solidFill>";
+    QTest::newRow("tiled texture, multiplied") << texture << QByteArray("mult") << true;
+    QTest::newRow("colour, drawn over") << grey << QByteArray("over") << true;
+    // Multiplied with a colour the mix is neither colour: the office's grey is left as it is.
+    QTest::newRow("colour, multiplied") << grey << QByteArray("mult") << false;
+}
+
+// A fill overlay is an effect the office ignores: a theme's corner triangle of translucent grey texture, which
+// PowerPoint shows in the overlay's blue gradient, came out as grey hatching.
+void TestDeckImport::fillOverlay() {
+    QFETCH(QByteArray, fill);
+    QFETCH(QByteArray, blend);
+    QFETCH(bool, blue);
+    const QByteArray overlay = "<a:fillOverlay blend=\"" + blend +
+                               "\"><a:gradFill rotWithShape=\"1\"><a:gsLst><a:gs pos=\"0\"><a:srgbClr val=\"1F4E99\"/>"
+                               "</a:gs><a:gs pos=\"100000\"><a:srgbClr val=\"2E75D6\"/></a:gs></a:gsLst>"
+                               "<a:lin ang=\"450000\" scaled=\"1\"/></a:gradFill></a:fillOverlay>";
+    const QColor drawn = pictureColour(
+        pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), card(fill, overlay)), "overlay"));
+    QVERIFY2(drawn.isValid() && (drawn.blue() - drawn.red() > 60) == blue, qPrintable(drawn.name()));
 }
 
 void TestDeckImport::textAsText_data() {
