@@ -64,6 +64,9 @@ void TestDeckTypefaces::named() {
     QVERIFY(!faces.at(1).bulletOnly);
     QCOMPARE(faces.at(1).panose, QByteArray::fromHex("020B0602020104020603"));
     QCOMPARE(faces.at(1).pitchFamily, 34);
+    // The theme's fonts are known as such: PowerPoint treats a missing one otherwise than a font only a run names.
+    QVERIFY(!faces.at(1).inTheme && faces.at(2).inTheme);
+    QCOMPARE(deck::DeckTypefaces::BodyFont(deck::DeckPackage(path)), QStringLiteral("Liberation Sans"));
 }
 
 QTEST_GUILESS_MAIN(TestDeckTypefaces)

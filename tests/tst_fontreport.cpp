@@ -1,6 +1,6 @@
 // What a deck's text is drawn with where the machine lacks a font it names, read without the office: the deck's
-// own font, the table's stand-in, the stand-in of its kind, or fontconfig's choice; fonts the machine has and theme
-// references are not named.
+// own font, the table's stand-in, the stand-in of its kind, the theme's body font (for a font the deck says nothing
+// of, as PowerPoint draws it), or fontconfig's choice; fonts the machine has and theme references are not named.
 #include "deck/DeckPackage.h"
 #include "fonts/FontClass.h"
 #include "fonts/FontReport.h"
@@ -24,8 +24,10 @@ void TestFontReport::whatDrawsEachMissingFont() {
     QVERIFY(!fonts::FontSetup::Installed(QStringLiteral("Segoe UI")));
     QVERIFY(!fonts::FontSetup::Installed(QStringLiteral("Zzqx Grotesk")));
     TestSupport::PptxExtras extras;
-    // A run in the carried font, one in a font the table knows, one nobody knows (twice), a bullet in it, a theme
-    // reference, and the machine's own DejaVu Sans.
+    // A run in the carried font, one in a font the table knows, one nobody knows and the deck says nothing of
+    // (twice), a bullet in it, a theme reference, and the machine's own DejaVu Sans; the theme's body font DejaVu
+    // Serif.
+    extras.themeFont = "DejaVu Serif";
     const auto run = [](const char *face, const char *text) {
         return QByteArray("<a:r><a:rPr lang=\"en-US\"><a:latin typeface=\"") + face + "\"/></a:rPr><a:t>" + text +
                "</a:t></a:r>";
@@ -49,7 +51,8 @@ void TestFontReport::whatDrawsEachMissingFont() {
     // The bullet's font is named by a run too, so it counts as text; a symbol font nobody has keeps fontconfig's
     // choice (its codes mean nothing in a stand-in).
     const QList<Entry> expected{
-        {QStringLiteral("Zzqx Grotesk"), QStringLiteral("Liberation Sans"), QStringLiteral("stand-in of its kind")},
+        {QStringLiteral("Zzqx Grotesk"), QStringLiteral("DejaVu Serif"),
+         QStringLiteral("the deck's body font, as PowerPoint draws it")},
         {QStringLiteral("Qxlvwz Sans"), QStringLiteral("Qxlvwz Sans"), QStringLiteral("the deck's own")},
         {QStringLiteral("Segoe UI"), QStringLiteral("Vorlane Sans SG"), QStringLiteral("width-matched twin")},
         {QStringLiteral("Zzqx Antiqua"), QStringLiteral("Liberation Serif"), QStringLiteral("stand-in of its kind")},
@@ -63,6 +66,7 @@ void TestFontReport::whatDrawsEachMissingFont() {
     const QHash<QString, QString> renames = fonts::FontClass::Renames(deck::DeckPackage(path));
     QCOMPARE(QStringList(renames.keyBegin(), renames.keyEnd()).size(), 3);
     QVERIFY(renames.contains(QStringLiteral("Zzqx Grotesk")) && renames.contains(QStringLiteral("Zzqx Antiqua")));
+    QCOMPARE(renames.value(QStringLiteral("Zzqx Grotesk")), QStringLiteral("DejaVu Serif"));
     // A web page's list of families: its first.
     QCOMPARE(renames.value(QStringLiteral("Zzqx Grotesk,Sans-Serif")), QStringLiteral("Liberation Sans"));
     QVERIFY(fonts::FontReport::For(deck::DeckPackage(dir.filePath(QStringLiteral("missing.pptx")))).isEmpty());

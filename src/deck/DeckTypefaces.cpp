@@ -29,16 +29,17 @@ QString unescaped(QString value) {
 }
 
 // Adds what one element says of its typeface to the list (a new entry, or what an earlier one lacked).
-void note(const QXmlStreamReader &r, QList<DeckTypefaces::Typeface> &list, QHash<QString, qsizetype> &at) {
+void note(const QXmlStreamReader &r, bool theme, QList<DeckTypefaces::Typeface> &list, QHash<QString, qsizetype> &at) {
     const QXmlStreamAttributes a = r.attributes();
     const QString name = a.value(QLatin1String("typeface")).toString().trimmed();
     if (name.isEmpty() || name.startsWith(u'+'))
         return;
     if (!at.contains(name)) {
         at.insert(name, list.size());
-        list.append({name, {}, -1, -1, true});
+        list.append({name, {}, -1, -1, true, false});
     }
     DeckTypefaces::Typeface &t = list[at.value(name)];
+    t.inTheme = t.inTheme || theme;
     t.bulletOnly = t.bulletOnly && !textFont(r.name());
     const QByteArray panose = QByteArray::fromHex(a.value(QLatin1String("panose")).toLatin1());
     if (t.panose.isEmpty() && panose.size() == 10)
@@ -70,12 +71,30 @@ QList<DeckTypefaces::Typeface> DeckTypefaces::Of(const DeckPackage &deck) {
     for (const QString &part : parts) {
         if (!TextPart(part))
             continue;
+        const bool theme = part.startsWith(QLatin1String("ppt/theme/"));
         QXmlStreamReader r(deck.Read(part, 16 << 20));
         while (!r.atEnd())
             if (r.readNext() == QXmlStreamReader::StartElement && anyFont(r.name()))
-                note(r, list, at);
+                note(r, theme, list, at);
     }
     return list;
+}
+
+QString DeckTypefaces::BodyFont(const DeckPackage &deck) {
+    // The first master's theme: the one the slides' text is set from.
+    QXmlStreamReader r(deck.Read(QStringLiteral("ppt/theme/theme1.xml"), 16 << 20));
+    bool minor = false;
+    while (!r.atEnd()) {
+        const QXmlStreamReader::TokenType token = r.readNext();
+        if (token == QXmlStreamReader::EndElement && r.name() == QLatin1String("minorFont"))
+            break;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        minor = minor || r.name() == QLatin1String("minorFont");
+        if (minor && r.name() == QLatin1String("latin"))
+            return r.attributes().value(QLatin1String("typeface")).toString().trimmed();
+    }
+    return QString();
 }
 
 QByteArray DeckTypefaces::Renamed(const QByteArray &xml, const QHash<QString, QString> &renames) {

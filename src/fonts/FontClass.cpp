@@ -100,20 +100,26 @@ QString FontClass::StandIn(Kind kind) {
 QHash<QString, QString> FontClass::Renames(const deck::DeckPackage &deck) {
     if (!deck.IsOpen())
         return {};
-    return Renames(deck::DeckTypefaces::Of(deck), FontSetup::CarriedFamilies(deck));
+    return Renames(deck::DeckTypefaces::Of(deck), FontSetup::CarriedFamilies(deck),
+                   deck::DeckTypefaces::BodyFont(deck));
+}
+
+bool FontClass::covered(const QString &name, const QSet<QString> &carried) {
+    return carried.contains(name) || !FontSetup::StandInFor(name).isEmpty() || FontSetup::Installed(name) ||
+           !FontSetup::AliasFor(name).isEmpty();
 }
 
 QString FontClass::standInFor(const deck::DeckTypefaces::Typeface &t, const QSet<QString> &carried) {
-    if (carried.contains(t.name) || !FontSetup::StandInFor(t.name).isEmpty() || FontSetup::Installed(t.name) ||
-        !FontSetup::AliasFor(t.name).isEmpty())
+    if (covered(t.name, carried))
         return QString();
     const QString standIn = StandIn(KindOf(t));
     return !standIn.isEmpty() && FontSetup::Installed(standIn) ? standIn : QString();
 }
 
 QHash<QString, QString> FontClass::Renames(const QList<deck::DeckTypefaces::Typeface> &typefaces,
-                                           const QSet<QString> &carried) {
+                                           const QSet<QString> &carried, const QString &bodyFont) {
     QHash<QString, QString> renames;
+    const bool bodyDrawn = !bodyFont.isEmpty() && covered(bodyFont, carried);
     for (const deck::DeckTypefaces::Typeface &t : typefaces) {
         const QString first = t.name.section(u',', 0, 0).trimmed();
         if (first != t.name && !first.isEmpty()) {
@@ -125,8 +131,9 @@ QHash<QString, QString> FontClass::Renames(const QList<deck::DeckTypefaces::Type
             renames.insert(t.name, standIn.isEmpty() ? first : standIn);
         } else if (!t.bulletOnly) {
             const QString standIn = standInFor(t, carried);
+            const bool unknown = t.panose.isEmpty() && t.pitchFamily < 0 && t.charset != 2 && !t.inTheme;
             if (!standIn.isEmpty())
-                renames.insert(t.name, standIn);
+                renames.insert(t.name, unknown && bodyDrawn ? bodyFont : standIn);
         }
     }
     return renames;

@@ -34,7 +34,8 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
         return entries;
     const QList<deck::DeckTypefaces::Typeface> typefaces = deck::DeckTypefaces::Of(deck);
     const QSet<QString> own = FontSetup::CarriedFamilies(deck);
-    const QHash<QString, QString> kinds = FontClass::Renames(typefaces, own);
+    const QString body = deck::DeckTypefaces::BodyFont(deck);
+    const QHash<QString, QString> kinds = FontClass::Renames(typefaces, own, body);
     for (const deck::DeckTypefaces::Typeface &t : typefaces) {
         if (FontSetup::Installed(t.name))
             continue;
@@ -53,7 +54,9 @@ QList<FontReport::Entry> FontReport::For(const deck::DeckPackage &deck) {
         else if (!alias.isEmpty())
             entries.append({t.name, alias, QStringLiteral("the machine's alias")});
         else if (kinds.contains(t.name))
-            entries.append({t.name, kinds.value(t.name), QStringLiteral("stand-in of its kind")});
+            entries.append({t.name, kinds.value(t.name),
+                            kinds.value(t.name) == body ? QStringLiteral("the deck's body font, as PowerPoint draws it")
+                                                        : QStringLiteral("stand-in of its kind")});
         else
             entries.append({t.name, Matched(t.name), QStringLiteral("fontconfig's choice")});
     }

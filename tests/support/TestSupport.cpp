@@ -167,7 +167,7 @@ QByteArray shapeTree(const QByteArray &shapes) {
            shapes + "</p:spTree></p:cSld>";
 }
 
-QByteArray theme() {
+QByteArray theme(const QByteArray &typeface) {
     QByteArray colours;
     const std::pair<const char *, const char *> scheme[] = {
         {"dk1", "000000"},     {"lt1", "FFFFFF"},     {"dk2", "1F497D"},     {"lt2", "EEECE1"},
@@ -178,7 +178,7 @@ QByteArray theme() {
     const QByteArray fill = "<a:solidFill><a:schemeClr val=\"phClr\"/></a:solidFill>";
     const QByteArray line = "<a:ln w=\"9525\">" + fill + "</a:ln>";
     const QByteArray effect = "<a:effectStyle><a:effectLst/></a:effectStyle>";
-    const QByteArray font = "<a:latin typeface=\"Liberation Sans\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/>";
+    const QByteArray font = "<a:latin typeface=\"" + typeface + "\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/>";
     return QByteArray(kXml) +
            "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"T\"><a:themeElements>"
            "<a:clrScheme name=\"T\">" +
@@ -259,7 +259,7 @@ QByteArray pptxDeck(const QString &typeface, const QString &text, const QByteArr
          relationships({{"slideMaster", "../slideMasters/slideMaster1.xml"}})},
         {QStringLiteral("ppt/slides/slide1.xml"), slide},
         {QStringLiteral("ppt/slides/_rels/slide1.xml.rels"), relationships(slideRels)},
-        {QStringLiteral("ppt/theme/theme1.xml"), theme()}};
+        {QStringLiteral("ppt/theme/theme1.xml"), theme(extras.themeFont)}};
     if (!fontData.isEmpty())
         parts.append({QStringLiteral("ppt/fonts/font1.fntdata"), fontData});
     return zipStored(parts + extras.parts);

@@ -72,6 +72,7 @@ struct PptxExtras {
     QByteArray shapes;
     QList<QPair<QByteArray, QByteArray>> slideRelationships;
     QList<QPair<QString, QByteArray>> parts;
+    QByteArray themeFont = "Liberation Sans"; // the theme's heading and body font
 };
 
 // A one-slide PowerPoint deck (.pptx) whose slide has one line of text in the given typeface; with font data, the
