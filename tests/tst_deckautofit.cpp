@@ -41,6 +41,8 @@ private Q_SLOTS:
     void fromSlide_data();
     void fromSlide();
     void fromDeck();
+    void shareSpacing_data();
+    void shareSpacing();
 };
 
 void TestDeckAutofit::fromSlide_data() {
@@ -91,6 +93,51 @@ void TestDeckAutofit::fromDeck() {
     const QString notZip = dir.filePath(QStringLiteral("plain.ppt"));
     QVERIFY(TestSupport::writeAll(notZip, QByteArray("\xd0\xcf\x11\xe0 not a zip", 14)));
     QVERIFY(deck::DeckAutofit::FromDeck(deck::DeckPackage(notZip)).isEmpty());
+}
+
+namespace {
+// A master whose body text spaces its first level by a share of the line, its second in points; its titles by none.
+const QByteArray kMaster =
+    "<p:sldMaster xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+    "xmlns:p=\"http://schemas.openxmlformats.org/presentationml/2006/main\"><p:txStyles><p:titleStyle><a:lvl1pPr>"
+    "<a:spcBef><a:spcPct val=\"0\"/></a:spcBef></a:lvl1pPr></p:titleStyle><p:bodyStyle><a:lvl1pPr><a:lnSpc>"
+    "<a:spcPct val=\"90000\"/></a:lnSpc><a:spcBef><a:spcPct val=\"20000\"/></a:spcBef></a:lvl1pPr><a:lvl2pPr>"
+    "<a:spcBef><a:spcPts val=\"1000\"/></a:spcBef></a:lvl2pPr></p:bodyStyle></p:txStyles></p:sldMaster>";
+
+QByteArray placeholder(const QByteArray &ph, const QByteArray &paragraphs) {
+    return "<p:sp><p:nvSpPr><p:cNvPr id=\"2\" name=\"P\"/><p:cNvSpPr/><p:nvPr>" + ph +
+           "</p:nvPr></p:nvSpPr><p:spPr/><p:txBody><a:bodyPr><a:normAutofit fontScale=\"50000\"/></a:bodyPr>"
+           "<a:lstStyle><a:lvl1pPr><a:spcBef><a:spcPts val=\"0\"/></a:spcBef></a:lvl1pPr></a:lstStyle>" +
+           paragraphs + "</p:txBody></p:sp>";
+}
+} // namespace
+
+void TestDeckAutofit::shareSpacing_data() {
+    QTest::addColumn<QByteArray>("shape");
+    QTest::addColumn<QString>("expected"); // each paragraph's bits: 1 before, 2 after as a share of the line
+    const QByteArray plain = "<a:p><a:r><a:t>x</a:t></a:r></a:p>";
+    const QByteArray body = "<p:ph idx=\"1\"/>";
+    QTest::newRow("from the master, by level")
+        << placeholder(body, plain + "<a:p><a:pPr lvl=\"1\"/><a:r><a:t>x</a:t></a:r></a:p>") << "1 0";
+    QTest::newRow("the paragraph's own")
+        << placeholder(body, "<a:p><a:pPr><a:spcBef><a:spcPts val=\"600\"/></a:spcBef></a:pPr></a:p><a:p><a:pPr>"
+                             "<a:spcAft><a:spcPct val=\"10000\"/></a:spcAft></a:pPr></a:p>")
+        << "0 3";
+    QTest::newRow("title") << placeholder("<p:ph type=\"title\"/>", plain) << "0";
+    QTest::newRow("no placeholder") << placeholder(QByteArray(), plain) << "0";
+}
+
+// Which paragraphs of shrink-to-fit text are spaced by a share of their line: that space shrinks with the text.
+void TestDeckAutofit::shareSpacing() {
+    QFETCH(QByteArray, shape);
+    QFETCH(QString, expected);
+    const QList<deck::DeckAutofit::Fit> fits =
+        deck::DeckAutofit::FromSlide(slide(shape), deck::DeckAutofit::StylesOf(kMaster));
+    QCOMPARE(fits.size(), 1);
+    QStringList bits;
+    for (const quint8 b : fits.first().shareSpacing)
+        bits << QString::number(b);
+    QCOMPARE(bits.join(u' '), expected);
 }
 
 QTEST_GUILESS_MAIN(TestDeckAutofit)

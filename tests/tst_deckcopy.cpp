@@ -33,6 +33,8 @@ private Q_SLOTS:
     void shadowsByFill();
     void overlaidFills_data();
     void overlaidFills();
+    void lineBasedSpacing_data();
+    void lineBasedSpacing();
     void copyLeavesTheDeckAlone();
     void brokenDirectoryYieldsNothing();
 };
@@ -160,6 +162,28 @@ void TestDeckCopy::overlaidFills() {
     QFETCH(QByteArray, xml);
     QFETCH(QByteArray, expected);
     QCOMPARE(deck::DeckCopy::WithOverlaidFills(xml), expected);
+}
+
+void TestDeckCopy::lineBasedSpacing_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("before and after") << QByteArray(
+                                             "<a:lvl1pPr><a:spcBef><a:spcPct val=\"20000\"/></a:spcBef><a:spcAft>"
+                                             "<a:spcPct val=\"90000\"/></a:spcAft></a:lvl1pPr>")
+                                      << QByteArray(
+                                             "<a:lvl1pPr><a:spcBef><a:spcPct val=\"24000\"/></a:spcBef><a:spcAft>"
+                                             "<a:spcPct val=\"108000\"/></a:spcAft></a:lvl1pPr>");
+    // Line spacing as a share is the office's as PowerPoint's; points and none are the same in both.
+    for (const char *kept :
+         {"<a:lnSpc><a:spcPct val=\"90000\"/></a:lnSpc>", "<a:spcBef><a:spcPts val=\"1000\"/></a:spcBef>",
+          "<a:spcBef><a:spcPct val=\"0\"/></a:spcBef>", "<a:spcBef><a:spcPct val=\"x\"/></a:spcBef>"})
+        QTest::newRow(kept) << QByteArray(kept) << QByteArray(kept);
+}
+
+void TestDeckCopy::lineBasedSpacing() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(deck::DeckCopy::WithLineBasedSpacing(xml), expected);
 }
 
 void TestDeckCopy::withoutSvg_data() {

@@ -147,8 +147,19 @@ bool holdsMath(const QByteArray &xml) {
 }
 
 QByteArray mendedDrawing(const QByteArray &xml) {
-    return DeckCopy::WithOverlaidFills(
-        DeckCopy::WithoutPictureShadows(DeckCopy::WithoutMath(DeckCopy::WithoutSvg(xml))));
+    return DeckCopy::WithLineBasedSpacing(
+        DeckCopy::WithOverlaidFills(DeckCopy::WithoutPictureShadows(DeckCopy::WithoutMath(DeckCopy::WithoutSvg(xml)))));
+}
+
+// The parts whose text styles can space paragraphs: the drawing parts and the deck's default text style.
+bool spacingPart(const QString &name) {
+    return drawingPart(name) || name == QLatin1String("ppt/presentation.xml");
+}
+
+const QRegularExpression &percentSpacing() {
+    // <a:spcBef><a:spcPct val="20000"/></a:spcBef>: a paragraph's space before (or after) as a share of its line.
+    static const QRegularExpression re(QStringLiteral("(<a:spc(?:Bef|Aft)>\\s*<a:spcPct\\s+val=\")(\\d{1,9})(\")"));
+    return re;
 }
 } // namespace
 
@@ -224,6 +235,27 @@ QByteArray DeckCopy::WithoutPictureShadows(const QByteArray &xml) {
     });
 }
 
+QByteArray DeckCopy::WithLineBasedSpacing(const QByteArray &xml) {
+    if (!xml.contains("<a:spcPct"))
+        return xml;
+    const QString text = QString::fromUtf8(xml);
+    QString out;
+    qsizetype done = 0;
+    for (QRegularExpressionMatchIterator it = percentSpacing().globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const qint64 share = m.captured(2).toLongLong();
+        if (share == 0)
+            continue;
+        out += QStringView(text).mid(done, m.capturedStart(2) - done);
+        out += QString::number((share * 6 + 2) / 5); // a line is 1.2 times the text's size
+        done = m.capturedEnd(2);
+    }
+    if (done == 0)
+        return xml;
+    out += QStringView(text).mid(done);
+    return out.toUtf8();
+}
+
 QByteArray DeckCopy::WithOverlaidFills(const QByteArray &xml) {
     return xml.contains("<a:fillOverlay") ? eachProperties(xml, overlaid) : xml;
 }
@@ -246,11 +278,13 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
     if (!fonts.isEmpty())
         return true;
     for (const QString &part : package.Parts()) {
-        if (!drawingPart(part))
+        if (!spacingPart(part))
             continue;
         const QByteArray xml = package.Read(part, 64 << 20);
-        if (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")) ||
-            WithoutPictureShadows(xml) != xml || WithOverlaidFills(xml) != xml)
+        if (WithLineBasedSpacing(xml) != xml)
+            return true;
+        if (drawingPart(part) && (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")) ||
+                                  WithoutPictureShadows(xml) != xml || WithOverlaidFills(xml) != xml))
             return true;
     }
     return false;
@@ -259,7 +293,8 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
 QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
-        const QByteArray mended = drawingPart(name) ? mendedDrawing(data) : data;
+        const QByteArray mended =
+            drawingPart(name) ? mendedDrawing(data) : (spacingPart(name) ? WithLineBasedSpacing(data) : data);
         return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
     });
     return written ? copy : QString();

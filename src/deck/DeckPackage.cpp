@@ -1,5 +1,6 @@
 #include "deck/DeckPackage.h"
 
+#include <QDir>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <QtEndian>
@@ -104,6 +105,23 @@ QHash<QString, QString> DeckPackage::PresentationTargets() const {
                        target.startsWith(u'/') ? target.mid(1) : QStringLiteral("ppt/") + target);
     }
     return targets;
+}
+
+QString DeckPackage::RelatedPart(const QString &part, const QString &type) const {
+    if (part.isEmpty())
+        return QString();
+    const qsizetype slash = part.lastIndexOf(u'/');
+    const QString dir = part.left(slash + 1);
+    QXmlStreamReader xml(Read(dir + QStringLiteral("_rels/") + part.mid(slash + 1) + QStringLiteral(".rels"), 4 << 20));
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("Relationship") ||
+            !xml.attributes().value(QLatin1String("Type")).endsWith(QString(u'/' + type)))
+            continue;
+        const QString target = xml.attributes().value(QLatin1String("Target")).toString();
+        const QString path = QDir::cleanPath(target.startsWith(u'/') ? target.mid(1) : dir + target);
+        return path.startsWith(QLatin1String("../")) ? QString() : path;
+    }
+    return QString();
 }
 
 qint64 DeckPackage::UnpackedSize() const {

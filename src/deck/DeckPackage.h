@@ -27,6 +27,9 @@ public:
     QStringList Parts() const { return m_entries.keys(); }
     // Where each relationship of the presentation part points (its Id to a part name).
     QHash<QString, QString> PresentationTargets() const;
+    // The part a part's relationship of the given type points to ("slideLayout": the slide's layout), by the part's
+    // own relationships; empty where it has none.
+    QString RelatedPart(const QString &part, const QString &type) const;
     // What the parts unpack to together, as the package's directory says: a deck of a few megabytes that says
     // gigabytes is a zip bomb.
     qint64 UnpackedSize() const;

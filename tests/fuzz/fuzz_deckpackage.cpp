@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_EXPECT(deck::DeckCopy::WithoutPictureShadows(xml).size() <= xml.size());
     FUZZ_EXPECT(deck::DeckCopy::WithOverlaidFills(xml).size() <= xml.size());
     deck::DeckCopy::WithoutSvg(xml);
+    deck::DeckCopy::WithLineBasedSpacing(xml);
     return 0;
 }

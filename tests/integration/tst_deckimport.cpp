@@ -58,6 +58,8 @@ private Q_SLOTS:
     void shadowByFill();
     void fillOverlay_data();
     void fillOverlay();
+    void paragraphSpacing_data();
+    void paragraphSpacing();
     void textAsText_data();
     void textAsText();
 
@@ -67,6 +69,9 @@ private:
     QString convert(const QByteArray &deck, const QString &name, const QString &format);
     // The office's PDF of the deck, written beside it; empty when it could not be made.
     QString pdf(const QByteArray &deck, const QString &name) { return convert(deck, name, QStringLiteral("pdf")); }
+    // How far below the first paragraph's top the second one's lies, in points, in the office's PDF of two 40-point
+    // paragraphs, the second spaced before as given; -1 where they are not found.
+    double secondParagraphAt(const QByteArray &body, const QByteArray &spacing, const QString &name);
     // The fonts the office's PDF of the deck names, subset tags stripped.
     QStringList pdfFonts(const QByteArray &deck, const QString &name);
 
@@ -579,6 +584,41 @@ void TestDeckImport::fillOverlay() {
     const QColor drawn = pictureColour(
         pdf(TestSupport::pptxDeck("Liberation Sans", "Card", QByteArray(), card(fill, overlay)), "overlay"));
     QVERIFY2(drawn.isValid() && (drawn.blue() - drawn.red() > 60) == blue, qPrintable(drawn.name()));
+}
+
+double TestDeckImport::secondParagraphAt(const QByteArray &body, const QByteArray &spacing, const QString &name) {
+    TestSupport::PptxExtras box;
+    box.bodyProperties = body;
+    box.frame = "<a:off x=\"457200\" y=\"457200\"/><a:ext cx=\"8229600\" cy=\"4000000\"/>";
+    const QByteArray run = "<a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"Liberation Sans\"/></a:rPr>";
+    box.paragraphs = "<a:p>" + run + "<a:t>First</a:t></a:r></a:p><a:p><a:pPr><a:spcBef>" + spacing +
+                     "</a:spcBef></a:pPr>" + run + "<a:t>Second</a:t></a:r></a:p>";
+    const QStringList places = pdfWordPlaces(pdf(TestSupport::pptxDeck("Liberation Sans", QString(), {}, box), name));
+    if (places.size() != 2)
+        return -1;
+    return places.at(1).section(u'@', 1).toDouble() - places.at(0).section(u'@', 1).toDouble();
+}
+
+void TestDeckImport::paragraphSpacing_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("points"); // the same space as 50 % of the line, in points
+    QTest::newRow("full size") << QByteArray("<a:bodyPr wrap=\"square\"/>") << QByteArray("2400");
+    QTest::newRow("shrunk to half") << QByteArray(
+                                           "<a:bodyPr wrap=\"square\"><a:normAutofit fontScale=\"50000\"/></a:bodyPr>")
+                                    << QByteArray("1200");
+}
+
+// Space before a paragraph given as a share of its line is that share of 1.2 times the text's size, as PowerPoint
+// sets it: 50 % of a 40-point line is 24 points, as much as the same space given in points; of text PowerPoint
+// shrank to half, 12 points. The office took the share of the size itself (20 points), and of the size before
+// shrinking: an old theme's slide of paragraphs crept upwards, and its shrunk text overflowed.
+void TestDeckImport::paragraphSpacing() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, points);
+    const double share = secondParagraphAt(body, "<a:spcPct val=\"50000\"/>", QStringLiteral("share"));
+    const double given = secondParagraphAt(body, "<a:spcPts val=\"" + points + "\"/>", QStringLiteral("points"));
+    QVERIFY2(share > 20 && given > 20 && std::abs(share - given) < 1.0,
+             qPrintable(QStringLiteral("%1 against %2").arg(share).arg(given)));
 }
 
 void TestDeckImport::textAsText_data() {

@@ -13,6 +13,7 @@
 
 #include <QHash>
 
+#include <cmath>
 #include <functional>
 
 using namespace css;
@@ -61,9 +62,11 @@ void visitText(const Props &shape, const std::function<void(const Props &)> &par
     }
 }
 
-// What a text body's size rests on: each paragraph's line spacing, each run's character height, in order.
+// What a text body's size rests on: each paragraph's line spacing and space above and below it, each run's
+// character height, in order.
 struct TextSizes {
     QList<style::LineSpacing> spacings;
+    QList<QPair<sal_Int32, sal_Int32>> margins;
     QList<float> heights;
 };
 
@@ -75,6 +78,10 @@ TextSizes sizesOf(const Props &shape) {
             style::LineSpacing spacing{-1, 0};
             p->getPropertyValue("ParaLineSpacing") >>= spacing;
             sizes.spacings << spacing;
+            sal_Int32 top = -1, bottom = -1;
+            p->getPropertyValue("ParaTopMargin") >>= top;
+            p->getPropertyValue("ParaBottomMargin") >>= bottom;
+            sizes.margins << qMakePair(top, bottom);
         },
         [&](const Props &r) {
             float height = 0;
@@ -84,12 +91,23 @@ TextSizes sizesOf(const Props &shape) {
     return sizes;
 }
 
+// Sets a paragraph's margin where the value is one (not -1, unread) and differs from the paragraph's own.
+void setMargin(const Props &para, const char *name, sal_Int32 value) {
+    sal_Int32 now = -1;
+    const rtl::OUString property = rtl::OUString::createFromAscii(name);
+    if (value >= 0 && (para->getPropertyValue(property) >>= now) && now != value)
+        para->setPropertyValue(property, uno::Any(value));
+}
+
 // Writes the sizes back where they differ from the text's own (the text is the one they were read from).
 void setSizes(const Props &shape, const TextSizes &sizes) {
     qsizetype p = 0, r = 0;
     visitText(
         shape,
         [&](const Props &para) {
+            const QPair<sal_Int32, sal_Int32> margins = sizes.margins.value(p, qMakePair(-1, -1));
+            setMargin(para, "ParaTopMargin", margins.first);
+            setMargin(para, "ParaBottomMargin", margins.second);
             const style::LineSpacing spacing = sizes.spacings.value(p++, style::LineSpacing{-1, 0});
             style::LineSpacing now{-1, 0};
             if (spacing.Mode == style::LineSpacingMode::PROP && (para->getPropertyValue("ParaLineSpacing") >>= now) &&
@@ -110,6 +128,14 @@ TextSizes scaled(TextSizes sizes, const deck::DeckAutofit::Fit &fit) {
             spacing.Height = sal_Int16(std::max(10, int(spacing.Height) - int(fit.spacingReduction * 100 + 0.5)));
     for (float &height : sizes.heights)
         height = float(height * fit.fontScale);
+    // Space given as a share of the line shrinks with the text; space in points stays.
+    const auto shrunk = [&fit](sal_Int32 margin) { return sal_Int32(std::lround(margin * fit.fontScale)); };
+    for (qsizetype p = 0; p < sizes.margins.size(); ++p) {
+        const quint8 shares = fit.shareSpacing.value(p, 0);
+        QPair<sal_Int32, sal_Int32> &margin = sizes.margins[p];
+        margin.first = (shares & 1) && margin.first > 0 ? shrunk(margin.first) : margin.first;
+        margin.second = (shares & 2) && margin.second > 0 ? shrunk(margin.second) : margin.second;
+    }
     return sizes;
 }
 } // namespace
