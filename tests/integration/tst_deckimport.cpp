@@ -271,29 +271,36 @@ QColor pictureColour(const QString &pdf) {
 
 namespace {
 // One line of text in a box that holds it at full size, PowerPoint having shrunk it to half anyway; in a text box
-// or in a title placeholder.
-QByteArray shrunkDeck(bool title, bool saved = true) {
+// or in a title placeholder; with empty paragraphs after it that run far below the slide (where nothing shows).
+QByteArray shrunkDeck(bool title, bool saved = true, int blankTail = 0) {
     TestSupport::PptxExtras shrunk;
     shrunk.bodyProperties = QByteArray("<a:bodyPr wrap=\"square\"><a:normAutofit") +
                             (saved ? " fontScale=\"50000\"" : "") + "/></a:bodyPr>";
     if (title)
         shrunk.placeholder = "<p:ph type=\"title\"/>";
+    if (blankTail > 0)
+        shrunk.paragraphs = "<a:p><a:r><a:rPr lang=\"en-US\" sz=\"4000\"><a:latin typeface=\"Liberation Sans\"/>"
+                            "</a:rPr><a:t>Shrunk</a:t></a:r></a:p>" +
+                            QByteArray("<a:p><a:endParaRPr lang=\"en-US\" sz=\"4000\"/></a:p>").repeated(blankTail);
     return TestSupport::pptxDeck("Liberation Sans", "Shrunk", QByteArray(), shrunk);
 }
 } // namespace
 
 void TestDeckImport::shrinkToFit_data() {
     QTest::addColumn<bool>("title");
-    QTest::newRow("text box") << false;
-    QTest::newRow("title") << true;
+    QTest::addColumn<int>("blankTail");
+    QTest::newRow("text box") << false << 0;
+    QTest::newRow("title") << true << 0;
+    QTest::newRow("text box ending in empty paragraphs") << false << 30;
 }
 
 // Text PowerPoint shrank to half its size in a box it fits in anyway: the office draws it at half too (left to
 // itself it would find no reason to shrink).
 void TestDeckImport::shrinkToFit() {
     QFETCH(bool, title);
+    QFETCH(int, blankTail);
     const double full = firstWordHeight(pdf(shrunkDeck(title, false), "full"));
-    const double half = firstWordHeight(pdf(shrunkDeck(title), "half"));
+    const double half = firstWordHeight(pdf(shrunkDeck(title, true, blankTail), "half"));
     QVERIFY2(full > 0 && half > 0, "no text in the PDF");
     QVERIFY2(std::abs(half / full - 0.5) < 0.08, qPrintable(QStringLiteral("%1 against %2").arg(half).arg(full)));
 }

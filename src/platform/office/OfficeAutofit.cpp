@@ -141,6 +141,33 @@ TextSizes scaled(TextSizes sizes, const deck::DeckAutofit::Fit &fit) {
 } // namespace
 
 namespace {
+// About how tall the empty paragraphs that end the shape's text are (1/100 mm): each a line of its size, spaced as
+// it says.
+sal_Int32 blankTail(const Props &shape) {
+    sal_Int32 blank = 0;
+    visitText(
+        shape,
+        [&blank](const Props &para) {
+            Reference<text::XTextRange> range(para, UNO_QUERY);
+            if (range.is() && !range->getString().isEmpty()) {
+                blank = 0;
+                return;
+            }
+            float height = 0;
+            sal_Int32 above = 0, below = 0;
+            style::LineSpacing spacing{style::LineSpacingMode::PROP, 100};
+            para->getPropertyValue("CharHeight") >>= height;
+            para->getPropertyValue("ParaTopMargin") >>= above;
+            para->getPropertyValue("ParaBottomMargin") >>= below;
+            para->getPropertyValue("ParaLineSpacing") >>= spacing;
+            const double share = spacing.Mode == style::LineSpacingMode::PROP ? spacing.Height / 100.0 : 1.0;
+            // A point is 2540/72 hundredths of a millimetre; a line 1.2 times the size.
+            blank += sal_Int32(height * 2540.0 / 72.0 * 1.2 * share) + above + below;
+        },
+        [](const Props &) {});
+    return blank;
+}
+
 // Whether the shape's text would leave the slide: the shape is let grow to its text, the office growing it from
 // where its text is anchored (a title anchored at its bottom grows upwards), and put back.
 bool leavesSlide(const Props &shape, sal_Int32 slideHeight) {
@@ -159,8 +186,10 @@ bool leavesSlide(const Props &shape, sal_Int32 slideHeight) {
     frame->setPosition(at);
     // A shape the deck itself places partly off the slide may keep its text where the deck has it.
     const sal_Int32 top = std::min<sal_Int32>(0, at.Y), bottom = std::max(slideHeight, at.Y + size.Height);
-    // Rounding of the office's layout, a few hundredths of a millimetre, is no loss.
-    return grownHeight > size.Height && (grownAt.Y < top - 20 || grownAt.Y + grownHeight > bottom + 20);
+    // Rounding of the office's layout, a few hundredths of a millimetre, is no loss; nor are empty paragraphs at
+    // the text's end (PowerPoint lays them out too, below the last line, where nothing shows).
+    return grownHeight > size.Height &&
+           (grownAt.Y < top - 20 || grownAt.Y + grownHeight - blankTail(shape) > bottom + 20);
 }
 
 // The text at the deck's scale (at full size where the deck saved none), the office's own fitting off; false, and
