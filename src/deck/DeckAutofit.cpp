@@ -73,7 +73,7 @@ void SlideReader::start(const QXmlStreamReader &xml) {
         fit.ordinal = ordinal;
         fits << fit;
         inFit = true;
-    } else if (inFit && name == QLatin1String("p") && xml.namespaceUri().endsWith(QLatin1String("/main"))) {
+    } else if (inFit && name == QLatin1String("p") && xml.namespaceUri().contains(QLatin1String("drawingml"))) {
         fits.last().shareSpacing << styled(0);
     } else if (inFit && name == QLatin1String("pPr") && !fits.last().shareSpacing.isEmpty()) {
         inProperties = true;
