@@ -146,20 +146,26 @@ bool holdsMath(const QByteArray &xml) {
     return xml.contains("<a14:m>") || xml.contains("<a14:m ") || xml.contains("<m:oMath");
 }
 
-QByteArray mendedDrawing(const QByteArray &xml) {
-    return DeckCopy::WithLineBasedSpacing(
-        DeckCopy::WithOverlaidFills(DeckCopy::WithoutPictureShadows(DeckCopy::WithoutMath(DeckCopy::WithoutSvg(xml)))));
-}
-
-// The parts whose text styles can space paragraphs: the drawing parts and the deck's default text style.
-bool spacingPart(const QString &name) {
-    return drawingPart(name) || name == QLatin1String("ppt/presentation.xml");
-}
-
 const QRegularExpression &percentSpacing() {
     // <a:spcBef><a:spcPct val="20000"/></a:spcBef>: a paragraph's space before (or after) as a share of its line.
     static const QRegularExpression re(QStringLiteral("(<a:spc(?:Bef|Aft)>\\s*<a:spcPct\\s+val=\")(\\d{1,9})(\")"));
     return re;
+}
+
+// The parts the copy may mend: the drawing parts, and the presentation part for its default text style.
+bool mendable(const QString &name) {
+    return drawingPart(name) || name == QLatin1String("ppt/presentation.xml");
+}
+
+// The part as the copy holds it, fonts aside: the drawing parts with every mend, the default text style with its
+// paragraph spacing, the others as they are. Each mend returns its input where it finds nothing to mend.
+QByteArray mendedPart(const QString &name, const QByteArray &xml) {
+    if (!mendable(name))
+        return xml;
+    if (!drawingPart(name))
+        return DeckCopy::WithLineBasedSpacing(xml);
+    return DeckCopy::WithLineBasedSpacing(
+        DeckCopy::WithOverlaidFills(DeckCopy::WithoutPictureShadows(DeckCopy::WithoutMath(DeckCopy::WithoutSvg(xml)))));
 }
 } // namespace
 
@@ -278,13 +284,10 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
     if (!fonts.isEmpty())
         return true;
     for (const QString &part : package.Parts()) {
-        if (!spacingPart(part))
+        if (!mendable(part))
             continue;
         const QByteArray xml = package.Read(part, 64 << 20);
-        if (WithLineBasedSpacing(xml) != xml)
-            return true;
-        if (drawingPart(part) && (xml.contains("svgBlip") || (holdsMath(xml) && xml.contains("mc:Fallback")) ||
-                                  WithoutPictureShadows(xml) != xml || WithOverlaidFills(xml) != xml))
+        if (mendedPart(part, xml) != xml)
             return true;
     }
     return false;
@@ -293,8 +296,7 @@ bool DeckCopy::Needed(const DeckPackage &package, const QHash<QString, QString> 
 QString DeckCopy::Make(const DeckPackage &package, const QString &dir, const QHash<QString, QString> &fonts) {
     const QString copy = dir + u'/' + QFileInfo(package.Path()).fileName();
     const bool written = package.WriteCopy(copy, [&fonts](const QString &name, const QByteArray &data) {
-        const QByteArray mended =
-            drawingPart(name) ? mendedDrawing(data) : (spacingPart(name) ? WithLineBasedSpacing(data) : data);
+        const QByteArray mended = mendedPart(name, data);
         return DeckTypefaces::TextPart(name) ? DeckTypefaces::Renamed(mended, fonts) : mended;
     });
     return written ? copy : QString();
