@@ -134,8 +134,7 @@ QList<QList<DeckAutofit::Fit>> DeckAutofit::FromDeck(const DeckPackage &deck) {
         return slides;
     QHash<QString, Styles> masters;
     for (const QString &part : deck.SlideParts()) {
-        const QString master =
-            deck.RelatedPart(deck.RelatedPart(part, QStringLiteral("slideLayout")), QStringLiteral("slideMaster"));
+        const QString master = deck.MasterOf(part);
         if (!master.isEmpty() && !masters.contains(master))
             masters.insert(master, StylesOf(deck.Read(master, 16 << 20)));
         slides << FromSlide(deck.Read(part, 16 << 20), masters.value(master));

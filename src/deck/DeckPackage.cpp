@@ -124,6 +124,10 @@ QString DeckPackage::RelatedPart(const QString &part, const QString &type) const
     return QString();
 }
 
+QString DeckPackage::MasterOf(const QString &slide) const {
+    return RelatedPart(RelatedPart(slide, QStringLiteral("slideLayout")), QStringLiteral("slideMaster"));
+}
+
 qint64 DeckPackage::UnpackedSize() const {
     qint64 total = 0;
     for (const Entry &e : m_entries)

@@ -30,6 +30,8 @@ public:
     // The part a part's relationship of the given type points to ("slideLayout": the slide's layout), by the part's
     // own relationships; empty where it has none.
     QString RelatedPart(const QString &part, const QString &type) const;
+    // The slide master a slide is laid out on (through its layout); empty where a relationship is missing.
+    QString MasterOf(const QString &slide) const;
     // What the parts unpack to together, as the package's directory says: a deck of a few megabytes that says
     // gigabytes is a zip bomb.
     qint64 UnpackedSize() const;

@@ -81,8 +81,11 @@ QList<DeckTypefaces::Typeface> DeckTypefaces::Of(const DeckPackage &deck) {
 }
 
 QString DeckTypefaces::BodyFont(const DeckPackage &deck) {
-    // The first master's theme: the one the slides' text is set from.
-    QXmlStreamReader r(deck.Read(QStringLiteral("ppt/theme/theme1.xml"), 16 << 20));
+    // The theme of the first slide's master: the one the slides' text is set from.
+    const QStringList slides = deck.SlideParts();
+    const QString master = slides.isEmpty() ? QString() : deck.MasterOf(slides.first());
+    const QString theme = deck.RelatedPart(master, QStringLiteral("theme"));
+    QXmlStreamReader r(theme.isEmpty() ? QByteArray() : deck.Read(theme, 16 << 20));
     bool minor = false;
     while (!r.atEnd()) {
         const QXmlStreamReader::TokenType token = r.readNext();
