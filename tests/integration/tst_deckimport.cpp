@@ -215,6 +215,13 @@ void TestDeckImport::twinBreaksAsPowerPoint_data() {
     // DejaVu Sans draws "I" at 0.295 em and held all three on one line.
     QTest::newRow("Verdana") << "Verdana"
                              << "IIIIIIIIII IIIIIIIIII II" << 4775200;
+    // Fonts no tuned deck shows, measured on PDFs of other decks: Lucida Sans Unicode's "l" is 0.289 em (two words
+    // 244 pt of 260 pt), Liberation Sans, the sans any unknown font got before, set all three in 218 pt.
+    QTest::newRow("Lucida Sans Unicode") << "Lucida Sans Unicode"
+                                         << "llllllllll llllllllll ll" << 3302000;
+    // Franklin Gothic Book's "t" is 0.308 em (two words 256 pt of 278 pt); Liberation Sans set all three in 267 pt.
+    QTest::newRow("Franklin Gothic Book") << "Franklin Gothic Book"
+                                          << "tttttttttt tttttttttt tt" << 3530600;
 }
 
 // A line breaks where PowerPoint breaks it: a font's width-matched twin sets each character as wide as PowerPoint's
