@@ -61,7 +61,13 @@ while IFS=$'\t' read -r font twin widths sources licence _; do
     for k in 0 1 2 3; do
         style=${styles[$k]}
         measured=$widths
-        [[ $widths =~ ^[0-9.]+$ ]] || measured="$here/fonts/widths/$widths-$style.tsv"
+        # "NAME:Regular": a font Windows has in its regular face only, which PowerPoint slants and emboldens
+        # keeping its advances: every style takes the regular's widths.
+        if [[ $widths == *:Regular ]]; then
+            measured="$here/fonts/widths/${widths%:Regular}-Regular.tsv"
+        elif ! [[ $widths =~ ^[0-9.]+$ ]]; then
+            measured="$here/fonts/widths/$widths-$style.tsv"
+        fi
         if ! /usr/bin/python3 "$here/scripts/fonts-twin.py" "${faces[$k]:-}" "$measured" "$twin" \
             "${style/BoldItalic/Bold Italic}" "$folder/${twin// /}-$style.ttf" >/dev/null 2>&1; then
             rm -rf "$folder"
